@@ -1,0 +1,40 @@
+// Quadrello: a picture slide show. The one composition point: the real platform
+// services are built here and handed to the forms.
+
+#include "DosFiles.h"
+#include "Form1.h"
+#include "Modulo1.h"
+#include "RealPlatform.h"
+#include "frmAbout.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QStyleFactory>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(rt::AppTitle);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    rt::installFontSubstitutes();
+
+    rt::DosFileSystem files(rt::DriveTable::host());
+    // The current drive and folder are the ones the program was started in.
+    if (const auto cwd = files.toDos(QDir::currentPath()); cwd.ok()) {
+        files.chDrive(cwd.value());
+        files.chDir(cwd.value());
+    }
+    rt::QtMessageBoxes messages;
+    rt::QtMousePointer pointer;
+    rt::ProcessEnd programEnd;
+    rt::QtScreen screen;
+    rt::SystemClock clock;
+    rt::Random random;
+    rt::Platform platform{files,  messages, pointer, programEnd,
+                          screen, clock,    random,  rt::programFolderOf(files)};
+
+    settings::Modulo1 shared;
+    viewer::Form1 form(platform, shared, [&] { settings::ShowSettingsDialog(platform, shared); });
+    form.Form_Load();
+    form.show();
+    return app.exec();
+}

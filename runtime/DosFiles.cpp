@@ -1,0 +1,491 @@
+#include "DosFiles.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QSaveFile>
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cassert>
+#include <cerrno>
+#include <memory>
+#include <optional>
+
+namespace rt {
+
+namespace {
+
+const QChar Backslash = QLatin1Char('\\');
+const QChar Slash = QLatin1Char('/');
+const QChar Dot = QLatin1Char('.');
+
+Error fail(int number, const QString& what, const QString& path) {
+    return Error{number, what + QStringLiteral(": ") + path};
+}
+
+// "X:\", the root of a drive in DOS form.
+QString driveRoot(QChar letter) {
+    return QString(letter) + QStringLiteral(":\\");
+}
+
+// Appends path components to `parts`, folding "." and ".." (".." at the root stays there).
+void appendFolded(QStringList& parts, const QStringList& more) {
+    for (const QString& part : more) {
+        if (part == QLatin1String("..")) {
+            if (!parts.isEmpty()) parts.removeLast();
+        } else if (part != QLatin1String(".")) {
+            parts.append(part);
+        }
+    }
+}
+
+bool isAsciiLetter(QChar c) {
+    return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+           (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+}
+
+// Whether the path starts with a drive ("X:").
+bool hasDriveSpec(const QString& path) {
+    return path.size() >= 2 && path[1] == QLatin1Char(':');
+}
+
+// Characters that no name in a DOS path may hold. The wildcards "*" and "?" are left to
+// the callers: they are welcome in patterns.
+bool isForbiddenInName(QChar c) {
+    return c.unicode() < 0x20 || c == QLatin1Char(':') || c == QLatin1Char('"') ||
+           c == QLatin1Char('<') || c == QLatin1Char('>') || c == QLatin1Char('|');
+}
+
+bool hasWildcard(const QString& name) {
+    return name.contains(QLatin1Char('*')) || name.contains(QLatin1Char('?'));
+}
+
+// "/" + "a" -> "/a", "/mnt/x" + "a" -> "/mnt/x/a".
+QString joinHost(const QString& folder, const QString& name) {
+    return folder.endsWith(Slash) ? folder + name : folder + Slash + name;
+}
+
+// The last component of a host path ("" for "/").
+QString hostFileName(const QString& hostPath) {
+    return hostPath.mid(hostPath.lastIndexOf(Slash) + 1);
+}
+
+QString hostParent(const QString& hostPath) {
+    const qsizetype slash = hostPath.lastIndexOf(Slash);
+    return slash <= 0 ? QStringLiteral("/") : hostPath.left(slash);
+}
+
+// Whether `root` contains `path`, component-wise: /mnt/a contains /mnt/a/b, not /mnt/ab.
+bool hostContains(const QString& root, const QString& path) {
+    if (root == QLatin1String("/")) return path.startsWith(Slash);
+    return path == root || path.startsWith(root + Slash);
+}
+
+std::optional<struct stat> statOf(const QString& hostPath, bool followLinks = true) {
+    struct stat st {};
+    const QByteArray p = QFile::encodeName(hostPath);
+    const int rc = followLinks ? ::stat(p.constData(), &st) : ::lstat(p.constData(), &st);
+    if (rc != 0) return std::nullopt;
+    return st;
+}
+
+bool isFolder(const QString& hostPath) {
+    const auto st = statOf(hostPath);
+    return st && S_ISDIR(st->st_mode);
+}
+
+bool isWritable(const QString& hostPath) {
+    return ::access(QFile::encodeName(hostPath).constData(), W_OK) == 0;
+}
+
+// The names in a host folder, "." and ".." left out, each decoded from the file system's
+// encoding. Names whose bytes do not survive the round trip through a QString (not valid
+// UTF-8) are left out too: they could not be reached again from their decoded form.
+// Nothing when the folder cannot be opened.
+std::optional<QStringList> readFolder(const QString& hostFolder) {
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(
+        ::opendir(QFile::encodeName(hostFolder).constData()), &::closedir);
+    if (!dir) return std::nullopt;
+    QStringList names;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const QByteArray raw(entry->d_name);
+        if (raw == "." || raw == "..") continue;
+        const QString name = QFile::decodeName(raw);
+        if (QFile::encodeName(name) != raw) continue;
+        names.append(name);
+    }
+    return names;
+}
+
+bool canList(const QString& hostFolder) {
+    return readFolder(hostFolder).has_value();
+}
+
+// The listing order: case ignored, ties broken by plain ordinal order.
+bool listsBefore(const QString& a, const QString& b) {
+    const int c = QString::compare(a, b, Qt::CaseInsensitive);
+    return c != 0 ? c < 0 : a < b;
+}
+
+// "*" any run, "?" one character; both sides already case-folded.
+bool wildcardMatch(const QList<uint>& pattern, const QList<uint>& name) {
+    qsizetype p = 0, n = 0;
+    qsizetype starP = -1, starN = 0; // last "*" seen and where its run ends so far
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+            ++p;
+            ++n;
+        } else if (starP >= 0) {
+            p = starP + 1; // let the last "*" swallow one more character
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+// Decodes the octal escapes of a mount table field ("\040" for a blank).
+QString decodeMountField(const QString& field) {
+    const QByteArray bytes = field.toUtf8();
+    QByteArray out;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto isOctal = [&](qsizetype k) {
+            return k < bytes.size() && bytes[k] >= '0' && bytes[k] <= '7';
+        };
+        if (bytes[i] == '\\' && isOctal(i + 1) && isOctal(i + 2) && isOctal(i + 3)) {
+            out.append(static_cast<char>(((bytes[i + 1] - '0') << 6) | ((bytes[i + 2] - '0') << 3) |
+                                         (bytes[i + 3] - '0')));
+            i += 3;
+        } else {
+            out.append(bytes[i]);
+        }
+    }
+    return QFile::decodeName(out);
+}
+
+bool isVolumeMountPoint(const QString& mountPoint) {
+    for (const char* parent : {"/media/", "/run/media/", "/mnt/"}) {
+        const QLatin1String prefix(parent);
+        if (mountPoint.startsWith(prefix) && mountPoint.size() > prefix.size()) return true;
+    }
+    return false;
+}
+
+} // namespace
+
+// --- DriveTable --------------------------------------------------------------
+
+DriveTable::DriveTable() : drives_{{QLatin1Char('C'), QStringLiteral("/"), QStringLiteral("/")}} {}
+
+DriveTable::DriveTable(std::vector<Drive> drives) : drives_(std::move(drives)) {
+    assert(!drives_.empty() && drives_.front().letter == QLatin1Char('C') &&
+           drives_.front().hostRoot == QLatin1String("/"));
+}
+
+DriveTable DriveTable::fromMountTable(const QString& mountsText) {
+    std::vector<Drive> drives = DriveTable().drives();
+    const QStringList lines = mountsText.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString& line : lines) {
+        const QStringList fields = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (fields.size() < 2) continue;
+        QString mountPoint = decodeMountField(fields[1]);
+        while (mountPoint.size() > 1 && mountPoint.endsWith(Slash))
+            mountPoint.chop(1);
+        if (!isVolumeMountPoint(mountPoint)) continue;
+        const bool known = std::any_of(drives.begin(), drives.end(),
+                                       [&](const Drive& d) { return d.hostRoot == mountPoint; });
+        if (known) continue;
+        const char16_t letter = u'C' + static_cast<char16_t>(drives.size());
+        if (letter > u'Z') break;
+        drives.push_back({QChar(letter), mountPoint, hostFileName(mountPoint)});
+    }
+    return DriveTable(std::move(drives));
+}
+
+DriveTable DriveTable::host() {
+    QFile mounts(QStringLiteral("/proc/self/mounts"));
+    if (!mounts.open(QIODevice::ReadOnly)) return DriveTable();
+    return fromMountTable(QString::fromUtf8(mounts.readAll()));
+}
+
+const Drive* DriveTable::find(QChar letter) const {
+    const QChar upper = letter.toUpper();
+    for (const Drive& d : drives_)
+        if (d.letter == upper) return &d;
+    return nullptr;
+}
+
+const Drive& DriveTable::driveOfHostPath(const QString& hostPath) const {
+    const Drive* best = &drives_.front();
+    for (const Drive& d : drives_)
+        if (hostContains(d.hostRoot, hostPath) && d.hostRoot.size() > best->hostRoot.size())
+            best = &d;
+    return *best;
+}
+
+// --- DosFileSystem: mapping ----------------------------------------------------
+
+DosFileSystem::DosFileSystem(DriveTable drives)
+    : drives_(std::move(drives)), curDrive_(QLatin1Char('C')) {
+    for (const Drive& d : drives_.drives())
+        curDirs_[d.letter] = driveRoot(d.letter);
+}
+
+Result<QString> DosFileSystem::absolute(const QString& dosPath) const {
+    if (dosPath.isEmpty()) return fail(err::BadFileName, QStringLiteral("Empty path"), dosPath);
+    QString rest = dosPath;
+    rest.replace(Slash, Backslash);
+
+    QChar drive = curDrive_;
+    if (hasDriveSpec(rest)) {
+        if (!isAsciiLetter(rest[0]))
+            return fail(err::BadFileName, QStringLiteral("Bad drive"), dosPath);
+        drive = rest[0].toUpper();
+        if (!drives_.find(drive))
+            return fail(err::DeviceUnavailable, QStringLiteral("Unknown drive"), dosPath);
+        rest = rest.mid(2);
+    }
+    if (std::any_of(rest.begin(), rest.end(), isForbiddenInName))
+        return fail(err::BadFileName, QStringLiteral("Bad file name"), dosPath);
+
+    QStringList parts;
+    if (!rest.startsWith(Backslash)) // relative to the drive's current directory
+        parts = curDir(drive).mid(3).split(Backslash, Qt::SkipEmptyParts);
+    appendFolded(parts, rest.split(Backslash, Qt::SkipEmptyParts));
+    return driveRoot(drive) + parts.join(Backslash);
+}
+
+Result<QString> DosFileSystem::toHost(const QString& dosPath) const {
+    Result<QString> abs = absolute(dosPath);
+    if (!abs.ok()) return abs;
+    QString host = drives_.find(abs.value()[0])->hostRoot;
+    bool matching = true; // false once a component matched nothing
+    for (const QString& part : abs.value().mid(3).split(Backslash, Qt::SkipEmptyParts)) {
+        QString name = part;
+        if (matching && !statOf(joinHost(host, part), false)) {
+            // Not there as given: the first name in listing order that differs only in case.
+            QStringList candidates = readFolder(host).value_or(QStringList());
+            candidates.removeIf([&](const QString& c) {
+                return QString::compare(c, part, Qt::CaseInsensitive) != 0;
+            });
+            if (candidates.isEmpty())
+                matching = false;
+            else
+                name = *std::min_element(candidates.begin(), candidates.end(), listsBefore);
+        }
+        host = joinHost(host, name);
+    }
+    return host;
+}
+
+Result<QString> DosFileSystem::toDos(const QString& hostPath) const {
+    if (!hostPath.startsWith(Slash))
+        return fail(err::BadFileName, QStringLiteral("Not an absolute host path"), hostPath);
+    QStringList parts;
+    appendFolded(parts, hostPath.split(Slash, Qt::SkipEmptyParts));
+    const QString clean = Slash + parts.join(Slash);
+
+    const Drive& drive = drives_.driveOfHostPath(clean);
+    const QStringList inDrive = clean.mid(drive.hostRoot.size()).split(Slash, Qt::SkipEmptyParts);
+    for (const QString& name : inDrive) {
+        if (!isListableName(name) || hasWildcard(name))
+            return fail(err::BadFileName, QStringLiteral("Name cannot stand in a DOS path"),
+                        hostPath);
+    }
+    return driveRoot(drive.letter) + inDrive.join(Backslash);
+}
+
+// --- DosFileSystem: current drive and directory -------------------------------
+
+Error DosFileSystem::chDrive(const QString& drive) {
+    const Drive* d = drive.isEmpty() ? nullptr : drives_.find(drive[0]);
+    if (!d) return fail(err::DeviceUnavailable, QStringLiteral("Unknown drive"), drive);
+    if (!canList(d->hostRoot))
+        return fail(err::DiskNotReady, QStringLiteral("Drive not ready"), drive);
+    curDrive_ = d->letter;
+    return Error::none();
+}
+
+Error DosFileSystem::chDir(const QString& path) {
+    const Result<QString> abs = absolute(path);
+    if (!abs.ok()) return abs.error();
+    const Result<QString> host = toHost(abs.value());
+    if (!host.ok()) return host.error();
+    if (!canList(host.value()))
+        return fail(err::PathNotFound, QStringLiteral("Path not found"), path);
+    curDirs_[abs.value()[0]] = abs.value();
+    return Error::none();
+}
+
+QString DosFileSystem::curDir(QChar drive) const {
+    const auto it = curDirs_.find(drive.isNull() ? curDrive_ : drive.toUpper());
+    return it == curDirs_.end() ? QString() : it->second;
+}
+
+// --- DosFileSystem: listing ---------------------------------------------------
+
+Result<QStringList> DosFileSystem::list(const QString& pathPattern, ListMode mode) const {
+    if (pathPattern.isEmpty())
+        return fail(err::BadFileName, QStringLiteral("Empty path"), pathPattern);
+
+    // Split "folder\pattern"; the folder part keeps its "\" so that "\x" means the root.
+    const qsizetype sep =
+        std::max(pathPattern.lastIndexOf(Backslash), pathPattern.lastIndexOf(Slash));
+    QString folderPart;
+    QString pattern;
+    if (sep >= 0) {
+        folderPart = pathPattern.left(sep + 1);
+        pattern = pathPattern.mid(sep + 1);
+    } else if (hasDriveSpec(pathPattern)) {
+        folderPart = pathPattern.left(2);
+        pattern = pathPattern.mid(2);
+    } else {
+        pattern = pathPattern;
+    }
+    if (pattern.isEmpty()) pattern = QStringLiteral("*.*");
+
+    const Result<QString> folder =
+        folderPart.isEmpty() ? Result<QString>(curDir()) : absolute(folderPart);
+    if (!folder.ok()) return folder.error();
+    const Result<QString> hostFolder = toHost(folder.value());
+    if (!hostFolder.ok()) return hostFolder.error();
+    const std::optional<QStringList> names = readFolder(hostFolder.value());
+    if (!names) return fail(err::PathNotFound, QStringLiteral("Path not found"), pathPattern);
+
+    QStringList found;
+    for (const QString& name : *names) {
+        if (name.startsWith(Dot) || !isListableName(name) || !matchesPattern(pattern, name))
+            continue;
+        const auto st = statOf(joinHost(hostFolder.value(), name)); // broken links fail here
+        if (!st) continue;
+        const bool wanted =
+            S_ISREG(st->st_mode) || (mode == ListMode::FoldersIncluded && S_ISDIR(st->st_mode));
+        if (wanted) found.append(name);
+    }
+    std::sort(found.begin(), found.end(), listsBefore);
+
+    const bool atRoot = folder.value().size() == 3;
+    if (mode == ListMode::FoldersIncluded && !atRoot) {
+        QStringList dots;
+        for (const QString& dot : {QStringLiteral("."), QStringLiteral("..")})
+            if (matchesPattern(pattern, dot)) dots.append(dot);
+        found = dots + found;
+    }
+    return found;
+}
+
+Result<int> DosFileSystem::getAttr(const QString& path) const {
+    const Result<QString> host = toHost(path);
+    if (!host.ok()) return host.error();
+    const auto st = statOf(host.value());
+    if (!st) return fail(err::FileNotFound, QStringLiteral("File not found"), path);
+    int bits = attr::Normal;
+    if (S_ISDIR(st->st_mode)) bits |= attr::Directory;
+    if (!isWritable(host.value())) bits |= attr::ReadOnly;
+    if (hostFileName(host.value()).startsWith(Dot)) bits |= attr::Hidden;
+    return bits;
+}
+
+bool DosFileSystem::fileExists(const QString& path) const {
+    const Result<QString> host = toHost(path);
+    if (!host.ok() || hostFileName(host.value()).startsWith(Dot)) return false;
+    const auto st = statOf(host.value());
+    return st && S_ISREG(st->st_mode);
+}
+
+// --- DosFileSystem: sequential text files -------------------------------------
+
+Result<QStringList> DosFileSystem::readLines(const QString& path) const {
+    const Result<QString> host = toHost(path);
+    if (!host.ok()) return host.error();
+    const auto st = statOf(host.value());
+    if (!st) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return fail(err::FileNotFound, QStringLiteral("File not found"), path);
+        return fail(err::PathFileAccess, QStringLiteral("Cannot read"), path);
+    }
+    if (!S_ISREG(st->st_mode)) return fail(err::PathFileAccess, QStringLiteral("Not a file"), path);
+    QFile file(host.value());
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(err::PathFileAccess, QStringLiteral("Cannot read"), path);
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return fail(err::PathFileAccess, QStringLiteral("Cannot read"), path);
+
+    const QString text = QString::fromUtf8(bytes);
+    QStringList lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != QLatin1Char('\r')) continue;
+        lines.append(text.mid(start, i - start));
+        if (i + 1 < text.size() && text[i + 1] == QLatin1Char('\n')) ++i;
+        start = i + 1;
+    }
+    if (start < text.size()) lines.append(text.mid(start));
+    return lines;
+}
+
+Error DosFileSystem::writeLines(const QString& path, const QStringList& lines) const {
+    const Result<QString> host = toHost(path);
+    if (!host.ok()) return host.error();
+    const QString& target = host.value();
+    if (hasWildcard(hostFileName(target)))
+        return fail(err::BadFileName, QStringLiteral("Bad file name"), path);
+    const QString parent = hostParent(target);
+    if (!isFolder(parent)) return fail(err::PathNotFound, QStringLiteral("Path not found"), path);
+    const auto existing = statOf(target);
+    if (existing && !S_ISREG(existing->st_mode))
+        return fail(err::PathFileAccess, QStringLiteral("Not a file"), path);
+    if ((existing && !isWritable(target)) || !isWritable(parent))
+        return fail(err::PermissionDenied, QStringLiteral("Permission denied"), path);
+
+    QByteArray bytes;
+    for (const QString& line : lines)
+        bytes += line.toUtf8() + "\r\n";
+
+    // QSaveFile writes a temporary file beside the target, syncs it and renames it over
+    // the target on commit; if anything fails the temporary file is dropped. Unbuffered:
+    // Qt 6.4 loses an error met while flushing its buffer and would commit a cut file.
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        const int number = file.error() == QFileDevice::PermissionsError ? err::PermissionDenied
+                                                                         : err::PathFileAccess;
+        return fail(number, QStringLiteral("Cannot write"), path);
+    }
+    if (file.write(bytes) != bytes.size() || file.error() != QFileDevice::NoError) {
+        file.cancelWriting();
+        return fail(err::PathFileAccess, QStringLiteral("Cannot write"), path);
+    }
+    if (!file.commit()) return fail(err::PathFileAccess, QStringLiteral("Cannot write"), path);
+    return Error::none();
+}
+
+// --- Names ---------------------------------------------------------------------
+
+bool DosFileSystem::matchesPattern(const QString& pattern, const QString& name) {
+    const QList<uint> n = name.toCaseFolded().toUcs4();
+    const QList<uint> p = pattern.toCaseFolded().toUcs4();
+    if (wildcardMatch(p, n)) return true;
+    // "x.*" also matches "x" when the name has no extension at all.
+    return pattern.endsWith(QLatin1String(".*")) && !name.contains(Dot) &&
+           wildcardMatch(p.first(p.size() - 2), n);
+}
+
+bool DosFileSystem::isListableName(const QString& name) {
+    if (name.isEmpty() || !name.isValidUtf16()) return false;
+    return std::none_of(name.begin(), name.end(), [](QChar c) {
+        return isForbiddenInName(c) || c == Backslash || c == Slash || c == QLatin1Char('*') ||
+               c == QLatin1Char('?');
+    });
+}
+
+} // namespace rt

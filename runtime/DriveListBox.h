@@ -1,0 +1,36 @@
+#pragma once
+// The classic drive list: a drop-down of the DOS view's drives, shown as "c: [/]" and
+// "d: [FOTO]". Changing the selected drive, by the user or by code, runs the change
+// handler, as the classic control runs its Change event for both.
+
+#include "DosFiles.h"
+
+#include <QComboBox>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+namespace rt {
+
+class DriveListBox final : public QComboBox {
+public:
+    // Lists the drives of the file system's table and selects its current drive.
+    explicit DriveListBox(const DosFileSystem& files, QWidget* parent = nullptr);
+
+    // The selected drive as the classic control gives it: lower-case letter and colon, "c:".
+    [[nodiscard]] QString drive() const;
+    // Selects the drive named by the first letter of the text ("D", "d:", "d:\foto"); when
+    // the selection changes, the change handler runs. False when no such drive is listed.
+    bool setDrive(const QString& text);
+
+    // Runs after every change of the selected drive.
+    std::function<void()> onChange;
+
+private:
+    [[nodiscard]] int indexOfLetter(QChar letter) const;
+
+    std::vector<QChar> letters_; // upper case, one per item
+};
+
+} // namespace rt

@@ -1,0 +1,94 @@
+#pragma once
+// The small services the forms rely on besides the file system. Each has a real
+// implementation (RealPlatform.h) and test doubles (tests/support). The forms receive
+// a Platform at construction; nothing reaches these through globals.
+
+#include "DosFiles.h"
+
+#include <QPixmap>
+#include <QString>
+
+#include <cstdint>
+
+namespace rt {
+
+// The application title: it titles every message box.
+inline const QString AppTitle = QStringLiteral("Quadrello");
+
+// Message box styles.
+namespace mb {
+inline constexpr int OkOnly = 0;
+inline constexpr int Question = 32; // OK button with a question-mark icon
+} // namespace mb
+
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    // Shows a modal message box with an OK button, titled `title`; returns when the
+    // user has closed it.
+    virtual void show(const QString& text, int style, const QString& title) = 0;
+};
+
+enum class PointerShape { Default = 0, Arrow = 1, Crosshair = 2, Custom = 99 };
+
+// The application-wide mouse pointer: one setting for every window, kept until set again.
+class MousePointer {
+public:
+    virtual ~MousePointer() = default;
+    // The picture used by PointerShape::Custom (an icon; its hot spot in pixels).
+    virtual void setIcon(const QPixmap& icon, QPoint hotSpot) = 0;
+    virtual void setShape(PointerShape shape) = 0;
+};
+
+// Ending the program at once. A caller must return right after end(): the real
+// implementation never comes back, a test one records the call and does.
+class ProgramEnd {
+public:
+    virtual ~ProgramEnd() = default;
+    virtual void end() = 0;
+};
+
+// The screen, in twips (1/1440 inch; 15 twips per logical pixel).
+class Screen {
+public:
+    virtual ~Screen() = default;
+    [[nodiscard]] virtual double widthTwips() const = 0;
+    [[nodiscard]] virtual double heightTwips() const = 0;
+};
+inline constexpr int TwipsPerPixel = 15;
+
+// Seconds since midnight, with fraction.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    [[nodiscard]] virtual double secondsSinceMidnight() const = 0;
+};
+
+// A uniform pseudo-random generator in [0, 1), reseeded at will.
+class Random {
+public:
+    void seed(double seed);
+    [[nodiscard]] double next();
+
+private:
+    std::uint64_t state_ = 0x9E3779B97F4A7C15ULL;
+};
+
+// Everything the forms get from the platform, gathered at one composition point.
+struct Platform {
+    DosFileSystem& files;
+    MessageBoxes& messages;
+    MousePointer& pointer;
+    ProgramEnd& programEnd;
+    Screen& screen;
+    Clock& clock;
+    Random& random;
+    QString programFolder; // DOS path of the executable's folder: no final "\" except at a root
+};
+
+// "C:\prog" + "\" ; a root "C:\" stays as it is.
+[[nodiscard]] inline QString withBackslash(const QString& folder) {
+    return folder.endsWith(QLatin1Char('\\')) ? folder : folder + QLatin1Char('\\');
+}
+
+} // namespace rt

@@ -1,0 +1,49 @@
+#pragma once
+// The real platform services, over Qt and the host. Built once, in main().
+
+#include "Platform.h"
+
+namespace rt {
+
+class QtMessageBoxes final : public MessageBoxes {
+public:
+    void show(const QString& text, int style, const QString& title) override;
+};
+
+// Keeps one application-wide override cursor, as the classic runtime's screen pointer.
+class QtMousePointer final : public MousePointer {
+public:
+    ~QtMousePointer() override;
+    void setIcon(const QPixmap& icon, QPoint hotSpot) override;
+    void setShape(PointerShape shape) override;
+
+private:
+    QPixmap icon_;
+    QPoint hotSpot_;
+    bool overridden_ = false;
+};
+
+// Ends the process at once: no further handler runs, no destructor.
+class ProcessEnd final : public ProgramEnd {
+public:
+    [[noreturn]] void end() override;
+};
+
+class QtScreen final : public Screen {
+public:
+    [[nodiscard]] double widthTwips() const override;
+    [[nodiscard]] double heightTwips() const override;
+};
+
+class SystemClock final : public Clock {
+public:
+    [[nodiscard]] double secondsSinceMidnight() const override;
+};
+
+// Maps the fonts the forms name to metric-compatible ones found on Linux desktops.
+void installFontSubstitutes();
+
+// DOS path of the folder holding the running executable.
+[[nodiscard]] QString programFolderOf(const DosFileSystem& files);
+
+} // namespace rt

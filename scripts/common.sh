@@ -1,0 +1,36 @@
+# Shared by the run and test commands: installs what is missing and builds.
+# Sourced, not run.
+
+QUADRELLO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+QUADRELLO_BUILD="${QUADRELLO_BUILD:-$QUADRELLO_ROOT/build}"
+QUADRELLO_PROGRAM="$QUADRELLO_BUILD/program"
+
+# Debian packages the build, the program and the tests need.
+QUADRELLO_PACKAGES=(
+    g++ cmake ninja-build pkgconf ccache
+    qt6-base-dev qt6-svg-dev libgtest-dev libgmock-dev
+    fonts-liberation
+    xvfb xauth xdotool imagemagick jwm x11-utils
+)
+
+install_missing() {
+    local missing=()
+    for p in "${QUADRELLO_PACKAGES[@]}"; do
+        dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build() {
+    local werror=OFF
+    [ -n "${CI:-}" ] && werror=ON
+    cmake -S "$QUADRELLO_ROOT" -B "$QUADRELLO_BUILD" -G Ninja \
+        -DCMAKE_BUILD_TYPE="${QUADRELLO_BUILD_TYPE:-RelWithDebInfo}" \
+        -DQUADRELLO_WERROR="$werror" >/dev/null
+    cmake --build "$QUADRELLO_BUILD" -j "$(nproc)"
+}

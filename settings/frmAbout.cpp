@@ -1,0 +1,497 @@
+#include "frmAbout.h"
+
+#include "Numbers.h"
+#include "Pictures.h"
+#include "SettingsFile.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+
+#include <functional>
+
+namespace settings {
+
+namespace {
+
+const QString Text1Refused = QStringLiteral("Inserire un numero di secondi da 1 a 9");
+const QString TooManySeconds = QStringLiteral(
+    "Vuoi fare addormentare tutti quanti! 30 secondi mi sembrano il massimo per una foto.");
+const QString DriveReadError = QStringLiteral("Errore di lettura dal drive specificato");
+
+constexpr int ClientWidth = 504;
+constexpr int ClientHeight = 392;
+
+const QColor Grey(128, 128, 128);
+const QColor White(255, 255, 255);
+const QColor Blue(0, 0, 255);
+
+// The layout is in pixels at 96 dpi, so fonts are sized in pixels too. The dialog font
+// is a 10-pixel sans: the classic 8-point dialog font it stands for is narrower than
+// the scalable sans faces at 11 pixels, and the captions were fitted to it
+// ("Tempo di posa di una immagine:" fills its 153 pixels). The seconds box keeps its
+// large bold 18-pixel digits.
+constexpr int DialogFontPixels = 10;
+constexpr int SecondsFontPixels = 18;
+
+QFont pixelFont(int pixels, bool bold = false, bool underline = false) {
+    QFont f;
+    f.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    f.setUnderline(underline);
+    return f;
+}
+
+void setTextColour(QWidget* w, const QColor& colour) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::WindowText, colour);
+    w->setPalette(p);
+}
+
+// A label as the classic forms draw it: text from the top-left corner of its box.
+QLabel* label(QWidget* parent, const char* name, const QString& text, QRect box) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QLatin1String(name));
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    l->setGeometry(box);
+    return l;
+}
+
+QLabel* picture(QWidget* parent, const char* name, const QPixmap& pixmap, QRect box, bool stretch) {
+    QLabel* l = label(parent, name, QString(), box);
+    l->setPixmap(pixmap);
+    l->setScaledContents(stretch);
+    return l;
+}
+
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, QRect box) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setGeometry(box);
+    return b;
+}
+
+QCheckBox* checkBox(QWidget* parent, const char* name, const QString& caption, const QString& tip,
+                    QRect box) {
+    auto* c = new QCheckBox(caption, parent);
+    c->setObjectName(QLatin1String(name));
+    c->setToolTip(tip);
+    c->setGeometry(box);
+    c->setChecked(true);
+    // A greyed box (a value only the settings file can give) becomes a plain two-state
+    // box again once the user changes it.
+    QObject::connect(c, &QCheckBox::stateChanged, c, [c](int state) {
+        if (state != Qt::PartiallyChecked && c->isTristate()) c->setTristate(false);
+    });
+    return c;
+}
+
+// A frame as the classic forms draw it: an etched border whose top runs through the
+// middle of the caption, so the controls can sit close under the caption.
+class EtchedFrame final : public QGroupBox {
+public:
+    using QGroupBox::QGroupBox;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        const QFontMetrics fm(font());
+        const QRect border = rect().adjusted(0, fm.height() / 2, -1, -1);
+        p.setPen(Grey);
+        p.drawRect(border.adjusted(0, 0, -1, -1));
+        p.setPen(White);
+        p.drawRect(border.adjusted(1, 1, 0, 0));
+        const QRect caption(6, 0, fm.horizontalAdvance(title()) + 6, fm.height());
+        p.fillRect(caption, palette().window());
+        style()->drawItemText(&p, caption, Qt::AlignCenter, palette(), isEnabled(), title(),
+                              QPalette::WindowText);
+    }
+};
+
+// Swallows the mouse press that is on its way to a control at the moment it is
+// installed, so that a click which tried to move the focus out of a refused seconds box
+// does nothing else. Removes itself when control returns to the event loop.
+class DropPendingPress final : public QObject {
+public:
+    static void install() {
+        auto* filter = new DropPendingPress(qApp);
+        qApp->installEventFilter(filter);
+        filter->deleteLater();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType()) {
+            qApp->removeEventFilter(this);
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    using QObject::QObject;
+};
+
+} // namespace
+
+frmAbout::frmAbout(rt::Platform& platform, Modulo1& s, QWidget* parent)
+    : QDialog(parent), platform_(platform), s_(s) {
+    setObjectName(QStringLiteral("frmAbout"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(ClientWidth, ClientHeight);
+    setFont(pixelFont(DialogFontPixels));
+    setWindowIcon(QIcon(assets::programIcon()));
+    setMouseTracking(true);
+
+    createControls();
+    setKeyboardOrder();
+    Dir1->setFocus();
+
+    Drive1->onChange = [this] { Drive1_Change(); };
+    Dir1->onMouseMove = [this] { Dir1_MouseMove(); };
+    Text1->installEventFilter(this);
+    Frame1->installEventFilter(this);
+    connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
+    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+}
+
+frmAbout::~frmAbout() = default;
+
+void frmAbout::createControls() {
+    Image1 = picture(this, "Image1", assets::programIcon(), {24, 8, 58, 58}, true);
+    lblTitle = label(this, "lblTitle", QString(), {102, 16, 259, 24});
+    setTextColour(lblTitle, Qt::black);
+    lblDescription = label(this, "lblDescription",
+                           QStringLiteral("Screen show di immagini, suoni di commento e musiche "
+                                          "di sottofondo  (Selezionare la cartella da "
+                                          "utilizzare)"),
+                           {102, 32, 379, 30});
+    lblDescription->setWordWrap(true);
+    setTextColour(lblDescription, Qt::black);
+
+    Dir1 = new rt::DirListBox(platform_.files, this);
+    Dir1->setObjectName(QStringLiteral("Dir1"));
+    Dir1->setGeometry(24, 80, 169, 96);
+    Dir1->setToolTip(QStringLiteral("Seleziona la cartella scelta e le cartelle figlie."));
+
+    Drive1 = new rt::DriveListBox(platform_.files, this);
+    Drive1->setObjectName(QStringLiteral("Drive1"));
+    Drive1->setGeometry(24, 184, 169, 21);
+
+    // The banner pictures: three stores below the client area, and the one shown.
+    for (int i = 0; i < 3; ++i)
+        Image3[std::size_t(i)] =
+            picture(this, "", assets::banner(i), {224 + 128 * i, 424, 120, 58}, true);
+    Image3[3] = picture(this, "", assets::banner(0), {24, 216, 169, 89}, true);
+    for (std::size_t i = 0; i < Image3.size(); ++i)
+        Image3[i]->setObjectName(QStringLiteral("Image3(%1)").arg(i));
+
+    Frame1 = new EtchedFrame(QStringLiteral("Quadrello"), this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setGeometry(208, 80, 273, 225);
+    Frame1->setMouseTracking(true);
+
+    Label1 = label(Frame1, "Label1", QStringLiteral("Tempo di posa di una immagine:"),
+                   {24, 24, 153, 17});
+    Text1 = new QLineEdit(QStringLiteral("5"), Frame1);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setGeometry(184, 16, 33, 25);
+    Text1->setMaxLength(2);
+    Text1->setFont(pixelFont(SecondsFontPixels, true));
+    Label2 = label(Frame1, "Label2", QStringLiteral("secondi"), {224, 24, 41, 17});
+    cmdOK = button(Frame1, "cmdOK", QStringLiteral("&OK"), {24, 48, 105, 25});
+    cmdOK->setDefault(true);
+    Command2 = button(Frame1, "Command2", QStringLiteral("&Aiuto"), {144, 48, 105, 25});
+    cmdSysInfo = button(Frame1, "cmdSysInfo", QStringLiteral("&System Info..."), {24, 88, 105, 25});
+    Command1 = button(Frame1, "Command1", QStringLiteral("&Fine"), {144, 88, 105, 25});
+    Command3 = button(Frame1, "Command3", QStringLiteral("&Trevisolo"), {24, 128, 225, 33});
+    Command3->setToolTip(QStringLiteral("Il TRV è una suite di giochi/utilities"));
+    Check1 = checkBox(Frame1, "Check1", QStringLiteral("Musica di sottofondo"),
+                      QStringLiteral("Suona/Non suona il file midi che trova nella cartella."),
+                      {24, 168, 145, 25});
+    Check3 = checkBox(Frame1, "Check3", QStringLiteral("Cambio animato"),
+                      QStringLiteral("Attiva/Disattiva le animazioni tra una foto e l'altra"),
+                      {152, 176, 105, 17});
+    Check2 = checkBox(Frame1, "Check2", QStringLiteral("Commenti audio"),
+                      QStringLiteral("Abilita/Disabilita i commenti sonori."), {24, 192, 137, 25});
+
+    const QFont link = pixelFont(DialogFontPixels, true, true);
+    Label4 =
+        label(this, "Label4", QStringLiteral("http://www.quadrello.example/"), {24, 312, 241, 17});
+    Label4->setToolTip(QStringLiteral("Visita la home page dell'autore ..."));
+    Label3 = label(this, "Label3", QStringLiteral("autore@quadrello.example"), {352, 312, 129, 17});
+    Label3->setToolTip(QStringLiteral("Scrivi all'autore ..."));
+    for (QLabel* l : {Label4, Label3}) {
+        l->setFont(link);
+        setTextColour(l, Blue);
+    }
+
+    Image2 = picture(this, "Image2", assets::trevisoloIcon(), {24, 344, 32, 32}, false);
+    Image2->setToolTip(QStringLiteral("Dai una sbirciatina ai giochi del Trevisolo"));
+    lblDisclaimer = label(this, "lblDisclaimer", QStringLiteral(" "), {56, 352, 433, 23});
+    lblDisclaimer->setFont(pixelFont(DialogFontPixels, true));
+
+    // The pointer pictures, out of sight below the client area.
+    Picture1 = picture(this, "Picture1", assets::pencilIcon(), {104, 400, 36, 36}, false);
+    Picture3 = picture(this, "Picture3", assets::handIcon(), {152, 400, 36, 36}, false);
+
+    // Pairs of a white 2-pixel line and a grey 1-pixel line look etched.
+    Line1[0] = {{24, 72}, {480, 72}, White, 2};
+    Line1[1] = {{24, 72}, {480, 72}, Grey, 1};
+    Line1[2] = {{0, 0}, {328, 0}, Grey, 1};
+    Line1[3] = {{0, 0}, {328, 0}, White, 2};
+    Line1[4] = {{0, 0}, {328, 0}, Grey, 1};
+    Line1[5] = {{0, 0}, {328, 0}, White, 2};
+    Line1[6] = {{24, 332}, {480, 332}, Grey, 1};
+    Line1[7] = {{24, 330}, {480, 330}, White, 2};
+
+    // Their work comes with the banner and label animations; they are not started here.
+    Timer2 = new rt::Timer(this);
+    Timer2->setInterval(600);
+    Timer3 = new rt::Timer(this);
+    Timer3->setInterval(50);
+}
+
+void frmAbout::setKeyboardOrder() {
+    const std::array<QWidget*, 11> order{Dir1,     Drive1,   Check2, Check1,     Check3, Command3,
+                                         Command2, Command1, cmdOK,  cmdSysInfo, Text1};
+    for (std::size_t i = 0; i + 1 < order.size(); ++i)
+        QWidget::setTabOrder(order[i], order[i + 1]);
+}
+
+// --- Handlers ---------------------------------------------------------------------
+
+void frmAbout::Form_Load() {
+    const int screenW = int(rt::roundHalfEven(platform_.screen.widthTwips() / rt::TwipsPerPixel));
+    const int screenH = int(rt::roundHalfEven(platform_.screen.heightTwips() / rt::TwipsPerPixel));
+    const QSize outer = isVisible() ? frameGeometry().size() : size();
+    move(int(rt::roundHalfEven((screenW - outer.width()) / 2.0)),
+         int(rt::roundHalfEven((screenH - outer.height()) / 2.0)));
+
+    setWindowTitle(QStringLiteral("Informazioni su ") + rt::AppTitle);
+    lblTitle->setText(rt::AppTitle);
+
+    const CheckValues checks = LoadSettings(s_, platform_.files, platform_.programFolder);
+    if (checks.check1) setCheckValue(Check1, *checks.check1);
+    if (checks.check2) setCheckValue(Check2, *checks.check2);
+    if (checks.check3) setCheckValue(Check3, *checks.check3);
+
+    // Each step that fails with the stored folder is done again with the program's own
+    // folder; a step that fails with that one too is passed over.
+    bool fellBack = false;
+    const auto guarded = [&](const std::function<rt::Error()>& step) {
+        if (!step().failed() || fellBack) return;
+        fellBack = true;
+        s_.FolderPath = platform_.programFolder;
+        step();
+    };
+    guarded([&] { return platform_.files.chDrive(s_.FolderPath); });
+    guarded([&] { return platform_.files.chDir(s_.FolderPath); });
+    Text1->setText(QString::number(s_.TempoAttesa));
+    guarded([&] { return Dir1->setPath(s_.FolderPath); });
+}
+
+void frmAbout::Drive1_Change() {
+    if (!Dir1->setPath(Drive1->drive()).failed()) return;
+    platform_.messages.show(DriveReadError, rt::mb::OkOnly, rt::AppTitle);
+    Drive1->setDrive(platform_.programFolder); // runs this handler again for that drive
+    Dir1->setPath(platform_.programFolder);
+}
+
+void frmAbout::Text1_GotFocus() {
+    Text1->selectAll();
+}
+
+void frmAbout::Text1_LostFocus() {
+    if (LeadingNumber(Text1->text()) != 0) return;
+    platform_.messages.show(Text1Refused, rt::mb::OkOnly, rt::AppTitle);
+    focusText1();
+}
+
+void frmAbout::cmdOK_Click() {
+    s_.GoFlag = True;
+
+    const QString seconds = Text1->text();
+    const double number = LeadingNumber(seconds);
+    if (number > 30) {
+        platform_.messages.show(TooManySeconds, rt::mb::OkOnly, rt::AppTitle);
+        Text1->setText(QStringLiteral("30"));
+        focusText1();
+        return;
+    }
+    if (number < 1) {
+        platform_.messages.show(Text1Refused, rt::mb::OkOnly, rt::AppTitle);
+        focusText1();
+        return;
+    }
+
+    const QString folder = Dir1->path();
+    s_.FolderPath = rt::withBackslash(folder);
+    platform_.files.chDrive(platform_.programFolder);
+    platform_.files.chDir(platform_.programFolder);
+
+    // The seconds as the user's locale reads them; text it cannot read counts by the
+    // number it begins with.
+    bool ok = false;
+    double localSeconds = QLocale::system().toDouble(seconds, &ok);
+    if (!ok) localSeconds = number;
+    if (const auto ms = rt::toInt16(localSeconds * 1000)) s_.TempoAttesa = *ms;
+
+    s_.MusicaFM = checkValue(Check1);
+    s_.SuonoWAV = checkValue(Check2);
+    s_.Effetti = checkValue(Check3);
+    SaveSettings(s_, platform_.files, platform_.programFolder, folder, seconds);
+    done(QDialog::Accepted);
+}
+
+void frmAbout::Command1_Click() {
+    platform_.programEnd.end();
+    done(QDialog::Rejected); // reached only when the end returns (under test)
+}
+
+void frmAbout::Form_KeyPress(int keyAscii) {
+    if (keyAscii != 27) return;
+    platform_.programEnd.end();
+    done(QDialog::Rejected);
+}
+
+void frmAbout::Dir1_MouseMove() {
+    platform_.pointer.setShape(rt::PointerShape::Arrow);
+}
+void frmAbout::Form_MouseMove() {
+    platform_.pointer.setShape(rt::PointerShape::Arrow);
+}
+void frmAbout::Frame1_MouseMove() {
+    platform_.pointer.setShape(rt::PointerShape::Arrow);
+}
+
+void frmAbout::reject() {
+    Command1_Click();
+}
+
+// --- Events -----------------------------------------------------------------------
+
+void frmAbout::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        // OK is also the cancel button; only when it cannot take the key does the form
+        // see it.
+        if (cmdOK->isVisible() && cmdOK->isEnabled()) {
+            cmdOK->click();
+            return;
+        }
+        Form_KeyPress(27);
+        return;
+    case Qt::Key_Enter:
+    case Qt::Key_Return:
+        QDialog::keyPressEvent(event); // the default button
+        return;
+    default:
+        if (!event->text().isEmpty()) Form_KeyPress(event->text().at(0).unicode());
+        event->ignore();
+    }
+}
+
+void frmAbout::mouseMoveEvent(QMouseEvent* event) {
+    // Moves over controls that do not track the mouse arrive here too; only the
+    // background counts.
+    if (!childAt(event->position().toPoint())) Form_MouseMove();
+    QDialog::mouseMoveEvent(event);
+}
+
+void frmAbout::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    QPainter p(this);
+    // The 2-pixel lines first, the 1-pixel ones over them.
+    for (const int width : {2, 1}) {
+        for (const Line& l : Line1) {
+            if (l.width != width) continue;
+            // A line of width w covers w rows (or columns) from its position on.
+            const QRect r = QRect(l.from, l.to).normalized();
+            if (l.from.y() == l.to.y())
+                p.fillRect(r.left(), r.top(), r.width(), l.width, l.color);
+            else if (l.from.x() == l.to.x())
+                p.fillRect(r.left(), r.top(), l.width, r.height(), l.color);
+            else {
+                p.setPen(QPen(l.color, l.width));
+                p.drawLine(l.from, l.to);
+            }
+        }
+    }
+}
+
+bool frmAbout::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Frame1 && event->type() == QEvent::MouseMove) {
+        const auto* move = static_cast<QMouseEvent*>(event);
+        if (!Frame1->childAt(move->position().toPoint())) Frame1_MouseMove();
+    } else if (watched == Text1 && event->type() == QEvent::FocusIn) {
+        Text1_GotFocus();
+    } else if (watched == Text1 && event->type() == QEvent::FocusOut) {
+        // Only a move of the focus to another control of this dialog counts: not the
+        // window losing activation, not a popup, not the box of this very check.
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        QWidget* next = QApplication::focusWidget();
+        if (inText1LostFocus_ || reason == Qt::ActiveWindowFocusReason ||
+            reason == Qt::PopupFocusReason || !isVisible() || !next || !isAncestorOf(next))
+            return false;
+        inText1LostFocus_ = true;
+        Text1_LostFocus();
+        inText1LostFocus_ = false;
+        // The dialog's own focus child: while the message box has just closed, the
+        // dialog may not be active yet, and the box gets the focus back on activation.
+        if (focusWidget() == Text1) {
+            // Refused: the focus is back; the click that moved it goes nowhere, and
+            // the box keeps its selection.
+            if (reason == Qt::MouseFocusReason) DropPendingPress::install();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+// --- Helpers ----------------------------------------------------------------------
+
+void frmAbout::focusText1() {
+    Text1->setFocus(Qt::OtherFocusReason);
+    Text1_GotFocus(); // also when the box has kept the focus
+}
+
+std::int16_t frmAbout::checkValue(const QCheckBox* box) {
+    switch (box->checkState()) {
+    case Qt::Checked:
+        return 1;
+    case Qt::PartiallyChecked:
+        return 2;
+    case Qt::Unchecked:
+        break;
+    }
+    return 0;
+}
+
+void frmAbout::setCheckValue(QCheckBox* box, std::int16_t value) {
+    if (value == 2) {
+        box->setTristate(true);
+        box->setCheckState(Qt::PartiallyChecked);
+    } else {
+        box->setCheckState(value ? Qt::Checked : Qt::Unchecked);
+    }
+}
+
+void ShowSettingsDialog(rt::Platform& platform, Modulo1& s, QWidget* parent) {
+    frmAbout dialog(platform, s, parent);
+    dialog.Form_Load();
+    dialog.exec();
+}
+
+} // namespace settings

@@ -1,0 +1,118 @@
+#pragma once
+// The settings dialog. It loads the settings file when it opens, lets the user choose the
+// picture folder (drive and folder lists), the seconds per picture and the three
+// switches, and either confirms with OK (settings finished in memory, file written,
+// dialog closed) or ends the program with "Fine", its close box or an Esc that OK
+// cannot take.
+//
+// The controls keep the names the handlers use. Positions are in pixels of the client
+// area; the controls inside Frame1 are placed relative to the frame.
+
+#include "DirListBox.h"
+#include "DriveListBox.h"
+#include "Modulo1.h"
+#include "Platform.h"
+#include "Timer.h"
+
+#include <QColor>
+#include <QDialog>
+#include <QPoint>
+
+#include <array>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace settings {
+
+class frmAbout final : public QDialog {
+public:
+    frmAbout(rt::Platform& platform, Modulo1& s, QWidget* parent = nullptr);
+    ~frmAbout() override;
+
+    // --- Event handlers ----------------------------------------------------------
+    // Centres the dialog, sets its captions, loads the settings and points the lists
+    // and the seconds box at them.
+    void Form_Load();
+    // The drive list changed: open that drive's current folder in the folder list.
+    void Drive1_Change();
+    void Text1_GotFocus();
+    // Refuses a seconds value without a number (or 0) when the focus leaves the box.
+    void Text1_LostFocus();
+    // Finishes the settings, writes the file and unloads the dialog.
+    void cmdOK_Click();
+    // "Fine": ends the program; nothing is saved.
+    void Command1_Click();
+    // A key that no control took, as its character code; Esc (27) ends the program.
+    void Form_KeyPress(int keyAscii);
+    void Dir1_MouseMove();
+    void Form_MouseMove();
+    void Frame1_MouseMove();
+    // The close box ends the program, like "Fine".
+    void reject() override;
+
+    // --- Controls ----------------------------------------------------------------
+    QLabel* Image1;
+    QLabel* lblTitle;
+    QLabel* lblDescription;
+    rt::DirListBox* Dir1;
+    rt::DriveListBox* Drive1;
+    // 0 to 2 hold the three banner pictures out of sight; 3 is the banner shown.
+    std::array<QLabel*, 4> Image3{};
+    QGroupBox* Frame1;
+    QLabel* Label1;
+    QLineEdit* Text1;
+    QLabel* Label2;
+    QPushButton* cmdOK;
+    QPushButton* Command2;
+    QPushButton* cmdSysInfo;
+    QPushButton* Command1;
+    QPushButton* Command3;
+    QCheckBox* Check1; // background music
+    QCheckBox* Check3; // animated transitions
+    QCheckBox* Check2; // sound comments
+    QLabel* Label4;    // home page
+    QLabel* Label3;    // e-mail contact
+    QLabel* Image2;
+    QLabel* lblDisclaimer;
+    QLabel* Picture1; // pencil pointer picture, out of sight
+    QLabel* Picture3; // pointing hand pointer picture, out of sight
+    rt::Timer* Timer2;
+    rt::Timer* Timer3;
+
+    // The etched lines painted on the client area.
+    struct Line {
+        QPoint from;
+        QPoint to;
+        QColor color;
+        int width; // pixels: the rows (or columns) it covers from its position on
+    };
+    std::array<Line, 8> Line1;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createControls();
+    void setKeyboardOrder();
+    // The seconds box takes the focus again with its whole text selected.
+    void focusText1();
+    // The value a check box stands for: 0 clear, 1 ticked, 2 greyed.
+    [[nodiscard]] static std::int16_t checkValue(const QCheckBox* box);
+    static void setCheckValue(QCheckBox* box, std::int16_t value);
+
+    rt::Platform& platform_;
+    Modulo1& s_;
+    bool inText1LostFocus_ = false;
+};
+
+// Shows the settings dialog modally, created anew and loaded; returns when it is unloaded.
+void ShowSettingsDialog(rt::Platform& platform, Modulo1& s, QWidget* parent = nullptr);
+
+} // namespace settings

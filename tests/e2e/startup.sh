@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# The real program in a real X server: the dialog appears centred with its caption,
+# OK writes the settings file byte for byte, and the viewer covers the screen.
+# Usage: startup.sh PROGRAM_FOLDER
+set -uo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/xenv.sh"
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+cleanup() {
+    [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
+    x_stop
+    [ -n "${PROG:-}" ] && rm -rf "$PROG"
+}
+trap cleanup EXIT
+
+x_start 1280x1024x24 || fail "no X server"
+PROG=$(program_copy "$1")
+out="${E2E_SHOTS:-$(mktemp -d)}"
+
+# The pictures to show, in a folder whose name has a blank.
+mkdir -p "$PROG/Le mie foto/gite"
+convert -size 64x48 xc:red "$PROG/Le mie foto/a.jpg"
+convert -size 64x48 xc:blue "$PROG/Le mie foto/gite/b.gif"
+
+cd "$PROG"
+"$PROG/quadrello" &
+APP_PID=$!
+
+dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "the settings dialog did not appear"
+shot "$out/dialog.png"
+
+# Centred: the client area's middle within the window frame's size of the screen's.
+read -r X Y WIDTH HEIGHT < <(xwininfo -id "$dlg" | awk '/Absolute upper-left X/{x=$NF}
+    /Absolute upper-left Y/{y=$NF} /^ *Width/{w=$NF} /^ *Height/{h=$NF} END{print x, y, w, h}')
+cx=$((X + WIDTH / 2)); cy=$((Y + HEIGHT / 2))
+[ "$WIDTH" -eq 504 ] && [ "$HEIGHT" -eq 392 ] || fail "dialog client area ${WIDTH}x${HEIGHT}, not 504x392"
+[ $((cx - 640)) -le 12 ] && [ $((640 - cx)) -le 12 ] || fail "dialog not centred horizontally ($cx)"
+[ $((cy - 512)) -le 30 ] && [ $((512 - cy)) -le 30 ] || fail "dialog not centred vertically ($cy)"
+
+# "&Fine" ends the program without writing the settings file.
+xdotool windowactivate --sync "$dlg" 2>/dev/null || true
+xdotool key --window "$dlg" alt+f
+wait_gone "$APP_PID" 10 || fail "Fine did not end the program"
+[ ! -e "$PROG/QUADRO.INI" ] || fail "Fine wrote the settings file"
+
+# A settings file naming the picture folder; OK takes it as it is.
+printf 'PATH=%s\r\nTempoAttesa=3\r\nMusicaFM= 0 \r\nSuonoWAV= 1 \r\nEffetti= 1 \r\n' \
+    "$(echo "C:$PROG/Le mie foto" | tr '/' '\\')" > "$PROG/QUADRO.INI"
+"$PROG/quadrello" &
+APP_PID=$!
+dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "the dialog did not come back"
+xdotool windowactivate --sync "$dlg" 2>/dev/null || true
+xdotool key --window "$dlg" Return
+
+# OK wrote the file byte for byte.
+expected=$(printf 'PATH=%s\r\nTempoAttesa=3\r\nMusicaFM= 0 \r\nSuonoWAV= 1 \r\nEffetti= 1 \r\n' \
+    "$(echo "C:$PROG/Le mie foto" | tr '/' '\\')" | od -An -tx1)
+for i in $(seq 50); do
+    ! xdotool search --onlyvisible --name "^Informazioni su Quadrello$" >/dev/null 2>&1 && break
+    sleep 0.1
+done
+actual=$(od -An -tx1 < "$PROG/QUADRO.INI")
+[ "$actual" = "$expected" ] || fail "settings file differs: $(cat -A "$PROG/QUADRO.INI")"
+
+# The viewer covers the screen.
+viewer=""
+for i in $(seq 100); do
+    for w in $(xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null); do
+        geo=$(xwininfo -id "$w" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF}
+            /^ *Width/{w=$NF} /^ *Height/{h=$NF} END{print x, y, w, h}')
+        if [ "$geo" = "0 0 1280 1024" ]; then viewer=$w; break 2; fi
+    done
+    sleep 0.1
+done
+[ -n "$viewer" ] || fail "no full-screen viewer window"
+shot "$out/viewer.png"
+kill -0 "$APP_PID" || fail "the program ended"
+echo "e2e startup: passed (screenshots in $out)"

@@ -1,0 +1,67 @@
+# A private X server with a small window manager, for the real binary.
+# Sourced. Provides: x_start, x_stop, wait_window NAME [SECONDS], shot FILE,
+# and program_copy DIR (a fresh copy of the program folder to run from).
+
+x_start() {
+    local geometry="${1:-1280x1024x24}"
+    local fdfile
+    fdfile=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp 3>"$fdfile" 2>/dev/null &
+    XVFB_PID=$!
+    local i
+    for i in $(seq 100); do
+        [ -s "$fdfile" ] && break
+        sleep 0.05
+    done
+    export DISPLAY=":$(head -n1 "$fdfile")"
+    rm -f "$fdfile"
+    [ "$DISPLAY" != ":" ] || { echo "Xvfb did not start" >&2; return 1; }
+    jwm >/dev/null 2>&1 &
+    WM_PID=$!
+    # The window manager is ready when it owns the screen's selection.
+    for i in $(seq 100); do
+        xdotool getactivewindow >/dev/null 2>&1 && break
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break
+        sleep 0.05
+    done
+}
+
+x_stop() {
+    [ -n "${WM_PID:-}" ] && kill "$WM_PID" 2>/dev/null
+    [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null
+    wait 2>/dev/null || true
+}
+
+# Prints the id of the first visible window whose name matches, waiting at most SECONDS.
+wait_window() {
+    local name="$1" seconds="${2:-20}" id=""
+    local deadline=$((SECONDS + seconds))
+    while [ $SECONDS -lt $deadline ]; do
+        id=$(xdotool search --onlyvisible --name "$name" 2>/dev/null | head -n1)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+
+# Waits until a process has ended, at most SECONDS; fails if it is still running.
+wait_gone() {
+    local pid="$1" seconds="${2:-10}"
+    local deadline=$((SECONDS + seconds))
+    while [ $SECONDS -lt $deadline ]; do
+        kill -0 "$pid" 2>/dev/null || return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+shot() { import -window root "$1" 2>/dev/null; }
+
+# A fresh program folder copy, so runs never touch the build tree's settings file.
+program_copy() {
+    local from="$1" to
+    to=$(mktemp -d)
+    cp -a "$from/." "$to/"
+    rm -f "$to/QUADRO.INI"
+    echo "$to"
+}

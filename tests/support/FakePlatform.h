@@ -1,0 +1,88 @@
+#pragma once
+// Test doubles for the platform services, and a Platform that gathers them over a
+// real DOS file system (pointed at temporary folders by the test).
+
+#include "Platform.h"
+
+#include <QPixmap>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+struct ShownMessage {
+    QString text;
+    int style;
+    QString title;
+};
+
+// Records every message box; `onShow` lets a test act while the box is "open".
+class RecordingMessages final : public rt::MessageBoxes {
+public:
+    void show(const QString& text, int style, const QString& title) override {
+        shown.push_back({text, style, title});
+        if (onShow) onShow(shown.back());
+    }
+    [[nodiscard]] QStringList texts() const {
+        QStringList l;
+        for (const auto& m : shown) l << m.text;
+        return l;
+    }
+    std::vector<ShownMessage> shown;
+    std::function<void(const ShownMessage&)> onShow;
+};
+
+class RecordingPointer final : public rt::MousePointer {
+public:
+    void setIcon(const QPixmap& icon, QPoint hotSpot) override {
+        iconKey = icon.cacheKey();
+        hot = hotSpot;
+    }
+    void setShape(rt::PointerShape shape) override { shapes.push_back(shape); }
+    [[nodiscard]] rt::PointerShape last() const {
+        return shapes.empty() ? rt::PointerShape::Default : shapes.back();
+    }
+    std::vector<rt::PointerShape> shapes;
+    qint64 iconKey = 0;
+    QPoint hot;
+};
+
+class RecordingEnd final : public rt::ProgramEnd {
+public:
+    void end() override { ++calls; }
+    int calls = 0;
+};
+
+class FixedScreen final : public rt::Screen {
+public:
+    FixedScreen(double w, double h) : w_(w), h_(h) {}
+    [[nodiscard]] double widthTwips() const override { return w_; }
+    [[nodiscard]] double heightTwips() const override { return h_; }
+
+private:
+    double w_, h_;
+};
+
+class FixedClock final : public rt::Clock {
+public:
+    [[nodiscard]] double secondsSinceMidnight() const override { return seconds; }
+    double seconds = 43200.5;
+};
+
+// One test's platform. The program folder is given as a DOS path.
+struct FakePlatform {
+    explicit FakePlatform(const QString& programFolder, rt::DriveTable drives = rt::DriveTable(),
+                          double screenW = 1024 * 15, double screenH = 768 * 15)
+        : files(std::move(drives)), screen(screenW, screenH),
+          platform{files, messages, pointer, programEnd, screen, clock, random, programFolder} {}
+
+    rt::DosFileSystem files;
+    RecordingMessages messages;
+    RecordingPointer pointer;
+    RecordingEnd programEnd;
+    FixedScreen screen;
+    FixedClock clock;
+    rt::Random random;
+    rt::Platform platform;
+};
