@@ -30,8 +30,7 @@ shot "$shots/1-settings-dialog.png"
 echo "  the settings dialog is open: $shots/1-settings-dialog.png"
 
 # OK: the settings are written and the show takes the screen.
-xdotool windowactivate --sync "$dlg" 2>/dev/null || true
-xdotool key --window "$dlg" Return
+press "$dlg" Return
 sleep 1.5
 shot "$shots/2-viewer.png"
 echo "  OK pressed, the viewer covers the screen: $shots/2-viewer.png"

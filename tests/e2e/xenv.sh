@@ -65,3 +65,14 @@ program_copy() {
     rm -f "$to/QUADRO.INI"
     echo "$to"
 }
+
+# Brings a window to the front and types keys into it, as a user would (XTEST).
+press() {
+    local win="$1"; shift
+    xdotool windowactivate --sync "$win" >/dev/null 2>&1 || xdotool windowfocus --sync "$win" >/dev/null 2>&1
+    for i in $(seq 50); do
+        [ "$(xdotool getactivewindow 2>/dev/null)" = "$win" ] && break
+        sleep 0.05
+    done
+    xdotool key --clearmodifiers "$@"
+}
