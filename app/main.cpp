@@ -29,8 +29,12 @@ int main(int argc, char** argv) {
     rt::QtScreen screen;
     rt::SystemClock clock;
     rt::Random random;
-    rt::Platform platform{files,  messages, pointer, programEnd,
-                          screen, clock,    random,  rt::programFolderOf(files)};
+    const QString programFolder = rt::programFolderOf(files);
+    const std::unique_ptr<rt::Media> media = rt::makeHostMedia(files);
+    const std::unique_ptr<rt::Launcher> launcher = rt::makeHostLauncher(files);
+    const std::unique_ptr<rt::Registry> registry = rt::makeHostRegistry(files, programFolder);
+    rt::Platform platform{files,  messages, pointer, programEnd, screen,       clock,
+                          random, *media,   *launcher, *registry, programFolder};
 
     settings::Modulo1 shared;
     viewer::Form1 form(platform, shared, [&] { settings::ShowSettingsDialog(platform, shared); });

@@ -4,6 +4,9 @@
 // a Platform at construction; nothing reaches these through globals.
 
 #include "DosFiles.h"
+#include "Launcher.h"
+#include "Media.h"
+#include "Registry.h"
 
 #include <QPixmap>
 #include <QString>
@@ -83,6 +86,9 @@ struct Platform {
     Screen& screen;
     Clock& clock;
     Random& random;
+    Media& media;
+    Launcher& launcher;
+    Registry& registry;
     QString programFolder; // DOS path of the executable's folder: no final "\" except at a root
 };
 

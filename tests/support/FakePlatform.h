@@ -70,12 +70,60 @@ public:
     double seconds = 43200.5;
 };
 
+// Records every media call; the commands as sent, the sounds as DOS paths.
+class RecordingMedia final : public rt::Media {
+public:
+    int mciSendString(const QString& command) override {
+        commands << command;
+        return mciResult;
+    }
+    bool sndPlaySound(const QString& path, int flags) override {
+        sounds << path;
+        soundFlags.push_back(flags);
+        return true;
+    }
+    QStringList commands;
+    QStringList sounds;
+    std::vector<int> soundFlags;
+    int mciResult = 0;
+};
+
+struct LaunchCall {
+    QString commandLine;
+    int windowStyle;
+};
+
+// Records every command line; answers with `result`.
+class RecordingLauncher final : public rt::Launcher {
+public:
+    rt::Result<qint64> shell(const QString& commandLine, int windowStyle) override {
+        calls.push_back({commandLine, windowStyle});
+        return result;
+    }
+    std::vector<LaunchCall> calls;
+    rt::Result<qint64> result = qint64(4242);
+};
+
+// A registry without keys: every open fails as for a missing key.
+class EmptyRegistry final : public rt::Registry {
+public:
+    long RegOpenKeyEx(rt::HKEY, const QString&, std::uint32_t, std::uint32_t, rt::HKEY& key) override {
+        key = 0;
+        return 2; // the key does not exist
+    }
+    long RegQueryValueEx(rt::HKEY, const QString&, std::uint32_t&, QByteArray&, std::uint32_t&) override {
+        return 6; // invalid handle
+    }
+    long RegCloseKey(rt::HKEY) override { return 6; }
+};
+
 // One test's platform. The program folder is given as a DOS path.
 struct FakePlatform {
     explicit FakePlatform(const QString& programFolder, rt::DriveTable drives = rt::DriveTable(),
                           double screenW = 1024 * 15, double screenH = 768 * 15)
         : files(std::move(drives)), screen(screenW, screenH),
-          platform{files, messages, pointer, programEnd, screen, clock, random, programFolder} {}
+          platform{files, messages, pointer, programEnd, screen, clock,
+                   random, media, launcher, registry, programFolder} {}
 
     rt::DosFileSystem files;
     RecordingMessages messages;
@@ -84,5 +132,8 @@ struct FakePlatform {
     FixedScreen screen;
     FixedClock clock;
     rt::Random random;
+    RecordingMedia media;
+    RecordingLauncher launcher;
+    EmptyRegistry registry;
     rt::Platform platform;
 };
