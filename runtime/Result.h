@@ -21,6 +21,7 @@ inline constexpr int PermissionDenied = 70;
 inline constexpr int DiskNotReady = 71;
 inline constexpr int PathFileAccess = 75;  // path/file access error
 inline constexpr int PathNotFound = 76;
+inline constexpr int InvalidPicture = 481;
 } // namespace err
 
 struct Error {

@@ -9,6 +9,8 @@ QUADRELLO_PROGRAM="$QUADRELLO_BUILD/program"
 QUADRELLO_PACKAGES=(
     g++ cmake ninja-build pkgconf ccache
     qt6-base-dev qt6-svg-dev libgtest-dev libgmock-dev
+    libwmf-dev libemf2svg-dev
+    libsdl2-mixer-dev libfluidsynth3 timgm6mb-soundfont
     fonts-liberation
     xvfb xauth xdotool imagemagick jwm x11-utils
 )

@@ -1,8 +1,10 @@
 #include "frmAbout.h"
 
+#include "Links.h"
 #include "Numbers.h"
 #include "Pictures.h"
 #include "SettingsFile.h"
+#include "SysInfo.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -16,6 +18,7 @@
 #include <QPainter>
 #include <QPushButton>
 
+#include <algorithm>
 #include <functional>
 
 namespace settings {
@@ -164,6 +167,17 @@ frmAbout::frmAbout(rt::Platform& platform, Modulo1& s, QWidget* parent)
     Frame1->installEventFilter(this);
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+    connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
+    connect(cmdSysInfo, &QPushButton::clicked, this, [this] { cmdSysInfo_Click(); });
+    for (QLabel* l : {Label3, Label4, Image3[0], Image3[1], Image3[2], Image3[3]}) {
+        l->setMouseTracking(true);
+        l->installEventFilter(this);
+    }
+    Timer2->onTick([this] { Timer2_Timer(); });
+    Timer3->onTick([this] { Timer3_Timer(); });
+    Timer2->setEnabled(true);
+    Timer3->setEnabled(true);
 }
 
 frmAbout::~frmAbout() = default;
@@ -227,10 +241,9 @@ void frmAbout::createControls() {
                       QStringLiteral("Abilita/Disabilita i commenti sonori."), {24, 192, 137, 25});
 
     const QFont link = pixelFont(DialogFontPixels, true, true);
-    Label4 =
-        label(this, "Label4", QStringLiteral("http://www.quadrello.example/"), {24, 312, 241, 17});
+    Label4 = label(this, "Label4", info::HomePageAddress, {24, 312, 241, 17});
     Label4->setToolTip(QStringLiteral("Visita la home page dell'autore ..."));
-    Label3 = label(this, "Label3", QStringLiteral("autore@quadrello.example"), {352, 312, 129, 17});
+    Label3 = label(this, "Label3", info::ContactAddress, {352, 312, 129, 17});
     Label3->setToolTip(QStringLiteral("Scrivi all'autore ..."));
     for (QLabel* l : {Label4, Label3}) {
         l->setFont(link);
@@ -256,7 +269,7 @@ void frmAbout::createControls() {
     Line1[6] = {{24, 332}, {480, 332}, Grey, 1};
     Line1[7] = {{24, 330}, {480, 330}, White, 2};
 
-    // Their work comes with the banner and label animations; they are not started here.
+    // The banner and the contact address move while the dialog is open.
     Timer2 = new rt::Timer(this);
     Timer2->setInterval(600);
     Timer3 = new rt::Timer(this);
@@ -376,6 +389,54 @@ void frmAbout::Frame1_MouseMove() {
     platform_.pointer.setShape(rt::PointerShape::Arrow);
 }
 
+void frmAbout::Label3_MouseMove() {
+    platform_.pointer.setIcon(Picture1->pixmap(), assets::pencilHotSpot());
+    platform_.pointer.setShape(rt::PointerShape::Custom);
+}
+void frmAbout::Label4_MouseMove() {
+    platform_.pointer.setIcon(Picture3->pixmap(), assets::handHotSpot());
+    platform_.pointer.setShape(rt::PointerShape::Custom);
+}
+void frmAbout::Image3_MouseMove(int /*index*/) {
+    platform_.pointer.setIcon(Picture3->pixmap(), assets::handHotSpot());
+    platform_.pointer.setShape(rt::PointerShape::Custom);
+}
+
+void frmAbout::Timer2_Timer() {
+    ++BannerStep;
+    if (BannerStep == 4) BannerStep = 1;
+    Image3[3]->setPixmap(Image3[std::size_t(BannerStep - 1)]->pixmap());
+}
+
+void frmAbout::Timer3_Timer() {
+    if (SlideStep == 0) SlideStep = 4;
+    Label3->move(Label3->x() - SlideStep, Label3->y());
+    if (Label3->x() < 280) SlideStep = std::int16_t(-SlideStep);
+    if (Label3->x() > 355) SlideStep = std::int16_t(-SlideStep);
+}
+
+void frmAbout::Command2_Click() {
+    info::ShowHelp(platform_, *Label1, isVisible() ? frameGeometry().height() : height());
+}
+void frmAbout::Command3_Click() {
+    info::ShowCompanionText(platform_);
+}
+void frmAbout::Image3_Click(int /*index*/) {
+    info::ShowCompanionText(platform_);
+}
+void frmAbout::Label3_Click() {
+    info::WriteToAuthor(platform_);
+}
+void frmAbout::Label4_Click() {
+    info::VisitHomePage(platform_, *Label4);
+}
+void frmAbout::cmdSysInfo_Click() {
+    StartSysInfo();
+}
+void frmAbout::StartSysInfo() {
+    info::StartSysInfo(platform_);
+}
+
 void frmAbout::reject() {
     Command1_Click();
 }
@@ -432,6 +493,41 @@ void frmAbout::paintEvent(QPaintEvent* event) {
 }
 
 bool frmAbout::eventFilter(QObject* watched, QEvent* event) {
+    const auto image = std::find(Image3.begin(), Image3.end(), watched);
+    if (watched == Label3 || watched == Label4 || image != Image3.end()) {
+        const auto index = int(image - Image3.begin());
+        const auto button = [event] { return static_cast<QMouseEvent*>(event)->button(); };
+        switch (event->type()) {
+        case QEvent::MouseMove:
+            if (watched == Label3) Label3_MouseMove();
+            else if (watched == Label4) Label4_MouseMove();
+            else Image3_MouseMove(index);
+            break;
+        case QEvent::MouseButtonPress:
+            if (button() != Qt::LeftButton) break;
+            pressedOn_ = watched;
+            return true;
+        case QEvent::MouseButtonDblClick:
+            // The second press of a double click makes no second click.
+            if (button() != Qt::LeftButton) break;
+            pressedOn_ = nullptr;
+            return true;
+        case QEvent::MouseButtonRelease: {
+            if (button() != Qt::LeftButton || pressedOn_ != watched) break;
+            pressedOn_ = nullptr;
+            // A click: the button went down and up over the same control.
+            const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+            if (!static_cast<QWidget*>(watched)->rect().contains(at)) return true;
+            if (watched == Label3) Label3_Click();
+            else if (watched == Label4) Label4_Click();
+            else Image3_Click(index);
+            return true;
+        }
+        default:
+            break;
+        }
+        return QDialog::eventFilter(watched, event);
+    }
     if (watched == Frame1 && event->type() == QEvent::MouseMove) {
         const auto* move = static_cast<QMouseEvent*>(event);
         if (!Frame1->childAt(move->position().toPoint())) Frame1_MouseMove();

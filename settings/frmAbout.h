@@ -51,6 +51,27 @@ public:
     void Dir1_MouseMove();
     void Form_MouseMove();
     void Frame1_MouseMove();
+    // The pointer over the links and the banner: a pencil over the contact address, a
+    // pointing hand over the home page and the banner.
+    void Label3_MouseMove();
+    void Label4_MouseMove();
+    void Image3_MouseMove(int index);
+    // The banner shows the next of its three pictures.
+    void Timer2_Timer();
+    // The contact address takes one step of its swing to and fro.
+    void Timer3_Timer();
+    // "&Aiuto": the help page (the seconds caption goes out of sight).
+    void Command2_Click();
+    // "&Trevisolo" and the banner: the text presenting Trevisolo.
+    void Command3_Click();
+    void Image3_Click(int index);
+    // The contact address: a mail to the author.
+    void Label3_Click();
+    // The home page.
+    void Label4_Click();
+    void cmdSysInfo_Click();
+    // Starts the system information tool, or says it is not available.
+    void StartSysInfo();
     // The close box ends the program, like "Fine".
     void reject() override;
 
@@ -92,6 +113,11 @@ public:
     };
     std::array<Line, 8> Line1;
 
+    // Which banner picture was shown last: 1, 2 or 3 for Image3(0), (1), (2); 0 at first.
+    std::int16_t BannerStep = 0;
+    // Pixels the contact address moves left per tick (negative: right); 0 until the first tick.
+    std::int16_t SlideStep = 0;
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -110,6 +136,7 @@ private:
     rt::Platform& platform_;
     Modulo1& s_;
     bool inText1LostFocus_ = false;
+    QObject* pressedOn_ = nullptr; // the link or banner a left button went down on
 };
 
 // Shows the settings dialog modally, created anew and loaded; returns when it is unloaded.

@@ -1,32 +1,65 @@
 #include "Form1.h"
 
 #include "Layout.h"
+#include "PictureLoader.h"
 #include "Pictures.h"
+#include "Transition.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPalette>
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 namespace viewer {
 
 namespace {
+
+const QString EmptyFolder = QStringLiteral("Nessun file di immagini trovato in questa cartella.");
+const QString EndOfPass = QStringLiteral("Quadrel Fine loop");
+
+// The wait after each figure of the clearing: a wipe across a 1920-pixel screen
+// (3601 steps) lasts about half a second.
+constexpr std::chrono::nanoseconds TransitionStepWait(139'000);
+// The slide-in moves the picture this many twips a frame.
+constexpr float SlideStep = 2000.0f;
+
 int px(float twips) { return int(std::lround(twips / rt::TwipsPerPixel)); }
 float twips(int pixels) { return float(pixels * rt::TwipsPerPixel); }
+QPoint pxPoint(int x, int y) { return {px(float(x)), px(float(y))}; }
+
+QString invalidPicture(const QString& entry) {
+    return QStringLiteral("Il file: ") + entry + QStringLiteral(" non e' un file di immagini valido.");
+}
+
+qint64 monotonicNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 } // namespace
 
 Form1::Form1(rt::Platform& platform, settings::Modulo1& settings,
              std::function<void()> showSettingsDialog, QWidget* parent)
     : QWidget(parent), Timer1(new rt::Timer(this)), Image1(new QLabel(this)),
-      Label1(new QLabel(this)), platform_(platform), s_(settings),
-      showSettingsDialog_(std::move(showSettingsDialog)) {
-    // The form: black, no caption text, twips.
+      Label1(new QLabel(this)), sound(platform, settings, [this] { letEventsRun_(); }),
+      platform_(platform), s_(settings), showSettingsDialog_(std::move(showSettingsDialog)),
+      letEventsRun_([] { QCoreApplication::processEvents(); }),
+      drawing_(new rt::DrawingLayer(this)) {
+    // The form: black, no caption text, every key to the form itself.
     setWindowTitle(QString());
     setWindowIcon(assets::programIcon());
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::black);
-    setPalette(pal);
     setAutoFillBackground(true);
+    setBackColor(Qt::black);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_InputMethodEnabled);
 
     // Timer1: disabled, 2000 ms until start-up sets the chosen period.
     Timer1->setInterval(2000);
@@ -35,10 +68,11 @@ Form1::Form1(rt::Platform& platform, settings::Modulo1& settings,
     // Image1: the program icon stretched over 1680 x 1680 twips.
     Image1->setScaledContents(true);
     Image1->setPixmap(assets::programIcon());
+    Image1->installEventFilter(this);
     setImage1({2640, 1680, 1680, 1680});
 
     // Label1: Arial 16.5 pt bold, selected-item colour on the tooltip background, opaque,
-    // sized to its caption.
+    // sized to its caption. It takes no clicks.
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(22); // 16.5 pt at 96 dpi
     font.setBold(true);
@@ -48,13 +82,25 @@ Form1::Form1(rt::Platform& platform, settings::Modulo1& settings,
     labelPal.setColor(QPalette::Window, labelPal.color(QPalette::ToolTipBase));
     Label1->setPalette(labelPal);
     Label1->setAutoFillBackground(true);
+    Label1->installEventFilter(this);
     setLabel1Caption(QString());
     setLabel1Position(2280, 0);
 }
 
+void Form1::setLetEventsRun(std::function<void()> letEventsRun) {
+    letEventsRun_ = std::move(letEventsRun);
+}
+
+// --- Geometry ---------------------------------------------------------------------
+
 void Form1::setImage1(const TwipRect& r) {
     image1_ = r;
-    Image1->setGeometry(px(r.left), px(r.top), px(r.width), px(r.height));
+    Image1->setGeometry(px(r.left), px(r.top), std::max(1, px(r.width)), std::max(1, px(r.height)));
+}
+
+void Form1::setImage1Left(float left) {
+    image1_.left = left;
+    Image1->move(px(left), Image1->y());
 }
 
 void Form1::setLabel1Position(float left, float top) {
@@ -69,6 +115,17 @@ void Form1::setLabel1Caption(const QString& caption) {
     label1_.width = twips(Label1->width());
     label1_.height = twips(Label1->height());
 }
+
+QColor Form1::backColor() const { return palette().color(QPalette::Window); }
+
+void Form1::setBackColor(const QColor& colour) {
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, colour);
+    setPalette(pal);
+    drawing_->clear();
+}
+
+// --- Start-up -------------------------------------------------------------------------
 
 void Form1::Form_Load() {
     // 1. The folder list is set up by the walk itself.
@@ -86,7 +143,7 @@ void Form1::Form_Load() {
     setImage1({l.imageLeft, l.imageTop, image1_.width, image1_.height});
     setLabel1Position(l.labelLeft, l.labelTop);
 
-    // 8 - 9. From here on a failing step is skipped. The settings dialog, modally.
+    // 8 - 9. The settings dialog, modally.
     showSettingsDialog_();
 
     // 10. Not confirmed: the program ends.
@@ -111,9 +168,142 @@ void Form1::Form_Load() {
 
 void Form1::Form_Activate() { platform_.pointer.setShape(rt::PointerShape::Crosshair); }
 
+// --- The slide cycle ----------------------------------------------------------------
+
 void Form1::Timer1_Timer() {
-    // The slide cycle is not part of this build yet: ticks show nothing new.
+    if (s_.Effetti != 0) ClsDiag();
+
+    ++SlideIndex;
+    if (imageList[1].isEmpty()) {
+        emptyListPath();
+        return;
+    }
+    // A list used up, or filled to its last slot, starts its next pass.
+    if (SlideIndex >= ImageListSlots || imageList[std::size_t(SlideIndex)].isEmpty())
+        SlideIndex = 0;
+    Image1->hide();
+
+    if (SlideIndex == 0) {
+        // The end-of-pass tick.
+        setBackColor(Qt::black);
+        setLabel1Caption(EndOfPass);
+        setLabel1Position((width_ - label1_.width) / 2.0f, label1_.top);
+        return;
+    }
+
+    const QString entry = imageList[std::size_t(SlideIndex)];
+    if (!showPicture(entry)) {
+        // The failure path: the previous caption and colour stay; the next tick goes on.
+        platform_.messages.show(invalidPicture(entry), rt::mb::OkOnly, rt::AppTitle);
+    }
 }
+
+bool Form1::showPicture(const QString& entry) {
+    // 1. Load the picture, decoded at the size the fit will give it.
+    const rt::Result<QString> host = platform_.files.toHost(s_.FolderPath + entry);
+    if (!host.ok()) return false;
+    const rt::Result<rt::PictureHeader> header = rt::PictureLoader::readHeader(host.value());
+    if (!header.ok()) return false;
+    const QSize natural = header.value().natural;
+    const Fit fit = fitPicture(twips(natural.width()), twips(natural.height()), width_, height_,
+                               label1_.height);
+    const QSize shown(std::max(1, px(fit.width)), std::max(1, px(fit.height)));
+    const rt::Result<QImage> picture = rt::PictureLoader::decode(host.value(), shown);
+    if (!picture.ok()) return false;
+    Image1->setPixmap(QPixmap::fromImage(picture.value()));
+
+    // 2 - 3. The comment and the music.
+    sound.PlayComment(entry);
+    sound.UpdateMusic(entry);
+
+    // 4. The fit.
+    image1_.width = fit.width;
+    image1_.height = fit.height;
+
+    // 5. The caption: the entry in lower case, centred at the top.
+    Label1->show();
+    setLabel1Caption(entry.toLower());
+    setLabel1Position((width_ - label1_.width) / 2.0f, 0);
+
+    // 6. A new background colour without blue.
+    platform_.random.seed(platform_.clock.secondsSinceMidnight());
+    const double r1 = platform_.random.next();
+    const double r2 = platform_.random.next();
+    const Rgb c = backgroundColour(r1, r2);
+    setBackColor(QColor(c.red, c.green, c.blue));
+
+    // 7. Centred below the caption band.
+    const float screenW = float(platform_.screen.widthTwips());
+    const float screenH = float(platform_.screen.heightTwips());
+    const float X = (screenW - image1_.width) / 2.0f;
+    setImage1({image1_.left, (screenH - label1_.height - image1_.height) / 2.0f + label1_.height,
+               image1_.width, image1_.height});
+
+    // 8 - 10. Shown, sliding in from the left when transitions are on.
+    Image1->show();
+    if (s_.Effetti != 0) {
+        for (const float x : slideInSteps(image1_.width, X)) {
+            setImage1Left(x);
+            presentFrame();
+        }
+    }
+    setImage1Left(X);
+    return true;
+}
+
+void Form1::emptyListPath() {
+    platform_.messages.show(EmptyFolder, rt::mb::OkOnly, rt::AppTitle);
+    Form_Load();
+}
+
+void Form1::presentFrame() {
+    // One frame of the display at most: a faster machine still shows every step.
+    const qint64 interval = drawing_->frameInterval().count();
+    const qint64 wait = lastFrameNs_ + interval - monotonicNs();
+    if (wait > 0) std::this_thread::sleep_for(std::chrono::nanoseconds(wait));
+    repaint();
+    lastFrameNs_ = monotonicNs();
+    letEventsRun_();
+}
+
+// --- The clearing ----------------------------------------------------------------------
+
+void Form1::ClsDiag() {
+    platform_.random.seed(float(platform_.clock.secondsSinceMidnight()));
+    const int pattern = transitionPattern(platform_.random.next());
+    auto deadline = std::chrono::steady_clock::now();
+    transitionFigures(width_, pattern, [&](const Figure& f) {
+        const QColor colour = f.white ? Qt::white : Qt::black;
+        switch (f.kind) {
+        case Figure::Kind::Box:
+            drawing_->box(pxPoint(f.x1, f.y1), pxPoint(f.x2, f.y2), colour);
+            break;
+        case Figure::Kind::Line:
+            drawing_->line(pxPoint(f.x1, f.y1), pxPoint(f.x2, f.y2), colour);
+            break;
+        case Figure::Kind::Pause:
+            // The white figure reaches the screen when a display frame is due.
+            drawing_->present();
+            deadline += TransitionStepWait;
+            while (std::chrono::steady_clock::now() < deadline) {
+            }
+            break;
+        }
+    });
+    drawing_->present(true);
+}
+
+// --- The end of the show -----------------------------------------------------------------
+
+void Form1::Fine() {
+    sound.StopMusic();
+    platform_.programEnd.end();
+}
+
+void Form1::Form_Click() { Fine(); }
+void Form1::Image1_Click() { Fine(); }
+void Form1::Form_KeyDown() { Fine(); }
+void Form1::Form_KeyPress() { Fine(); }
 
 bool Form1::event(QEvent* e) {
     if (e->type() == QEvent::WindowActivate) Form_Activate();
@@ -122,6 +312,41 @@ bool Form1::event(QEvent* e) {
         height_ = twips(height());
     }
     return QWidget::event(e);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* e) {
+    const bool mouse = e->type() == QEvent::MouseButtonPress ||
+                       e->type() == QEvent::MouseButtonRelease ||
+                       e->type() == QEvent::MouseButtonDblClick;
+    if (watched == Label1 && mouse) return true; // the caption takes no clicks
+    if (watched == Image1 && mouse) {
+        if (e->type() == QEvent::MouseButtonRelease &&
+            Image1->rect().contains(static_cast<QMouseEvent*>(e)->position().toPoint()))
+            Image1_Click();
+        return true;
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+void Form1::keyPressEvent(QKeyEvent* e) {
+    e->accept();
+    Form_KeyDown();
+}
+
+void Form1::inputMethodEvent(QInputMethodEvent* e) {
+    if (!e->commitString().isEmpty()) Form_KeyPress();
+    e->accept();
+}
+
+void Form1::mousePressEvent(QMouseEvent* e) {
+    pressedOnForm_ = true;
+    e->accept();
+}
+
+void Form1::mouseReleaseEvent(QMouseEvent* e) {
+    const bool click = pressedOnForm_ && rect().contains(e->position().toPoint());
+    pressedOnForm_ = false;
+    if (click) Form_Click();
 }
 
 } // namespace viewer

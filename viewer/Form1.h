@@ -1,19 +1,26 @@
 #pragma once
-// The viewer form: the program's start-up form. It lays out its caption and picture,
-// shows the settings dialog modally, and on OK covers the screen, starts the slide
-// timer and builds the image list.
+// The viewer form: the program's start-up form and the show itself.
+//
+// Start-up (Form_Load) lays out the caption and the picture, shows the settings dialog
+// modally, and on OK covers the screen, starts the slide timer and builds the image list.
+// Every tick (Timer1_Timer) then shows the next picture of the list fitted below its
+// caption on a random background, or once a pass the end-of-pass caption on black. A
+// click or any key ends the show (Fine).
 //
 // Positions and sizes are twips (15 per pixel), kept in single precision as the
 // viewer's arithmetic expects; the widgets get the nearest pixel.
 
+#include "DrawingLayer.h"
 #include "ImageList.h"
 #include "Modulo1.h"
 #include "Platform.h"
+#include "Sound.h"
 #include "Timer.h"
 
 #include <QLabel>
 #include <QWidget>
 
+#include <cstdint>
 #include <functional>
 
 namespace viewer {
@@ -29,42 +36,80 @@ public:
     Form1(rt::Platform& platform, settings::Modulo1& settings,
           std::function<void()> showSettingsDialog, QWidget* parent = nullptr);
 
+    // --- Event handlers ----------------------------------------------------------
     // Start-up: layout, the settings dialog, the timer and the image list.
     void Form_Load();
     // The form became the active window: the crosshair pointer for the whole program.
     void Form_Activate();
-    // One tick of the slide timer.
+    // One tick of the slide timer: the next picture, or the end-of-pass caption.
     void Timer1_Timer();
+    void Form_Click();
+    void Image1_Click();
+    void Form_KeyDown();
+    void Form_KeyPress();
 
-    // Controls.
+    // --- Procedures ----------------------------------------------------------------
+    // The animated clearing of the screen to black.
+    void ClsDiag();
+    // Ends the show and the program: the music is closed first.
+    void Fine();
+
+    // --- Controls ------------------------------------------------------------------
     rt::Timer* Timer1;
     QLabel* Image1;
     QLabel* Label1;
 
     // The pictures found at the last start-up.
     ImageList imageList = emptyImageList();
+    // The tick's position in the list.
+    std::int16_t SlideIndex = 0;
+    // The comments and the music.
+    Sound sound;
 
     // Geometry in twips.
     [[nodiscard]] float widthTwips() const { return width_; }
     [[nodiscard]] float heightTwips() const { return height_; }
     [[nodiscard]] const TwipRect& image1Twips() const { return image1_; }
     [[nodiscard]] const TwipRect& label1Twips() const { return label1_; }
+    [[nodiscard]] QColor backColor() const;
+    [[nodiscard]] const rt::DrawingLayer& drawing() const { return *drawing_; }
+
+    // Replaces the way pending events are let run (tests watch it).
+    void setLetEventsRun(std::function<void()> letEventsRun);
 
 protected:
     bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void inputMethodEvent(QInputMethodEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
 
 private:
     void setImage1(const TwipRect& r);
+    void setImage1Left(float left);
     void setLabel1Position(float left, float top);
     // Label1 sizes itself to its caption.
     void setLabel1Caption(const QString& caption);
+    // The form's background; a new colour repaints the form, which clears its drawings.
+    void setBackColor(const QColor& colour);
+    // A picture tick for the entry at SlideIndex; false when the picture cannot be shown.
+    bool showPicture(const QString& entry);
+    void emptyListPath();
+    // Puts the form on the screen now, then lets pending events run, one display frame
+    // apart from the previous frame.
+    void presentFrame();
 
     rt::Platform& platform_;
     settings::Modulo1& s_;
     std::function<void()> showSettingsDialog_;
+    std::function<void()> letEventsRun_;
+    rt::DrawingLayer* drawing_;
     float width_ = 0, height_ = 0;
     TwipRect image1_;
     TwipRect label1_;
+    bool pressedOnForm_ = false;
+    qint64 lastFrameNs_ = 0;
 };
 
 } // namespace viewer

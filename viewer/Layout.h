@@ -3,6 +3,9 @@
 
 #include "Numbers.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace viewer {
 
 // Where the start screen puts the picture and the caption.
@@ -25,6 +28,58 @@ struct StartLayout {
     l.labelTop = l.imageTop - labelHeight - 104.0f;
     l.labelLeft = float(rt::halfOf(screenWidth - labelWidth));
     return l;
+}
+
+} // namespace viewer
+
+namespace viewer {
+
+// A picture's size on screen, in twips.
+struct Fit {
+    float width;
+    float height;
+    bool stretched; // false: the natural size
+};
+
+// Fits a picture of natural size IW x IH below the caption band of a form FW x FH with a
+// caption LH high: narrowed to the form's width when wider, then scaled by the height
+// ratio of the natural size when still higher than the area. Both ratios come from the
+// natural size, so a picture both too wide and too high ends up smaller than the area.
+// Pictures are never enlarged; the comparisons are strict.
+[[nodiscard]] inline Fit fitPicture(float IW, float IH, float FW, float FH, float LH) {
+    Fit f{IW, IH, false};
+    const float area = FH - LH;
+    const float RW = IW / FW;
+    const float RH = IH / area;
+    if (IW > FW) {
+        f.stretched = true;
+        f.height = IH / RW;
+        f.width = IW / RW;
+    }
+    if (f.height > area) {
+        f.stretched = true;
+        f.height = f.height / RH;
+        f.width = f.width / RH;
+    }
+    return f;
+}
+
+// The background colour of a picture tick from two draws in [0, 1): red and green
+// 256 x r rounded half-even (256 taken as 255), blue always 0.
+struct Rgb {
+    int red, green, blue;
+};
+[[nodiscard]] inline Rgb backgroundColour(double r1, double r2) {
+    const auto channel = [](double r) { return std::min(255, int(rt::roundHalfEven(256.0 * r))); };
+    return {channel(r1), channel(r2), 0};
+}
+
+// The left edges of the slide-in of a picture W twips wide towards its final left X:
+// -W, -W + 2000, ... while not beyond X.
+[[nodiscard]] inline std::vector<float> slideInSteps(float W, float X) {
+    std::vector<float> steps;
+    for (float x = -W; x <= X; x += 2000.0f) steps.push_back(x);
+    return steps;
 }
 
 } // namespace viewer

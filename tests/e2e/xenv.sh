@@ -16,7 +16,7 @@ x_start() {
     export DISPLAY=":$(head -n1 "$fdfile")"
     rm -f "$fdfile"
     [ "$DISPLAY" != ":" ] || { echo "Xvfb did not start" >&2; return 1; }
-    jwm >/dev/null 2>&1 &
+    jwm -f "$(dirname "${BASH_SOURCE[0]}")/jwmrc" >/dev/null 2>&1 &
     WM_PID=$!
     # The window manager is ready when it owns the screen's selection.
     for i in $(seq 100); do

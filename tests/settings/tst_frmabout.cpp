@@ -33,6 +33,29 @@ QString captionOf(const QWidget* w) {
     return {};
 }
 
+const QString BrowserMissing =
+    QStringLiteral(" - Non trovato il Browser, controllare installazione di Windows");
+const QString NotepadMissing =
+    QStringLiteral("Non trovato NOTEPAD.EXE (Blocco appunti) controllare installazione Windows.");
+const QString NoSysInfo =
+    QStringLiteral("Le informazioni sul sistema non sono disponibili in questa fase");
+
+// Records the pointer calls in order: "icon KEY X,Y" and "shape N".
+class SequencePointer final : public rt::MousePointer {
+public:
+    void setIcon(const QPixmap& icon, QPoint hot) override {
+        calls << QStringLiteral("icon %1 %2,%3").arg(icon.cacheKey()).arg(hot.x()).arg(hot.y());
+    }
+    void setShape(rt::PointerShape shape) override {
+        calls << QStringLiteral("shape %1").arg(int(shape));
+    }
+    QStringList calls;
+};
+
+QString iconCall(const QLabel* picture, QPoint hot) {
+    return QStringLiteral("icon %1 %2,%3").arg(picture->pixmap().cacheKey()).arg(hot.x()).arg(hot.y());
+}
+
 } // namespace
 
 class TestFrmAbout : public QObject {
@@ -51,6 +74,9 @@ class TestFrmAbout : public QObject {
         if (!ini.isEmpty()) tmp->file(QStringLiteral("QUADRO.INI"), ini);
         fp = std::make_unique<FakePlatform>(program, table);
         dlg = std::make_unique<frmAbout>(fp->platform, s);
+        // The tests tick the animations themselves (timersRunWithTheDialog lets them run).
+        dlg->Timer2->setEnabled(false);
+        dlg->Timer3->setEnabled(false);
         dlg->Form_Load();
         dlg->show();
         return QTest::qWaitForWindowActive(dlg.get());
@@ -144,7 +170,6 @@ private slots:
         QVERIFY(!(f & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
         QCOMPARE(QApplication::focusWidget(), dlg->Dir1);
         QVERIFY(dlg->cmdOK->isDefault());
-        QVERIFY(!dlg->Timer2->enabled() && !dlg->Timer3->enabled());
         const std::vector<std::pair<const QLabel*, QPixmap>> pictures{
             {dlg->Image3[0], assets::banner(0)},  {dlg->Image3[1], assets::banner(1)},
             {dlg->Image3[2], assets::banner(2)},  {dlg->Image3[3], assets::banner(0)},
@@ -498,6 +523,259 @@ private slots:
         QCOMPARE(s.GoFlag, settings::True);
         QCOMPARE(s.TempoAttesa, 5000);
         QCOMPARE(iniLines().value(1), QStringLiteral("TempoAttesa=5"));
+    }
+
+    // --- Animations ------------------------------------------------------------------
+
+    void timersRunWithTheDialog() {
+        program = rt::DosFileSystem().toDos(tmp->path()).value();
+        fp = std::make_unique<FakePlatform>(program);
+        frmAbout d(fp->platform, s);
+        QVERIFY(d.Timer2->enabled() && d.Timer3->enabled());
+        QCOMPARE(d.Timer2->interval(), 600);
+        QCOMPARE(d.Timer3->interval(), 50);
+        d.Form_Load();
+        d.show();
+        QTRY_VERIFY(d.Label3->x() <= 340);
+        QTRY_COMPARE(d.Image3[3]->pixmap().cacheKey(), d.Image3[1]->pixmap().cacheKey());
+        QVERIFY(d.Label3->x() >= 276 && d.Label3->x() <= 356);
+    }
+
+    void bannerCyclesThroughItsThreeStores() {
+        QVERIFY(open());
+        // Pictures of the test's own in the stores: the banner must take them from there.
+        for (std::size_t i = 0; i < 3; ++i) {
+            QPixmap p(100, 47);
+            p.fill(QColor(int(i) * 100, 0, 0));
+            dlg->Image3[i]->setPixmap(p);
+        }
+        QCOMPARE(dlg->BannerStep, 0);
+        for (const int expected : {1, 2, 3, 1, 2, 3, 1}) {
+            dlg->Timer2_Timer();
+            QCOMPARE(dlg->BannerStep, expected);
+            QCOMPARE(dlg->Image3[3]->pixmap().cacheKey(),
+                     dlg->Image3[std::size_t(expected - 1)]->pixmap().cacheKey());
+        }
+        QCOMPARE(dlg->Image3[3]->geometry(), QRect(24, 216, 169, 89));
+    }
+
+    void contactAddressSwings_data() {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("step");
+        QTest::addColumn<QList<int>>("lefts"); // after each tick
+        QList<int> swing;
+        for (int x = 348; x >= 276; x -= 4) swing << x; // 19 ticks left
+        for (int x = 280; x <= 356; x += 4) swing << x; // 20 ticks right
+        swing << 352 << 348;
+        QTest::newRow("from 352: 276 to 356 and back") << 352 << 0 << swing;
+        QTest::newRow("280 exactly turns nothing") << 284 << 4 << QList<int>{280, 276, 280, 284};
+        QTest::newRow("355 exactly turns nothing") << 351 << -4 << QList<int>{355, 359, 355, 351};
+        QTest::newRow("359 swings 279 to 359") << 359 << 0 << QList<int>{355, 351, 347};
+        QTest::newRow("right of 359 jitters") << 360 << 0 << QList<int>{356, 360, 356, 360};
+        QTest::newRow("far right jitters") << 500 << 0 << QList<int>{496, 500, 496};
+        QTest::newRow("left of 280 jitters too") << 200 << 0 << QList<int>{196, 200, 196};
+    }
+    void contactAddressSwings() {
+        QFETCH(int, start);
+        QFETCH(int, step);
+        QFETCH(QList<int>, lefts);
+        QVERIFY(open());
+        dlg->Label3->move(start, 312);
+        dlg->SlideStep = std::int16_t(step);
+        QList<int> seen;
+        for (qsizetype i = 0; i < lefts.size(); ++i) {
+            dlg->Timer3_Timer();
+            seen << dlg->Label3->x();
+        }
+        QCOMPARE(seen, lefts);
+        QCOMPARE(dlg->Label3->y(), 312);
+        QCOMPARE(dlg->Label3->size(), QSize(129, 17));
+        QCOMPARE(dlg->Label3->text(), QStringLiteral("autore@quadrello.example"));
+    }
+
+    // The pointer as the mouse travels: pencil over the address, hand over the home page
+    // and the banner, icon first; controls keep it, the backgrounds bring the arrow back.
+    void pointerFollowsTheMouse() {
+        program = rt::DosFileSystem().toDos(tmp->path()).value();
+        fp = std::make_unique<FakePlatform>(program);
+        SequencePointer pointer;
+        rt::Platform platform{fp->files,  fp->messages, pointer,       fp->programEnd,
+                              fp->screen, fp->clock,    fp->random,    fp->media,
+                              fp->launcher, fp->registry, program};
+        frmAbout d(platform, s);
+        d.Timer2->setEnabled(false);
+        d.Timer3->setEnabled(false);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        const QString pencil = iconCall(d.Picture1, {30, 30});
+        const QString hand = iconCall(d.Picture3, {12, 0});
+        const QString custom = QStringLiteral("shape 99"), arrow = QStringLiteral("shape 1");
+        QVERIFY(d.Picture1->pixmap().cacheKey() != d.Picture3->pixmap().cacheKey());
+
+        const auto moveTo = [&](QWidget* w, bool expectCall) {
+            pointer.calls.clear();
+            QTest::mouseMove(w, w->rect().center());
+            if (expectCall) (void)QTest::qWaitFor([&] { return !pointer.calls.isEmpty(); }, 3000);
+            else QTest::qWait(30);
+            pointer.calls.removeDuplicates(); // a move may come as more than one event
+            return pointer.calls;
+        };
+        QCOMPARE(moveTo(d.Label3, true), QStringList({pencil, custom}));
+        QCOMPARE(moveTo(d.Label4, true), QStringList({hand, custom}));
+        QCOMPARE(moveTo(d.Command2, false), QStringList());
+        QCOMPARE(moveTo(d.Image3[3], true), QStringList({hand, custom}));
+        QCOMPARE(moveTo(d.Image2, false), QStringList());
+        QCOMPARE(moveTo(d.Text1, false), QStringList());
+        QCOMPARE(moveTo(d.Label3, true), QStringList({pencil, custom}));
+        QCOMPARE(moveTo(d.Dir1->viewport(), true), QStringList({arrow}));
+        QCOMPARE(moveTo(d.Label4, true), QStringList({hand, custom}));
+        pointer.calls.clear();
+        QTest::mouseMove(&d, {450, 8});
+        QTRY_COMPARE(pointer.calls.value(0), arrow);
+    }
+
+    // --- Help and contact links ----------------------------------------------------
+
+    void linksLaunch_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("folder"); // the program folder
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("style");
+        QTest::addColumn<QString>("pointer"); // shapes set by the handler
+        const QString f = QStringLiteral("C:\\Programmi\\Quadrello");
+        QTest::newRow("Aiuto") << "Command2" << f << "start \"C:\\Programmi\\Quadrello\\QUADREL.htm\""
+                               << 2 << "0";
+        QTest::newRow("Aiuto at a drive root")
+            << "Command2" << "C:\\" << "start \"C:\\QUADREL.htm\"" << 2 << "0";
+        QTest::newRow("Aiuto, folder with blanks")
+            << "Command2" << "D:\\Le mie cose\\Quadrello 2"
+            << "start \"D:\\Le mie cose\\Quadrello 2\\QUADREL.htm\"" << 2 << "0";
+        QTest::newRow("Trevisolo") << "Command3" << f
+                                   << "NOTEPAD \"C:\\Programmi\\Quadrello\\TRV.txt\"" << 1 << "";
+        QTest::newRow("Trevisolo at a drive root")
+            << "Command3" << "C:\\" << "NOTEPAD \"C:\\TRV.txt\"" << 1 << "";
+        QTest::newRow("banner") << "Image3(3)" << f
+                                << "NOTEPAD \"C:\\Programmi\\Quadrello\\TRV.txt\"" << 1 << "";
+        QTest::newRow("contact address")
+            << "Label3" << f << "start mailto:autore@quadrello.example" << 2 << "1 1";
+        QTest::newRow("home page") << "Label4" << f << "start http://www.quadrello.example/" << 2
+                                   << "1 1";
+    }
+    void linksLaunch() {
+        QFETCH(QString, control);
+        QFETCH(QString, folder);
+        QVERIFY(open());
+        fp->platform.programFolder = folder;
+        fp->pointer.shapes.clear();
+        QTest::mouseClick(dlg->findChild<QWidget*>(control), Qt::LeftButton);
+        QCOMPARE(int(fp->launcher.calls.size()), 1);
+        QTEST(fp->launcher.calls[0].commandLine, "command");
+        QTEST(fp->launcher.calls[0].windowStyle, "style");
+        QStringList shapes;
+        for (const rt::PointerShape p : fp->pointer.shapes) shapes << QString::number(int(p));
+        QTEST(shapes.join(QLatin1Char(' ')), "pointer");
+        QVERIFY(fp->messages.shown.empty());
+        QVERIFY(dlg->isVisible());
+    }
+
+    void linkFailures_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("message"); // empty: none
+        QTest::newRow("Aiuto, 53") << "Command2" << 53 << QStringLiteral("Errore 53") + BrowserMissing;
+        QTest::newRow("Aiuto, 70") << "Command2" << 70 << QStringLiteral("Errore 70") + BrowserMissing;
+        QTest::newRow("Trevisolo") << "Command3" << 53 << NotepadMissing;
+        QTest::newRow("banner") << "Image3(3)" << 70 << NotepadMissing;
+        QTest::newRow("contact address") << "Label3" << 53 << QString();
+        QTest::newRow("home page") << "Label4" << 53 << QString();
+    }
+    void linkFailures() {
+        QFETCH(QString, control);
+        QFETCH(int, error);
+        QFETCH(QString, message);
+        QVERIFY(open());
+        fp->launcher.result = rt::Error{error, QStringLiteral("test")};
+        QTest::mouseClick(dlg->findChild<QWidget*>(control), Qt::LeftButton);
+        QCOMPARE(int(fp->launcher.calls.size()), 1);
+        if (message.isEmpty()) {
+            QVERIFY(fp->messages.shown.empty());
+            QCOMPARE(fp->pointer.last(), rt::PointerShape::Arrow);
+        } else {
+            QCOMPARE(fp->messages.texts(), QStringList{message});
+            QCOMPARE(fp->messages.shown[0].style, rt::mb::Question);
+            QCOMPARE(fp->messages.shown[0].title, QStringLiteral("Quadrello"));
+        }
+        QVERIFY(dlg->isVisible());
+        QCOMPARE(fp->programEnd.calls, 0);
+    }
+
+    // "&Aiuto" hides the seconds caption for good, whether the help page opened or not.
+    void helpHidesTheSecondsCaption() {
+        QVERIFY(open());
+        QVERIFY(dlg->Frame1->rect().contains(dlg->Label1->geometry()));
+        fp->launcher.result = rt::Error{53, QStringLiteral("test")};
+        press(dlg->Dir1, Qt::Key_A); // no access key without Alt
+        QVERIFY(fp->launcher.calls.empty());
+        QTest::keyClick(dlg.get(), Qt::Key_A, Qt::AltModifier);
+        QTRY_COMPARE(int(fp->launcher.calls.size()), 1);
+        QCOMPARE(dlg->Label1->y(), dlg->frameGeometry().height());
+        QVERIFY(!dlg->Frame1->rect().intersects(dlg->Label1->geometry()));
+        QCOMPARE(dlg->Label1->x(), 24);
+        fp->launcher.result = qint64(1);
+        dlg->Command2_Click();
+        QVERIFY(!dlg->Frame1->rect().intersects(dlg->Label1->geometry()));
+        QCOMPARE(dlg->Label2->geometry(), QRect(224, 24, 41, 17)); // nothing else moves
+    }
+
+    // The mail command holds its own address; the home-page command reads its label. A
+    // click is a press and a release on the same control.
+    void linkAddressesAndClicks() {
+        QVERIFY(open());
+        dlg->Label3->setText(QStringLiteral("altro@quadrello.example"));
+        dlg->Label4->setText(QStringLiteral("http://altro.quadrello.example/"));
+        dlg->Label3_Click();
+        dlg->Label4_Click();
+        QCOMPARE(fp->launcher.calls.at(0).commandLine,
+                 QStringLiteral("start mailto:autore@quadrello.example"));
+        QCOMPARE(fp->launcher.calls.at(1).commandLine,
+                 QStringLiteral("start http://altro.quadrello.example/"));
+
+        fp->launcher.calls.clear();
+        QTest::mousePress(dlg->Label4, Qt::LeftButton);
+        QTest::mouseRelease(dlg->Label4, Qt::LeftButton, {}, {-5, -5}); // let go outside
+        QTest::mouseClick(dlg->Label3, Qt::RightButton);
+        QTest::mouseClick(dlg->Image2, Qt::LeftButton);
+        QVERIFY(fp->launcher.calls.empty());
+        // A double click: press, release, the double-click press, release; one click.
+        QTest::mouseClick(dlg->Image3[3], Qt::LeftButton);
+        const QPoint c = dlg->Image3[3]->rect().center();
+        QMouseEvent second(QEvent::MouseButtonDblClick, c, dlg->Image3[3]->mapToGlobal(c),
+                           Qt::LeftButton, Qt::LeftButton, {});
+        QApplication::sendEvent(dlg->Image3[3], &second);
+        QTest::mouseRelease(dlg->Image3[3], Qt::LeftButton);
+        QCOMPARE(int(fp->launcher.calls.size()), 1);
+    }
+
+    // --- System information ------------------------------------------------------------
+
+    void sysInfoButton() {
+        QVERIFY(open());
+        QTest::mouseClick(dlg->cmdSysInfo, Qt::LeftButton);
+        QVERIFY(fp->launcher.calls.empty());
+        QCOMPARE(fp->messages.texts(), QStringList{NoSysInfo});
+        QCOMPARE(fp->messages.shown[0].style, rt::mb::OkOnly);
+        for (const RegistryOpen& o : fp->registry.opens) QCOMPARE(o.access, 0x20019u);
+
+        tmp->file(QStringLiteral("registry.reg"),
+                  "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO]"
+                  "\r\n\"PATH\"=\"C:\\\\usr\\\\bin\\\\sysinfo tool\"\r\n");
+        fp->registry.useHive(tmp->path(QStringLiteral("registry.reg")));
+        fp->messages.shown.clear();
+        QTest::keyClick(dlg.get(), Qt::Key_S, Qt::AltModifier);
+        QTRY_COMPARE(int(fp->launcher.calls.size()), 1);
+        QCOMPARE(fp->launcher.calls[0].commandLine, QStringLiteral("C:\\usr\\bin\\sysinfo tool"));
+        QCOMPARE(fp->launcher.calls[0].windowStyle, 1);
+        QVERIFY(fp->messages.shown.empty());
     }
 };
 

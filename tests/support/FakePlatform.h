@@ -3,6 +3,7 @@
 // real DOS file system (pointed at temporary folders by the test).
 
 #include "Platform.h"
+#include "RegistryHive.h"
 
 #include <QPixmap>
 #include <QString>
@@ -104,17 +105,36 @@ public:
     rt::Result<qint64> result = qint64(4242);
 };
 
-// A registry without keys: every open fails as for a missing key.
-class EmptyRegistry final : public rt::Registry {
+struct RegistryOpen {
+    QString subKey;
+    std::uint32_t access;
+};
+
+// The real hive-file registry over `hivePath` (a host path; none at first: a registry
+// without keys), recording every open and every value asked for.
+class RecordingRegistry final : public rt::Registry {
 public:
-    long RegOpenKeyEx(rt::HKEY, const QString&, std::uint32_t, std::uint32_t, rt::HKEY& key) override {
-        key = 0;
-        return 2; // the key does not exist
+    void useHive(const QString& hostPath) { hive_ = rt::HiveRegistry(hostPath); }
+    long RegOpenKeyEx(rt::HKEY root, const QString& subKey, std::uint32_t options,
+                      std::uint32_t access, rt::HKEY& key) override {
+        opens.push_back({subKey, access});
+        return hive_.RegOpenKeyEx(root, subKey, options, access, key);
     }
-    long RegQueryValueEx(rt::HKEY, const QString&, std::uint32_t&, QByteArray&, std::uint32_t&) override {
-        return 6; // invalid handle
+    long RegQueryValueEx(rt::HKEY key, const QString& valueName, std::uint32_t& type,
+                         QByteArray& data, std::uint32_t& size) override {
+        queries << valueName;
+        return hive_.RegQueryValueEx(key, valueName, type, data, size);
     }
-    long RegCloseKey(rt::HKEY) override { return 6; }
+    long RegCloseKey(rt::HKEY key) override {
+        ++closes;
+        return hive_.RegCloseKey(key);
+    }
+    std::vector<RegistryOpen> opens;
+    QStringList queries;
+    int closes = 0;
+
+private:
+    rt::HiveRegistry hive_{QString()};
 };
 
 // One test's platform. The program folder is given as a DOS path.
@@ -134,6 +154,6 @@ struct FakePlatform {
     rt::Random random;
     RecordingMedia media;
     RecordingLauncher launcher;
-    EmptyRegistry registry;
+    RecordingRegistry registry;
     rt::Platform platform;
 };

@@ -9,6 +9,9 @@
 #include "TempDir.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
@@ -22,6 +25,8 @@ private slots:
         fake = std::make_unique<FakePlatform>(
             rt::DosFileSystem().toDos(tmp->path()).value(), rt::DriveTable(), 960 * 15, 720 * 15);
         s = settings::Modulo1{};
+        dialogs = 0;
+        eventRuns = 0;
     }
     void cleanup() {
         fake.reset();
@@ -81,6 +86,218 @@ private slots:
         QCOMPARE(fake->pointer.last(), rt::PointerShape::Crosshair);
     }
 
+    // --- The show -----------------------------------------------------------------
+
+    // A started show over the folder `rel` of the temporary folder, pictures listed.
+    std::unique_ptr<viewer::Form1> startedShow(const QString& rel, int effects = 0) {
+        const QString folder = rt::withBackslash(fake->files.toDos(tmp->path(rel)).value());
+        auto form = std::make_unique<viewer::Form1>(fake->platform, s, [this, folder, effects] {
+            ++dialogs;
+            s.GoFlag = settings::True;
+            s.FolderPath = folder;
+            s.TempoAttesa = 5000;
+            s.Effetti = std::int16_t(effects);
+            s.SuonoWAV = 1;
+            s.MusicaFM = 1;
+        });
+        form->setLetEventsRun([this] { ++eventRuns; });
+        form->Form_Load();
+        return form;
+    }
+    void picture(const QString& rel, QSize size, QColor colour = Qt::red) {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(colour);
+        QDir().mkpath(QFileInfo(tmp->path(rel)).absolutePath());
+        QVERIFY(image.save(tmp->path(rel)));
+    }
+
+    void threePicturesThenTheEndOfPassThenAgain() {
+        picture("f/a.jpg", {40, 30});
+        picture("f/B.bmp", {30, 40});
+        picture("f/Sub/C.JPG", {20, 20});
+        auto form = startedShow("f");
+        QStringList captions;
+        for (int i = 0; i < 6; ++i) {
+            form->Timer1_Timer();
+            captions << form->Label1->text();
+        }
+        QCOMPARE(captions, (QStringList{".\\a.jpg", ".\\b.bmp", "sub\\c.jpg", "Quadrel Fine loop",
+                                        ".\\a.jpg", ".\\b.bmp"}));
+        QVERIFY(fake->messages.shown.empty());
+    }
+
+    void onePictureAlternatesWithTheEndOfPass() {
+        picture("f/solo.jpg", {40, 30}, Qt::green);
+        auto form = startedShow("f");
+        form->Timer1_Timer();
+        QCOMPARE(form->Label1->text(), QStringLiteral(".\\solo.jpg"));
+        QVERIFY(form->Image1->isVisibleTo(form.get()));
+        QCOMPARE(form->backColor().blue(), 0);
+        form->Timer1_Timer();
+        QCOMPARE(form->Label1->text(), QStringLiteral("Quadrel Fine loop"));
+        QCOMPARE(form->backColor(), QColor(Qt::black));
+        QVERIFY(!form->Image1->isVisibleTo(form.get()));
+        QCOMPARE(form->label1Twips().left, (form->widthTwips() - form->label1Twips().width) / 2);
+        form->Timer1_Timer();
+        QCOMPARE(form->Label1->text(), QStringLiteral(".\\solo.jpg"));
+    }
+
+    void pictureIsFittedCentredAndCaptionedAtTheTop() {
+        // A 1920 x 480 picture on a 960 x 720 screen: narrowed to the form's width.
+        picture("f/wide.jpg", {1920, 480});
+        auto form = startedShow("f");
+        form->Timer1_Timer();
+        const viewer::TwipRect img = form->image1Twips();
+        const viewer::TwipRect lbl = form->label1Twips();
+        QCOMPARE(img.width, 960.0f * 15);
+        QCOMPARE(img.height, 240.0f * 15);
+        QCOMPARE(img.left, 0.0f);
+        QCOMPARE(img.top, (720.0f * 15 - lbl.height - img.height) / 2 + lbl.height);
+        QCOMPARE(lbl.top, 0.0f);
+        QCOMPARE(form->Image1->pixmap().size(), QSize(960, 240)); // decoded at its shown size
+    }
+
+    void slideInStepsThenRestsAtTheCentre() {
+        picture("f/a.jpg", {300, 200});
+        auto form = startedShow("f", 1);
+        QList<float> lefts;
+        form->setLetEventsRun([&] { lefts << form->image1Twips().left; });
+        form->Timer1_Timer();
+        const float W = 300 * 15, X = (960 * 15 - W) / 2;
+        QCOMPARE(lefts.first(), -W);
+        QCOMPARE(lefts.size(), int((X + W) / 2000) + 1);
+        for (int i = 1; i < lefts.size(); ++i) QCOMPARE(lefts[i] - lefts[i - 1], 2000.0f);
+        QCOMPARE(form->image1Twips().left, X);
+        QVERIFY(form->drawing().presentedFrames() > 0); // the clearing was shown
+        QVERIFY(form->drawing().isEmpty()); // and replaced by the new background
+    }
+
+    void badPictureGetsItsMessageAndTheShowGoesOn() {
+        picture("f/a.jpg", {40, 30}, Qt::blue);
+        tmp->file("f/Rotto.GIF", "not a picture at all");
+        tmp->file("f/Rotto.wav", "RIFF");
+        auto form = startedShow("f");
+        form->Timer1_Timer();
+        const QColor before = form->backColor();
+        fake->media.commands.clear();
+        fake->media.sounds.clear();
+        form->Timer1_Timer();
+        QCOMPARE(fake->messages.texts(),
+                 QStringList{"Il file: .\\Rotto.GIF non e' un file di immagini valido."});
+        QCOMPARE(fake->messages.shown[0].title, QStringLiteral("Quadrello"));
+        QCOMPARE(form->Label1->text(), QStringLiteral(".\\a.jpg")); // the old caption stays
+        QCOMPARE(form->backColor(), before);
+        QVERIFY(!form->Image1->isVisibleTo(form.get()));
+        QVERIFY(fake->media.sounds.isEmpty()); // no comment, no music for it
+        QVERIFY(fake->media.commands.isEmpty());
+        form->Timer1_Timer();
+        QCOMPARE(form->Label1->text(), QStringLiteral("Quadrel Fine loop"));
+    }
+
+    void emptyFolderBringsTheDialogBackAndKeepsThePosition() {
+        tmp->folder("vuota");
+        picture("piena/p1.jpg", {10, 10});
+        picture("piena/p2.jpg", {10, 10});
+        const QString empty = rt::withBackslash(fake->files.toDos(tmp->path("vuota")).value());
+        const QString full = rt::withBackslash(fake->files.toDos(tmp->path("piena")).value());
+        viewer::Form1 form(fake->platform, s, [&] {
+            ++dialogs;
+            s.GoFlag = settings::True;
+            s.FolderPath = dialogs == 1 ? empty : full;
+            s.TempoAttesa = 5000;
+        });
+        form.Form_Load();
+        fake->messages.onShow = [&](const ShownMessage&) { QCOMPARE(dialogs, 1); };
+        form.Timer1_Timer();
+        QCOMPARE(fake->messages.texts(),
+                 QStringList{"Nessun file di immagini trovato in questa cartella."});
+        QCOMPARE(dialogs, 2);
+        QCOMPARE(form.SlideIndex, std::int16_t(1));
+        // The next tick goes on at position 2 of the new list.
+        form.Timer1_Timer();
+        QCOMPARE(form.Label1->text(), QStringLiteral(".\\p2.jpg"));
+    }
+
+    void picturesCaptionsAreLowerCaseAndColoursHaveNoBlue() {
+        picture("f/Vacanze/Mare01.JPG", {40, 30});
+        auto form = startedShow("f");
+        for (int i = 0; i < 20; ++i) {
+            fake->clock.seconds = 1000.0 + i * 7.3;
+            form->Timer1_Timer();
+            if (form->SlideIndex == 0) continue;
+            QCOMPARE(form->Label1->text(), QStringLiteral("vacanze\\mare01.jpg"));
+            QCOMPARE(form->backColor().blue(), 0);
+        }
+    }
+
+    void aFullListWrapsAtItsLastSlot() {
+        picture("f/a.jpg", {10, 10});
+        auto form = startedShow("f");
+        for (int i = 2; i < viewer::ImageListSlots; ++i) form->imageList[std::size_t(i)] = ".\\a.jpg";
+        form->SlideIndex = viewer::ImageListSlots - 2; // the next tick shows the last slot
+        form->Timer1_Timer();
+        QCOMPARE(form->SlideIndex, std::int16_t(viewer::ImageListSlots - 1));
+        form->Timer1_Timer();
+        QCOMPARE(form->SlideIndex, std::int16_t(0));
+        QCOMPARE(form->Label1->text(), QStringLiteral("Quadrel Fine loop"));
+    }
+
+    void commentAndMusicStartWithThePicture() {
+        picture("f/mare.jpg", {10, 10});
+        tmp->file("f/mare.wav", "RIFF");
+        tmp->file("f/tema.mid", "MThd");
+        auto form = startedShow("f");
+        form->Timer1_Timer();
+        QCOMPARE(fake->media.sounds.size(), 1);
+        QVERIFY(fake->media.sounds[0].endsWith("\\f\\.\\mare.wav"));
+        QCOMPARE(fake->media.commands.size(), 3);
+        QCOMPARE(fake->media.commands[0], QStringLiteral("close can"));
+        QVERIFY(fake->media.commands[1].startsWith("open \""));
+        QCOMPARE(fake->media.commands[2], QStringLiteral("play can "));
+        QVERIFY(eventRuns >= 1); // between the close and the open
+    }
+
+    void clicksAndKeysEndTheShowButTheCaptionDoesNot() {
+        picture("f/a.jpg", {100, 100});
+        auto form = startedShow("f");
+        form->Timer1_Timer();
+        fake->media.commands.clear();
+
+        QTest::mouseClick(form->Label1, Qt::LeftButton);
+        QCOMPARE(fake->programEnd.calls, 0);
+
+        QTest::mouseClick(form->Image1, Qt::LeftButton);
+        QCOMPARE(fake->programEnd.calls, 1);
+        QCOMPARE(fake->media.commands, QStringList{"close can"});
+
+        QTest::mouseClick(form.get(), Qt::LeftButton, {}, QPoint(2, 2));
+        QCOMPARE(fake->programEnd.calls, 2);
+
+        QTest::keyClick(form.get(), Qt::Key_Shift);
+        QCOMPARE(fake->programEnd.calls, 3);
+
+        QTest::mouseMove(form.get(), QPoint(50, 50));
+        QCOMPARE(fake->programEnd.calls, 3);
+    }
+
+    void ticksAreHeldBackWhileAMessageBoxIsOpen() {
+        tmp->file("f/rotto.jpg", "broken");
+        auto form = startedShow("f");
+        form->Timer1->setInterval(5);
+        bool inBox = false, nested = false;
+        fake->messages.onShow = [&](const ShownMessage&) {
+            nested = nested || inBox;
+            inBox = true;
+            QElapsedTimer clock;
+            clock.start();
+            while (clock.elapsed() < 100) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            inBox = false;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(fake->messages.shown.size() >= 2, 3000);
+        form->Timer1->setEnabled(false);
+        QVERIFY(!nested);
+    }
+
     // The timer control.
     void timerWithPeriodZeroNeverTicks() {
         rt::Timer t;
@@ -122,6 +339,8 @@ private:
     std::unique_ptr<TempDir> tmp;
     std::unique_ptr<FakePlatform> fake;
     settings::Modulo1 s;
+    int dialogs = 0;
+    int eventRuns = 0;
 };
 
 QTEST_MAIN(Form1Test)

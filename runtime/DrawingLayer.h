@@ -1,0 +1,50 @@
+#pragma once
+// A form's drawing surface: lines and box outlines drawn over the form and its controls,
+// in pixels, kept until cleared. What is drawn reaches the screen when presented, at most
+// once per display refresh, each showing every figure drawn so far.
+
+#include <QColor>
+#include <QImage>
+#include <QWidget>
+
+#include <chrono>
+
+namespace rt {
+
+class DrawingLayer final : public QWidget {
+public:
+    // Covers `form` and follows its size; lets every mouse event through to the form.
+    explicit DrawingLayer(QWidget* form);
+
+    // A one-pixel line between two points, both ends included.
+    void line(QPoint a, QPoint b, const QColor& colour);
+    // The one-pixel outline of the box with these opposite corners.
+    void box(QPoint a, QPoint b, const QColor& colour);
+    // Puts what was drawn on the screen if a display frame has passed since the last
+    // time (always when `force`). Returns whether it did. Lets no event run.
+    bool present(bool force = false);
+    // Forgets every figure.
+    void clear();
+    [[nodiscard]] bool isEmpty() const { return empty_; }
+    // The picture drawn so far (transparent where nothing was drawn).
+    [[nodiscard]] const QImage& image() const { return image_; }
+    // How many times present() put figures on the screen since the layer was made.
+    [[nodiscard]] int presentedFrames() const { return frames_; }
+    // One display refresh.
+    [[nodiscard]] std::chrono::nanoseconds frameInterval() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void fitToForm();
+
+    QImage image_;
+    bool empty_ = true;
+    bool dirty_ = false;
+    int frames_ = 0;
+    std::chrono::steady_clock::time_point lastPresent_{};
+};
+
+} // namespace rt

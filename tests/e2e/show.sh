@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# The real program shows a show: a blue picture lands centred below its caption on a
+# background without blue, a broken picture gets its message, and a click ends the program.
+# Usage: show.sh PROGRAM_FOLDER
+set -uo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/xenv.sh"
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+cleanup() {
+    [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
+    x_stop
+    [ -n "${PROG:-}" ] && rm -rf "$PROG"
+}
+trap cleanup EXIT
+
+x_start 1280x1024x24 || fail "no X server"
+PROG=$(program_copy "$1")
+out="${E2E_SHOTS:-$PROG}"
+mkdir -p "$PROG/foto"
+convert -size 200x100 xc:'rgb(0,0,255)' "$PROG/foto/a.jpg"
+echo "not a picture" > "$PROG/foto/b.jpg"
+printf 'PATH=%s\r\nTempoAttesa=1\r\nMusicaFM= 0 \r\nSuonoWAV= 0 \r\nEffetti= 0 \r\n' \
+    "$(echo "C:$PROG/foto" | tr '/' '\\')" > "$PROG/QUADRO.INI"
+
+cd "$PROG"
+"$PROG/quadrello" &
+APP_PID=$!
+dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "the settings dialog did not appear"
+press "$dlg" Return
+
+# The first tick shows a.jpg; the picture is looked for in the screenshot.
+found=""
+for i in $(seq 60); do
+    sleep 0.1
+    shot "$out/picture.png"
+    box=$(convert "$out/picture.png" -fuzz 12% -fill black +opaque 'rgb(0,0,255)' -trim -format '%w %h %X %Y' info: 2>/dev/null)
+    read -r w h x y <<<"$box"
+    [ "${w:-0}" = 200 ] && [ "${h:-0}" = 100 ] && { found=1; break; }
+done
+[ -n "$found" ] || fail "the picture did not appear whole (found: $box)"
+x=${x#+}; y=${y#+}
+[ "$x" -eq 540 ] || fail "the picture is not centred horizontally (left $x)"
+# Centred in the part of the screen below the caption band, so a little below the middle.
+[ "$y" -gt 462 ] && [ "$y" -lt 490 ] || fail "the picture is not centred below the caption (top $y)"
+corner=$(convert "$out/picture.png" -format '%[pixel:p{4,1010}]' info:)
+case "$corner" in
+    *srgb*) rgb=${corner#*(}; rgb=${rgb%)*} ;;
+    *) rgb="" ;;
+esac
+blue=${rgb##*,}
+[ "${blue:-1}" = 0 ] || fail "the background has blue in it ($corner)"
+
+# The second tick: the broken picture's message, titled with the program's name.
+box=$(wait_window "^Quadrello$" 10) || fail "no message for the broken picture"
+shot "$out/message.png"
+press "$box" Return
+
+# A click on the screen ends the program.
+sleep 0.3
+xdotool mousemove 20 1000 click 1
+wait_gone "$APP_PID" 10 || fail "a click did not end the show"
+APP_PID=""
+echo "e2e show: passed"

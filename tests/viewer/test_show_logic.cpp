@@ -1,0 +1,144 @@
+#include "Layout.h"
+#include "Transition.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using viewer::Figure;
+
+namespace {
+
+// A 960 x 720 twip form with a 48-twip caption: the area below it is 960 x 672.
+struct FitCase {
+    float IW, IH, W, H;
+    bool stretched;
+};
+
+class FitTable : public testing::TestWithParam<FitCase> {};
+
+TEST_P(FitTable, BelowTheCaptionBand) {
+    const FitCase c = GetParam();
+    const viewer::Fit f = viewer::fitPicture(c.IW, c.IH, 960, 720, 48);
+    EXPECT_NEAR(f.width, c.W, 0.01) << c.IW << "x" << c.IH;
+    EXPECT_NEAR(f.height, c.H, 0.01) << c.IW << "x" << c.IH;
+    EXPECT_EQ(f.stretched, c.stretched);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FitTable,
+    testing::Values(FitCase{480, 320, 480, 320, false},   // fits: natural size
+                    FitCase{1600, 480, 960, 288, true},   // too wide
+                    FitCase{480, 960, 336, 672, true},    // too high
+                    FitCase{960, 720, 896, 672, true},    // as wide as the form: height only
+                    FitCase{1600, 1200, 537.6f, 403.2f, true}, // both ratios applied
+                    FitCase{960, 672, 960, 672, false},   // exactly the area: not scaled
+                    FitCase{10, 10, 10, 10, false}));     // never enlarged
+
+TEST(SlideIn, StepsOf2000FromMinusWidthNotBeyondTheFinalLeft) {
+    EXPECT_EQ(viewer::slideInSteps(960, 0), std::vector<float>{-960});
+    EXPECT_EQ(viewer::slideInSteps(3000, 2000), (std::vector<float>{-3000, -1000, 1000}));
+    EXPECT_EQ(viewer::slideInSteps(1000, 1000), (std::vector<float>{-1000, 1000}));
+    EXPECT_TRUE(viewer::slideInSteps(1000, -2000).empty());
+}
+
+TEST(BackgroundColour, NoBlueAndNeverPast255) {
+    EXPECT_EQ(viewer::backgroundColour(0, 0).red, 0);
+    const viewer::Rgb top = viewer::backgroundColour(0.9999999, 0.999);
+    EXPECT_EQ(top.red, 255);
+    EXPECT_EQ(top.green, 255);
+    EXPECT_EQ(viewer::backgroundColour(0.5, 0.25).red, 128);
+    EXPECT_EQ(viewer::backgroundColour(0.5, 0.25).green, 64);
+    // 256 x r = 2.5 rounds to the even neighbour.
+    EXPECT_EQ(viewer::backgroundColour(2.5 / 256, 0).red, 2);
+    for (double r = 0; r < 1; r += 0.01) EXPECT_EQ(viewer::backgroundColour(r, 1 - r / 2).blue, 0);
+}
+
+std::vector<Figure> record(float width, int pattern) {
+    std::vector<Figure> out;
+    viewer::transitionFigures(width, pattern, [&](const Figure& f) { out.push_back(f); });
+    return out;
+}
+
+std::vector<Figure> drawn(const std::vector<Figure>& all, bool white) {
+    std::vector<Figure> out;
+    for (const Figure& f : all)
+        if (f.kind != Figure::Kind::Pause && f.white == white) out.push_back(f);
+    return out;
+}
+
+void expectFigure(const Figure& f, Figure::Kind kind, int x1, int y1, int x2, int y2) {
+    EXPECT_EQ(int(f.kind), int(kind));
+    EXPECT_EQ(f.x1, x1);
+    EXPECT_EQ(f.y1, y1);
+    EXPECT_EQ(f.x2, x2);
+    EXPECT_EQ(f.y2, y2);
+}
+
+TEST(Transition, CentresFromTheWidthAlone) {
+    EXPECT_EQ(viewer::transitionCentre(960).HW, 480);
+    EXPECT_EQ(viewer::transitionCentre(960).HH, 360);
+    EXPECT_EQ(viewer::transitionCentre(961).HW, 480); // 480.5 to even
+    EXPECT_EQ(viewer::transitionCentre(963).HW, 482); // 481.5 to even
+    EXPECT_EQ(viewer::transitionCentre(963).HH, 362); // 361.5 to even
+    EXPECT_EQ(viewer::transitionCentre(28800).HW, 14400); // wide screens need no 16-bit limit
+}
+
+TEST(Transition, PatternFromOneDraw) {
+    EXPECT_EQ(viewer::transitionPattern(0.0), 0);
+    EXPECT_EQ(viewer::transitionPattern(0.1999), 0);
+    EXPECT_EQ(viewer::transitionPattern(0.2), 1);
+    EXPECT_EQ(viewer::transitionPattern(0.9999), 4);
+}
+
+TEST(Transition, GrowingSquareOn960) {
+    const auto all = record(960, 1);
+    const auto white = drawn(all, true);
+    ASSERT_EQ(white.size(), 121u); // i = 0, 4, ..., 480
+    expectFigure(white.front(), Figure::Kind::Box, 480, 360, 480, 360);
+    expectFigure(white.back(), Figure::Kind::Box, 0, -120, 960, 840);
+    // White, pause, the same figure in black, step after step.
+    ASSERT_EQ(all.size(), 3 * 121u);
+    EXPECT_TRUE(all[0].white);
+    EXPECT_EQ(int(all[1].kind), int(Figure::Kind::Pause));
+    EXPECT_FALSE(all[2].white);
+    EXPECT_EQ(all[2].x1, all[0].x1);
+}
+
+TEST(Transition, ShrinkingSquaresAreTheSameForPatterns0And2) {
+    const auto p0 = drawn(record(960, 0), true);
+    const auto p2 = drawn(record(960, 2), true);
+    ASSERT_EQ(p0.size(), 121u);
+    ASSERT_EQ(p2.size(), p0.size());
+    expectFigure(p0.front(), Figure::Kind::Box, 0, -120, 960, 840);
+    expectFigure(p0.back(), Figure::Kind::Box, 480, 360, 480, 360);
+    for (std::size_t i = 0; i < p0.size(); ++i) EXPECT_EQ(p0[i].x1, p2[i].x1);
+}
+
+TEST(Transition, LinesRunToTwiceTheVerticalCentreLessOne) {
+    const auto apart = record(960, 3);
+    ASSERT_EQ(apart.size(), 5 * 121u); // two white lines, a pause, two black lines
+    expectFigure(apart[0], Figure::Kind::Line, 480, 0, 480, 719);
+    expectFigure(apart[1], Figure::Kind::Line, 480, 0, 480, 719);
+    const auto white = drawn(apart, true);
+    expectFigure(white[white.size() - 2], Figure::Kind::Line, 0, 0, 0, 719);
+    expectFigure(white.back(), Figure::Kind::Line, 960, 0, 960, 719);
+
+    const auto together = drawn(record(960, 4), true);
+    expectFigure(together.front(), Figure::Kind::Line, 0, 0, 0, 719);
+    expectFigure(together.back(), Figure::Kind::Line, 480, 0, 480, 719);
+}
+
+TEST(Transition, OddWidthsStopShortOfTheCentreOrTheEdge) {
+    // 963: HW 482, growing steps end at i = 480, shrinking ones at i = 2.
+    const auto grow = drawn(record(963, 1), true);
+    EXPECT_EQ(grow.size(), 121u);
+    expectFigure(grow.back(), Figure::Kind::Box, 2, -118, 962, 842);
+    const auto shrink = drawn(record(963, 0), true);
+    EXPECT_EQ(shrink.size(), 121u);
+    expectFigure(shrink.back(), Figure::Kind::Box, 480, 360, 484, 364);
+    // 961 behaves as 960.
+    EXPECT_EQ(drawn(record(961, 3), true).size(), 2 * 121u);
+}
+
+} // namespace
