@@ -29,13 +29,28 @@ sleep 0.5
 shot "$shots/1-settings-dialog.png"
 echo "  the settings dialog is open: $shots/1-settings-dialog.png"
 
-# OK: the settings are written and the show takes the screen.
+# Two seconds a picture, then OK: the settings are written and the show takes the screen.
+xdotool mousemove --window "$dlg" 410 108 click 1
+press "$dlg" ctrl+a 2
 press "$dlg" Return
-sleep 1.5
-shot "$shots/2-viewer.png"
-echo "  OK pressed, the viewer covers the screen: $shots/2-viewer.png"
-echo "  settings written to $QUADRELLO_PROGRAM/QUADRO.INI:"
+echo "  2 seconds a picture, OK pressed; settings written to $QUADRELLO_PROGRAM/QUADRO.INI:"
+sleep 0.5
 sed 's/^/    /' "$QUADRELLO_PROGRAM/QUADRO.INI" | tr -d '\r'
 
-kill "$APP_PID" 2>/dev/null || true
+# The sample pictures, one a tick (the sample folder is a subfolder of the program folder).
+sleep 1.8
+for n in 1 2 3 4 5 6 7 8 9; do
+    shot "$shots/$((n + 1))-show-$n.png"
+    echo "  tick $n: $shots/$((n + 1))-show-$n.png"
+    sleep 2
+done
+
+# A click ends the show.
+xdotool mousemove 5 5 click 1
+if wait_gone "$APP_PID" 10; then
+    echo "  a click ended the show"
+else
+    echo "The program did not end on a click." >&2
+    exit 1
+fi
 echo "Tour finished; screenshots in $shots"

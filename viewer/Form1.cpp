@@ -1,6 +1,7 @@
 #include "Form1.h"
 
 #include "Layout.h"
+#include "ShowLog.h"
 #include "PictureLoader.h"
 #include "Pictures.h"
 #include "Transition.h"
@@ -16,6 +17,8 @@
 #include <chrono>
 #include <cmath>
 #include <thread>
+
+Q_LOGGING_CATEGORY(lcShow, "quadrello.show", QtInfoMsg)
 
 namespace viewer {
 
@@ -171,6 +174,7 @@ void Form1::Form_Activate() { platform_.pointer.setShape(rt::PointerShape::Cross
 // --- The slide cycle ----------------------------------------------------------------
 
 void Form1::Timer1_Timer() {
+    qCDebug(lcShow, "tick %lld index %d", monotonicNs(), int(SlideIndex) + 1);
     if (s_.Effetti != 0) ClsDiag();
 
     ++SlideIndex;
@@ -248,6 +252,7 @@ bool Form1::showPicture(const QString& entry) {
         }
     }
     setImage1Left(X);
+    qCDebug(lcShow, "shown %lld %s", monotonicNs(), qUtf8Printable(entry));
     return true;
 }
 
@@ -269,6 +274,8 @@ void Form1::presentFrame() {
 // --- The clearing ----------------------------------------------------------------------
 
 void Form1::ClsDiag() {
+    const qint64 start = monotonicNs();
+    const int framesBefore = drawing_->presentedFrames();
     platform_.random.seed(float(platform_.clock.secondsSinceMidnight()));
     const int pattern = transitionPattern(platform_.random.next());
     auto deadline = std::chrono::steady_clock::now();
@@ -291,6 +298,8 @@ void Form1::ClsDiag() {
         }
     });
     drawing_->present(true);
+    qCDebug(lcShow, "wipe %lld pattern %d took %.1f ms in %d frames", monotonicNs(), pattern,
+            (monotonicNs() - start) / 1e6, drawing_->presentedFrames() - framesBefore);
 }
 
 // --- The end of the show -----------------------------------------------------------------
