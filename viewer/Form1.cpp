@@ -2,7 +2,6 @@
 
 #include "Layout.h"
 #include "ShowLog.h"
-#include "PictureLoader.h"
 #include "Pictures.h"
 #include "Transition.h"
 
@@ -165,8 +164,24 @@ void Form1::Form_Load() {
     setGeometry(0, 0, px(screenW), px(screenH));
     setWindowState(windowState() | Qt::WindowFullScreen);
 
-    // 13. The image list.
+    // 13. The image list; its first picture is decoded while the first period runs.
     BuildImageList(platform_.files, s_.FolderPath, imageList);
+    prefetchNext();
+}
+
+void Form1::prefetchNext() {
+    int next = SlideIndex + 1;
+    if (next >= ImageListSlots || imageList[std::size_t(next)].isEmpty()) next = 1;
+    if (imageList[std::size_t(next)].isEmpty()) {
+        prefetch.clear();
+        return;
+    }
+    const rt::Result<QString> host =
+        platform_.files.toHost(s_.FolderPath + imageList[std::size_t(next)]);
+    if (host.ok())
+        prefetch.start(host.value(), showArea());
+    else
+        prefetch.clear();
 }
 
 void Form1::Form_Activate() { platform_.pointer.setShape(rt::PointerShape::Crosshair); }
@@ -192,29 +207,27 @@ void Form1::Timer1_Timer() {
         setBackColor(Qt::black);
         setLabel1Caption(EndOfPass);
         setLabel1Position((width_ - label1_.width) / 2.0f, label1_.top);
+        prefetchNext();
         return;
     }
 
     const QString entry = imageList[std::size_t(SlideIndex)];
-    if (!showPicture(entry)) {
+    const bool shown = showPicture(entry);
+    prefetchNext();
+    if (!shown) {
         // The failure path: the previous caption and colour stay; the next tick goes on.
         platform_.messages.show(invalidPicture(entry), rt::mb::OkOnly, rt::AppTitle);
     }
 }
 
 bool Form1::showPicture(const QString& entry) {
-    // 1. Load the picture, decoded at the size the fit will give it.
+    // 1. Load the picture, decoded at the size the fit gives it (usually ahead of time).
     const rt::Result<QString> host = platform_.files.toHost(s_.FolderPath + entry);
     if (!host.ok()) return false;
-    const rt::Result<rt::PictureHeader> header = rt::PictureLoader::readHeader(host.value());
-    if (!header.ok()) return false;
-    const QSize natural = header.value().natural;
-    const Fit fit = fitPicture(twips(natural.width()), twips(natural.height()), width_, height_,
-                               label1_.height);
-    const QSize shown(std::max(1, px(fit.width)), std::max(1, px(fit.height)));
-    const rt::Result<QImage> picture = rt::PictureLoader::decode(host.value(), shown);
-    if (!picture.ok()) return false;
-    Image1->setPixmap(QPixmap::fromImage(picture.value()));
+    Decoded picture = prefetch.take(host.value(), showArea());
+    if (picture.error.failed()) return false;
+    const Fit fit = picture.fit;
+    Image1->setPixmap(QPixmap::fromImage(std::move(picture.image)));
 
     // 2 - 3. The comment and the music.
     sound.PlayComment(entry);

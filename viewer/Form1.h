@@ -13,6 +13,7 @@
 #include "DrawingLayer.h"
 #include "ImageList.h"
 #include "Modulo1.h"
+#include "Prefetch.h"
 #include "Platform.h"
 #include "Sound.h"
 #include "Timer.h"
@@ -65,6 +66,8 @@ public:
     std::int16_t SlideIndex = 0;
     // The comments and the music.
     Sound sound;
+    // The next picture, decoded ahead.
+    Prefetch prefetch;
 
     // Geometry in twips.
     [[nodiscard]] float widthTwips() const { return width_; }
@@ -96,6 +99,9 @@ private:
     // A picture tick for the entry at SlideIndex; false when the picture cannot be shown.
     bool showPicture(const QString& entry);
     void emptyListPath();
+    // Starts decoding the picture of the next picture tick.
+    void prefetchNext();
+    [[nodiscard]] ShowArea showArea() const { return {width_, height_, label1_.height}; }
     // Puts the form on the screen now, then lets pending events run, one display frame
     // apart from the previous frame.
     void presentFrame();

@@ -124,6 +124,8 @@ private slots:
         QCOMPARE(captions, (QStringList{".\\a.jpg", ".\\b.bmp", "sub\\c.jpg", "Quadrel Fine loop",
                                         ".\\a.jpg", ".\\b.bmp"}));
         QVERIFY(fake->messages.shown.empty());
+        // Each picture was decoded once, ahead of its tick: five shown, the next one ahead.
+        QCOMPARE(form->prefetch.decodes(), 6);
     }
 
     void onePictureAlternatesWithTheEndOfPass() {
