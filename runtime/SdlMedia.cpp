@@ -11,6 +11,8 @@
 
 #include <map>
 
+#include <dlfcn.h>
+
 namespace rt {
 
 namespace {
@@ -32,6 +34,20 @@ const char* const SoundFontPaths[] = {
     "/usr/share/sounds/sf3/MuseScore_General.sf3",
 };
 
+// ALSA's library reports every failed probe of a missing sound card on stderr while
+// SDL looks for a device. The program reports nothing, so its handler is replaced by a
+// silent one, in the library instance SDL will load. Returns the handle to release.
+extern "C" void ignoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+void* quietAlsa() {
+    void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+    if (!alsa) return nullptr;
+    using SetHandler = int (*)(decltype(&ignoreAlsaError));
+    if (auto set = reinterpret_cast<SetHandler>(dlsym(alsa, "snd_lib_error_set_handler")))
+        set(&ignoreAlsaError);
+    return alsa;
+}
+
 // Whether a file begins like a RIFF wave.
 bool looksLikeWave(const QString& hostPath) {
     QFile f(hostPath);
@@ -48,14 +64,16 @@ struct SdlMedia::Impl {
     explicit Impl(const DosFileSystem& fs) : files(fs) {}
 
     ~Impl() {
-        if (audio != Audio::Open) return;
-        Mix_HaltChannel(-1);
-        if (comment) Mix_FreeChunk(comment);
-        for (auto& [alias, music] : musics) Mix_FreeMusic(music);
-        Mix_CloseAudio();
-        Mix_Quit();
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        if (audio == Audio::Open) {
+            Mix_HaltChannel(-1);
+            if (comment) Mix_FreeChunk(comment);
+            for (auto& [alias, music] : musics) Mix_FreeMusic(music);
+            Mix_CloseAudio();
+            Mix_Quit();
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        }
         if (silentFallback) SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+        if (alsa) dlclose(alsa);
     }
 
     // Opens the device the first time sound is needed. When the host has no usable
@@ -64,6 +82,7 @@ struct SdlMedia::Impl {
         if (audio == Audio::NotOpened) {
             SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1"); // Ctrl+C stays the program's
             SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, AppTitle.toUtf8().constData());
+            alsa = quietAlsa();
             if (openDevice()) {
                 audio = Audio::Open;
             } else {
@@ -73,8 +92,8 @@ struct SdlMedia::Impl {
             }
             if (audio == Audio::Open) {
                 Mix_AllocateChannels(1);
-                // Set explicitly: Debian's default soundfont link would otherwise win
-                // over whatever the environment says.
+                // Set explicitly, so the music never rests on SDL_mixer's own search
+                // (nor on SDL_SOUNDFONTS, which Debian's default link overrides).
                 const QString font = findSoundFont();
                 if (!font.isEmpty()) Mix_SetSoundFonts(QFile::encodeName(font).constData());
                 Mix_Init(MIX_INIT_MID);
@@ -163,6 +182,7 @@ struct SdlMedia::Impl {
     const DosFileSystem& files;
     Audio audio = Audio::NotOpened;
     bool silentFallback = false;
+    void* alsa = nullptr; // ALSA's library, kept loaded with its silent error handler
     std::map<QString, Mix_Music*> musics; // alias -> open music
     Mix_Chunk* comment = nullptr;         // the last comment started, until replaced
 };
