@@ -300,6 +300,25 @@ private slots:
         QVERIFY(!nested);
     }
 
+    void picturesRemovedDuringTheShowGetTheirMessage() {
+        picture("f/a.jpg", {10, 10});
+        picture("f/b.jpg", {10, 10});
+        picture("f/c.jpg", {10, 10});
+        auto form = startedShow("f");
+        form->Timer1_Timer(); // a, while b is decoded ahead
+        QVERIFY(QFile::remove(tmp->path("f/b.jpg")));
+        form->Timer1_Timer();
+        QCOMPARE(fake->messages.texts(),
+                 QStringList{"Il file: .\\b.jpg non e' un file di immagini valido."});
+        // The whole folder goes: every picture tick says so, and the show goes on.
+        QVERIFY(QDir(tmp->path("f")).removeRecursively());
+        for (int i = 0; i < 4; ++i) form->Timer1_Timer();
+        // c, the end of the pass, then a and b again: three more messages.
+        QCOMPARE(fake->messages.shown.size(), std::size_t(4));
+        QCOMPARE(form->Label1->text(), QStringLiteral("Quadrel Fine loop"));
+        QCOMPARE(fake->programEnd.calls, 0);
+    }
+
     // The timer control.
     void timerWithPeriodZeroNeverTicks() {
         rt::Timer t;
