@@ -41,6 +41,9 @@ Result<QByteArray> readAll(const QString& hostPath) {
     return f.readAll();
 }
 
+// Pictures larger than this many pixels a side are refused, whatever their header says.
+constexpr int MaxSide = 32767;
+
 // A JPEG that stops before its end-of-image marker was cut short.
 bool jpegIsComplete(QFile& f) {
     const qint64 size = f.size();
@@ -48,6 +51,70 @@ bool jpegIsComplete(QFile& f) {
     const qint64 tail = std::min<qint64>(size, 4096);
     if (!f.seek(size - tail)) return false;
     return f.read(tail).contains("\xFF\xD9");
+}
+
+// A BMP whose pixels end before the rows its header declares was cut short (Qt's reader
+// leaves the missing rows blank and reports success).
+bool bmpIsComplete(QFile& f) {
+    if (!f.seek(0)) return false;
+    const QByteArray head = f.read(54);
+    if (head.size() < 30) return false;
+    const quint32 offBits = le32(head, 10), headerSize = le32(head, 14);
+    qint64 width = 0, height = 0, bits = 0, compression = 0, imageSize = 0;
+    if (headerSize == 12) {
+        width = le16(head, 18);
+        height = le16(head, 20);
+        bits = le16(head, 24);
+    } else {
+        if (head.size() < 38) return false;
+        width = qint32(le32(head, 18));
+        height = std::abs(qint64(qint32(le32(head, 22))));
+        bits = le16(head, 28);
+        compression = le32(head, 30);
+        imageSize = le32(head, 34);
+    }
+    if (width < 1 || height < 1 || width > MaxSide || height > MaxSide) return false;
+    qint64 needed = 0;
+    if (compression == 0 || compression == 3) needed = (width * bits + 31) / 32 * 4 * height;
+    else needed = imageSize; // compressed: as many bytes as the header says there are
+    return qint64(offBits) + needed <= f.size();
+}
+
+// A GIF whose first image stops before its data's end block was cut short (Qt's reader
+// returns the part it got). Walks the blocks up to the end of the first image.
+bool gifIsComplete(QFile& f) {
+    if (!f.seek(0)) return false;
+    const QByteArray b = f.read(std::min<qint64>(f.size(), qint64(64) << 20));
+    qsizetype at = 13;
+    if (b.size() < at) return false;
+    if (quint8(b[10]) & 0x80) at += 3 * (qsizetype(2) << (quint8(b[10]) & 7)); // global colours
+    const auto skipBlocks = [&]() {
+        while (at < b.size()) {
+            const int length = quint8(b[at]);
+            at += 1 + length;
+            if (length == 0) return at <= b.size();
+        }
+        return false;
+    };
+    while (at < b.size()) {
+        const char kind = b[at];
+        if (kind == '!') { // an extension: label, then data blocks
+            at += 2;
+            if (!skipBlocks()) return false;
+        } else if (kind == ',') { // the image: descriptor, colours, code size, data blocks
+            if (b.size() - at < 11) return false;
+            const int w = le16(b, int(at) + 5), h = le16(b, int(at) + 7);
+            if (w < 1 || h < 1 || w > MaxSide || h > MaxSide) return false;
+            const quint8 flags = quint8(b[at + 9]);
+            at += 10;
+            if (flags & 0x80) at += 3 * (qsizetype(2) << (flags & 7));
+            at += 1;
+            return skipBlocks();
+        } else {
+            return false; // the trailer, or nonsense, before any image
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -90,6 +157,13 @@ Result<PictureHeader> PictureLoader::readHeader(const QString& hostPath) {
     if (!size.isValid() || size.isEmpty())
         return invalid(reader.errorString().isEmpty() ? QStringLiteral("no size in the header")
                                                       : reader.errorString());
+    if (size.width() > MaxSide || size.height() > MaxSide)
+        return invalid(QStringLiteral("the picture is too large"));
+    if (*format == PictureFormat::Gif && f.seek(6)) { // the logical screen, which Qt allocates
+        const QByteArray screen = f.read(4);
+        if (screen.size() < 4 || le16(screen, 0) > MaxSide || le16(screen, 2) > MaxSide)
+            return invalid(QStringLiteral("the picture is too large"));
+    }
     return PictureHeader{*format, size};
 }
 
@@ -110,6 +184,10 @@ Result<QImage> PictureLoader::decode(const QString& hostPath, QSize size) {
     if (!f.open(QIODevice::ReadOnly)) return Error{err::PathFileAccess, f.errorString()};
     if (format == PictureFormat::Jpeg && !jpegIsComplete(f))
         return invalid(QStringLiteral("the JPEG data ends early"));
+    if (format == PictureFormat::Bmp && !bmpIsComplete(f))
+        return invalid(QStringLiteral("the BMP data ends early"));
+    if (format == PictureFormat::Gif && !gifIsComplete(f))
+        return invalid(QStringLiteral("the GIF image data is incomplete"));
     f.seek(0);
     QImageReader reader(&f, readerFormat(format));
     const bool scaledRead = reader.supportsOption(QImageIOHandler::ScaledSize);

@@ -286,6 +286,41 @@ public:
     void ellipse(const QRect& r) { box(42, r); }
     void polygon(const QVector<QPoint>& points) { poly(86, points); }  // POLYGON16
     void polyline(const QVector<QPoint>& points) { poly(87, points); } // POLYLINE16
+    // A picture stretched over `dest`, as a 24-bit device-independent bitmap.
+    void bitmap(const QRect& dest, const QImage& image) {
+        const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+        const int stride = (rgb.width() * 3 + 3) / 4 * 4;
+        QByteArray p;
+        for (const int v : {dest.left(), dest.top(), dest.right(), dest.bottom(), dest.left(), dest.top(),
+                            0, 0, rgb.width(), rgb.height()})
+            detail::put32(p, std::uint32_t(v));
+        detail::put32(p, 80);  // the bitmap header, after the fixed part
+        detail::put32(p, 40);
+        detail::put32(p, 120); // the pixels, after the header
+        detail::put32(p, std::uint32_t(stride * rgb.height()));
+        detail::put32(p, 0);          // colours are RGB
+        detail::put32(p, 0x00CC0020); // SRCCOPY
+        detail::put32(p, std::uint32_t(dest.width()));
+        detail::put32(p, std::uint32_t(dest.height()));
+        detail::put32(p, 40);
+        detail::put32(p, std::uint32_t(rgb.width()));
+        detail::put32(p, std::uint32_t(rgb.height()));
+        detail::put16(p, 1);
+        detail::put16(p, 24);
+        for (const std::uint32_t v : {0u, std::uint32_t(stride * rgb.height()), 0u, 0u, 0u, 0u})
+            detail::put32(p, v);
+        for (int y = rgb.height() - 1; y >= 0; --y) { // bottom row first
+            const uchar* line = rgb.constScanLine(y);
+            QByteArray row(stride, '\0');
+            for (int x = 0; x < rgb.width(); ++x) { // blue, green, red
+                row[3 * x] = char(line[3 * x + 2]);
+                row[3 * x + 1] = char(line[3 * x + 1]);
+                row[3 * x + 2] = char(line[3 * x]);
+            }
+            p.append(row);
+        }
+        record(81, p); // STRETCHDIBITS
+    }
     // Appends a raw record: type and parameter bytes (a multiple of 4).
     void record(std::uint32_t type, const QByteArray& params) {
         detail::put32(body_, type);
