@@ -1699,6 +1699,10 @@ Result<QSize> wmfSize(const QByteArray& bytes) {
 
 Result<QSize> emfSize(const QByteArray& bytes) {
     if (bytes.size() < 88) return invalid(QStringLiteral("the EMF header is cut short"));
+    // The header's count of the file's bytes: a file shorter than it says was cut short.
+    const qint64 declared = quint32(le32s(bytes, 48));
+    if (declared < 88 || declared > bytes.size())
+        return invalid(QStringLiteral("the EMF is not as long as its header says"));
     // The frame, in hundredths of a millimetre, both corners included.
     const double w = double(le32s(bytes, 32)) - le32s(bytes, 24);
     const double h = double(le32s(bytes, 36)) - le32s(bytes, 28);

@@ -117,6 +117,24 @@ bool gifIsComplete(QFile& f) {
     return false;
 }
 
+// Every image of an icon or cursor file lies after the directory and inside the file.
+bool iconDirectoryIsSound(QFile& f) {
+    if (!f.seek(0)) return false;
+    const QByteArray head = f.read(6);
+    if (head.size() < 6) return false;
+    const qint64 count = le16(head, 4);
+    const qint64 directoryEnd = 6 + 16 * count;
+    if (count == 0 || directoryEnd > f.size()) return false;
+    const QByteArray entries = f.read(16 * count);
+    if (entries.size() < 16 * count) return false;
+    for (qint64 i = 0; i < count; ++i) {
+        const qint64 bytes = le32(entries, int(16 * i + 8));
+        const qint64 offset = le32(entries, int(16 * i + 12));
+        if (offset < directoryEnd || bytes < 8 || offset + bytes > f.size()) return false;
+    }
+    return true;
+}
+
 } // namespace
 
 std::optional<PictureFormat> sniffPicture(const QByteArray& head) {
@@ -151,6 +169,9 @@ Result<PictureHeader> PictureLoader::readHeader(const QString& hostPath) {
         return PictureHeader{*format, size.value()};
     }
 
+    if ((*format == PictureFormat::Icon || *format == PictureFormat::Cursor) &&
+        !iconDirectoryIsSound(f))
+        return invalid(QStringLiteral("the icon directory points outside its images"));
     f.seek(0);
     QImageReader reader(&f, readerFormat(*format));
     const QSize size = reader.size();
