@@ -12,7 +12,7 @@ QUADRELLO_PACKAGES=(
     libwmf-dev libemf2svg-dev
     libsdl2-mixer-dev libfluidsynth3 timgm6mb-soundfont
     fonts-liberation
-    xvfb xauth xdotool imagemagick jwm x11-utils
+    xvfb xauth xdotool imagemagick jwm x11-utils python3
 )
 
 install_missing() {
