@@ -2,6 +2,7 @@
 
 #include "QtPrinters.h"
 #include "TempDir.h"
+#include "Unprivileged.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -246,6 +247,111 @@ TEST_F(SettingsFileTest, WriteIntoAMissingFolderFailsWithoutAFile) {
     EXPECT_TRUE(settings::SaveSettings(s, files, gone, QStringLiteral("C:\\"), QStringLiteral("5"))
                     .failed());
     EXPECT_FALSE(QFile::exists(tmp.path(QStringLiteral("non-esiste/QUADRO.INI"))));
+}
+
+} // namespace
+
+namespace {
+
+// --- Files the program did not write ----------------------------------------------
+
+TEST_F(SettingsFileTest, UnreadableFileGivesTheDefaults) {
+    writeIni("PATH=C:\\altrove\r\nTempoAttesa=9\r\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(tmp.path()).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(tmp.path("QUADRO.INI")).constData(), 0), 0);
+    const int result = runUnprivileged([&] {
+        Modulo1 fresh;
+        settings::LoadSettings(fresh, files, programFolder);
+        return fresh.TempoAttesa == 5 && fresh.FolderPath == programFolder ? 0 : 1;
+    });
+    EXPECT_EQ(result, 0);
+}
+
+TEST_F(SettingsFileTest, BinaryFileReadsWhatItCanAndNeverFails) {
+    QByteArray noise;
+    quint32 x = 12345;
+    for (int i = 0; i < 64 * 1024; ++i) {
+        x = x * 1103515245u + 12345u;
+        noise.append(char(x >> 16));
+    }
+    writeIni(noise + "\r\nTempoAttesa=7\r\n" + noise);
+    load();
+    EXPECT_EQ(s.TempoAttesa, 7);
+}
+
+TEST_F(SettingsFileTest, FiftyMegabyteFileIsReadToItsLastLine) {
+    QByteArray big;
+    big.reserve(50 * 1024 * 1024 + 64);
+    const QByteArray filler(98, 'x');
+    while (big.size() < 50 * 1024 * 1024) big += filler + "\r\n";
+    big += "Effetti= 0 \r\n";
+    writeIni(big);
+    s.Effetti = 1;
+    const CheckValues c = load();
+    EXPECT_EQ(s.Effetti, 0);
+    EXPECT_EQ(c.check3, 0);
+}
+
+TEST_F(SettingsFileTest, ReadOnlyProgramFolderKeepsTheOldFile) {
+    const QByteArray old = "PATH=C:\\vecchio\r\nTempoAttesa=7\r\n";
+    writeIni(old);
+    ASSERT_EQ(::chmod(QFile::encodeName(tmp.path()).constData(), 0555), 0);
+    const int result = runUnprivileged([&] {
+        return settings::SaveSettings(s, files, programFolder, QStringLiteral("C:\\nuovo"),
+                                      QStringLiteral("5"))
+                       .failed()
+                   ? 0
+                   : 1;
+    });
+    ::chmod(QFile::encodeName(tmp.path()).constData(), 0755);
+    EXPECT_EQ(result, 0) << "the failed write must be reported";
+    EXPECT_EQ(ini(), old);
+}
+
+TEST_F(SettingsFileTest, KilledAtRandomWhileSavingLeavesTheOldOrTheNewFile) {
+    // Two settings that differ in length; a child saves them in turn until it is killed.
+    Modulo1 a, b;
+    a.MusicaFM = 1;
+    b.MusicaFM = 0;
+    const QString folderA = QStringLiteral("C:\\uno");
+    const QString folderB = QStringLiteral("C:\\una cartella dal nome molto piu' lungo");
+    settings::SaveSettings(a, files, programFolder, folderA, QStringLiteral("5"));
+    const QByteArray fileA = ini();
+    settings::SaveSettings(b, files, programFolder, folderB, QStringLiteral("12"));
+    const QByteArray fileB = ini();
+
+    std::uint32_t seed = 2024;
+    int saves = 0;
+    for (int round = 0; round < 600 && saves < 1000; ++round) {
+        int pipeFds[2];
+        ASSERT_EQ(::pipe(pipeFds), 0);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::close(pipeFds[0]);
+            for (int n = 0;; ++n) {
+                if (n % 2)
+                    settings::SaveSettings(a, files, programFolder, folderA, QStringLiteral("5"));
+                else
+                    settings::SaveSettings(b, files, programFolder, folderB, QStringLiteral("12"));
+                (void)!::write(pipeFds[1], "s", 1);
+            }
+        }
+        ::close(pipeFds[1]);
+        seed = seed * 1664525u + 1013904223u;
+        ::usleep(200 + seed % 30000);
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        char buffer[4096];
+        for (ssize_t got; (got = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) saves += int(got);
+        ::close(pipeFds[0]);
+        const QByteArray now = ini();
+        ASSERT_TRUE(now == fileA || now == fileB) << "a mixed file after round " << round;
+    }
+    EXPECT_GE(saves, 1000);
+    // No half-written file was left beside it for later runs to trip on.
+    Modulo1 back;
+    settings::LoadSettings(back, files, programFolder);
+    EXPECT_TRUE(back.FolderPath == folderA || back.FolderPath == folderB);
 }
 
 } // namespace
