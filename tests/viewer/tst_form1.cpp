@@ -319,6 +319,20 @@ private slots:
         QCOMPARE(fake->programEnd.calls, 0);
     }
 
+    void failingMediaNeverStopTheShow() {
+        // No audio device, no soundfont, an unreadable tune: every media call fails.
+        picture("f/mare.jpg", {10, 10});
+        tmp->file("f/mare.wav", "RIFF");
+        tmp->file("f/tema.mid", "not a tune");
+        fake->media.mciResult = 277;
+        auto form = startedShow("f");
+        for (int i = 0; i < 4; ++i) form->Timer1_Timer();
+        QVERIFY(fake->messages.shown.empty());
+        QCOMPARE(form->Label1->text(), QStringLiteral("Quadrel Fine loop"));
+        form->Fine();
+        QCOMPARE(fake->programEnd.calls, 1);
+    }
+
     // The timer control.
     void timerWithPeriodZeroNeverTicks() {
         rt::Timer t;
