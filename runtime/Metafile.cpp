@@ -21,9 +21,11 @@
 #include <libwmf/ipa.h>
 #include <libwmf/macro.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <unordered_set>
@@ -688,7 +690,13 @@ Result<Plan> walk(const QByteArray& bytes) {
             case ScaleViewportExt: {
                 if (par(2) == 0 || par(0) == 0) return invalid(QStringLiteral("a scale divides by zero"));
                 QPoint& ext = f == ScaleWindowExt ? m.windowExt : m.viewportExt;
-                ext = QPoint(int(double(ext.x()) * par(3) / par(2)), int(double(ext.y()) * par(1) / par(0)));
+                // A bogus factor must not overflow the extent: it is kept within 32 bits.
+                const auto scaled = [](int v, int num, int den) {
+                    const double r = double(v) * num / den;
+                    return int(std::clamp(r, double(std::numeric_limits<int>::min()),
+                                          double(std::numeric_limits<int>::max())));
+                };
+                ext = QPoint(scaled(ext.x(), par(3), par(2)), scaled(ext.y(), par(1), par(0)));
                 if (f == ScaleWindowExt) m.windowExtSet = true;
                 break;
             }
@@ -1504,9 +1512,12 @@ void drawText(wmfAPI* api, wmfDrawText_t* t) {
             p.fillRect(QRectF(0, -metrics.ascent(), metrics.horizontalAdvance(text),
                               metrics.ascent() + metrics.descent()),
                        colour(dc->bgcolor));
-        p.setFont(font);
-        p.setPen(ropColour(dc->ROPmode, colour(dc->textcolor)));
-        p.drawText(QPointF(0, 0), text);
+        // As an outline, not through the glyph cache: under the stretched and skewed
+        // transforms a metafile can ask for, FreeType's rasteriser overflows and Qt then
+        // copies from a glyph that was never made.
+        QPainterPath outline;
+        outline.addText(QPointF(0, 0), font, text);
+        p.fillPath(outline, ropColour(dc->ROPmode, colour(dc->textcolor)));
         p.restore();
     });
 }

@@ -4,6 +4,8 @@
 QUADRELLO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 QUADRELLO_BUILD="${QUADRELLO_BUILD:-$QUADRELLO_ROOT/build}"
 QUADRELLO_PROGRAM="$QUADRELLO_BUILD/program"
+# Further cmake options of the build (the sanitizer build sets some).
+QUADRELLO_CMAKE_ARGS=("${QUADRELLO_CMAKE_ARGS[@]}")
 
 # Debian packages the build, the program and the tests need.
 QUADRELLO_PACKAGES=(
@@ -33,6 +35,6 @@ build() {
     [ -n "${CI:-}" ] && werror=ON
     cmake -S "$QUADRELLO_ROOT" -B "$QUADRELLO_BUILD" -G Ninja \
         -DCMAKE_BUILD_TYPE="${QUADRELLO_BUILD_TYPE:-RelWithDebInfo}" \
-        -DQUADRELLO_WERROR="$werror" >/dev/null
+        -DQUADRELLO_WERROR="$werror" "${QUADRELLO_CMAKE_ARGS[@]}" >/dev/null
     cmake --build "$QUADRELLO_BUILD" -j "$(nproc)"
 }

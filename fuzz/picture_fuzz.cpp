@@ -1,0 +1,76 @@
+// The picture loader: the input is a picture file, read for its header and then decoded
+// at the size the show would draw it (fitted into 800 x 600, as on a small screen). Built
+// once per format (PICTURE_FORMAT names it); inputs of another format are still read, but
+// not kept in that format's corpus.
+
+#include "FuzzSupport.h"
+#include "PictureLoader.h"
+
+#include <QGuiApplication>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#ifndef PICTURE_FORMAT
+#error "PICTURE_FORMAT names the format of the target: jpeg, bmp, gif, ico, cur, dib, wmf or emf"
+#endif
+#define PICTURE_STRING2(x) #x
+#define PICTURE_STRING(x) PICTURE_STRING2(x)
+
+namespace {
+
+rt::PictureFormat targetFormat() {
+    const char* name = PICTURE_STRING(PICTURE_FORMAT);
+    if (!std::strcmp(name, "jpeg")) return rt::PictureFormat::Jpeg;
+    if (!std::strcmp(name, "gif")) return rt::PictureFormat::Gif;
+    if (!std::strcmp(name, "ico")) return rt::PictureFormat::Icon;
+    if (!std::strcmp(name, "cur")) return rt::PictureFormat::Cursor;
+    if (!std::strcmp(name, "wmf")) return rt::PictureFormat::Wmf;
+    if (!std::strcmp(name, "emf")) return rt::PictureFormat::Emf;
+    return rt::PictureFormat::Bmp; // bmp and dib: a DIB file is a BMP under another name
+}
+
+QSize showSize(QSize natural) {
+    const QSize screen(800, 600);
+    if (natural.width() <= screen.width() && natural.height() <= screen.height()) return natural;
+    QSize fitted = natural.scaled(screen, Qt::KeepAspectRatio);
+    return fitted.expandedTo(QSize(1, 1));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    // Metafile text needs fonts, and fonts a GUI application.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "picture_fuzz";
+    static char* argv[] = {name, nullptr};
+    // Kept to the end of the process, as a fuzzing run ends with exit().
+    static const QGuiApplication* const app = new QGuiApplication(argc, argv);
+    (void)app;
+    (void)fuzz::scratchFolder();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const char* chars = reinterpret_cast<const char*>(data);
+    static const QString file = fuzz::scratchFolder() + QStringLiteral("/picture");
+    if (!fuzz::writeFile(file, chars, size)) fuzz::broken("cannot write the picture file");
+    const auto sniffed = rt::sniffPicture(QByteArray::fromRawData(chars, qsizetype(std::min<std::size_t>(size, 64))));
+
+    const rt::Result<rt::PictureHeader> header = rt::PictureLoader::readHeader(file);
+    if (header.ok()) {
+        FUZZ_CHECK(sniffed && header.value().format == *sniffed);
+        const QSize natural = header.value().natural;
+        FUZZ_CHECK(natural.width() >= 1 && natural.height() >= 1 && natural.width() <= 32767 &&
+                   natural.height() <= 32767);
+        const QSize wanted = showSize(natural);
+        const rt::Result<QImage> image = rt::PictureLoader::decode(file, wanted);
+        if (image.ok()) FUZZ_CHECK(image.value().size() == wanted);
+        else FUZZ_CHECK(image.error().number == rt::err::InvalidPicture);
+    } else {
+        FUZZ_CHECK(header.error().number == rt::err::InvalidPicture);
+    }
+    return sniffed == targetFormat() ? 0 : -1;
+}

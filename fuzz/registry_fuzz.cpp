@@ -1,0 +1,31 @@
+// The registry file parser on any text, then looked up the way the program reads it.
+
+#include "FuzzSupport.h"
+#include "RegistryHive.h"
+
+#include <QRegularExpression>
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
+    const rt::Hive hive = rt::Hive::parse(text);
+
+    // Every key a section line names, and its parents, answer; so do its values.
+    static const QRegularExpression section(QStringLiteral(R"(^\s*\[([^\]\r\n]*)\]\s*$)"),
+                                            QRegularExpression::MultilineOption);
+    int looked = 0;
+    auto sections = section.globalMatch(text);
+    while (sections.hasNext() && looked++ < 64) {
+        const QString key = sections.next().captured(1);
+        (void)hive.hasKey(key);
+        (void)hive.value(key, QString());
+        (void)hive.value(key, QStringLiteral("PATH"));
+        const qsizetype slash = key.lastIndexOf(QLatin1Char('\\'));
+        if (slash > 0) (void)hive.hasKey(key.left(slash));
+    }
+    const QString tools = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
+    if (hive.value(tools, QStringLiteral("PATH"))) FUZZ_CHECK(hive.hasKey(tools));
+    return 0;
+}
