@@ -11,8 +11,10 @@
 #include <algorithm>
 #include <cassert>
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace rt {
 
@@ -101,22 +103,43 @@ bool isWritable(const QString& hostPath) {
     return ::access(QFile::encodeName(hostPath).constData(), W_OK) == 0;
 }
 
-// The names in a host folder, "." and ".." left out, each decoded from the file system's
-// encoding. Names whose bytes do not survive the round trip through a QString (not valid
-// UTF-8) are left out too: they could not be reached again from their decoded form.
-// Nothing when the folder cannot be opened.
-std::optional<QStringList> readFolder(const QString& hostFolder) {
+// A name in a host folder, with its type when the file system tells it (DT_UNKNOWN
+// when it does not).
+struct FolderEntry {
+    QString name;
+    unsigned char type;
+};
+
+// The entries of a host folder, "." and ".." left out, each decoded from the file
+// system's encoding. Names whose bytes do not survive the round trip through a QString
+// (not valid UTF-8) are left out too: they could not be reached again from their decoded
+// form. Nothing when the folder cannot be opened.
+std::optional<std::vector<FolderEntry>> readFolderEntries(const QString& hostFolder) {
     const std::unique_ptr<DIR, int (*)(DIR*)> dir(
         ::opendir(QFile::encodeName(hostFolder).constData()), &::closedir);
     if (!dir) return std::nullopt;
-    QStringList names;
+    std::vector<FolderEntry> entries;
     while (const dirent* entry = ::readdir(dir.get())) {
-        const QByteArray raw(entry->d_name);
-        if (raw == "." || raw == "..") continue;
-        const QString name = QFile::decodeName(raw);
-        if (QFile::encodeName(name) != raw) continue;
-        names.append(name);
+        const char* raw = entry->d_name;
+        if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0))) continue;
+        const QByteArray bytes = QByteArray::fromRawData(raw, qsizetype(std::strlen(raw)));
+        // ASCII names read the same in any encoding and always come back the same;
+        // others are decoded and checked.
+        const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return c > 0; });
+        QString name = ascii ? QString::fromLatin1(bytes) : QFile::decodeName(bytes);
+        if (!ascii && QFile::encodeName(name) != bytes) continue;
+        entries.push_back({std::move(name), entry->d_type});
     }
+    return entries;
+}
+
+std::optional<QStringList> readFolder(const QString& hostFolder) {
+    const auto entries = readFolderEntries(hostFolder);
+    if (!entries) return std::nullopt;
+    QStringList names;
+    names.reserve(qsizetype(entries->size()));
+    for (const FolderEntry& e : *entries)
+        names.append(e.name);
     return names;
 }
 
@@ -240,8 +263,35 @@ DosFileSystem::DosFileSystem(DriveTable drives)
         curDirs_[d.letter] = driveRoot(d.letter);
 }
 
+// Whether a DOS path is already in absolute form: "X:\" with an upper-case letter, then
+// names joined by single "\", none of them "." or "..", no "/", no final "\".
+static bool isAbsoluteForm(const QString& path) {
+    if (path.size() < 3 || path[0] < QLatin1Char('A') || path[0] > QLatin1Char('Z') ||
+        path[1] != QLatin1Char(':') || path[2] != Backslash)
+        return false;
+    qsizetype start = 3; // of the current name
+    for (qsizetype i = 3; i <= path.size(); ++i) {
+        if (i < path.size() && path[i] != Backslash) {
+            if (path[i] == Slash || isForbiddenInName(path[i])) return false;
+            continue;
+        }
+        const qsizetype length = i - start;
+        if (length == 0) return i == 3 && i == path.size(); // "X:\" alone, or an empty name
+        if (path[start] == Dot && (length == 1 || (length == 2 && path[start + 1] == Dot)))
+            return false;
+        start = i + 1;
+    }
+    return true;
+}
+
 Result<QString> DosFileSystem::absolute(const QString& dosPath) const {
     if (dosPath.isEmpty()) return fail(err::BadFileName, QStringLiteral("Empty path"), dosPath);
+    // Most paths the program passes are absolute already.
+    if (isAbsoluteForm(dosPath)) {
+        if (!drives_.find(dosPath[0]))
+            return fail(err::DeviceUnavailable, QStringLiteral("Unknown drive"), dosPath);
+        return dosPath;
+    }
     QString rest = dosPath;
     rest.replace(Slash, Backslash);
 
@@ -267,9 +317,19 @@ Result<QString> DosFileSystem::absolute(const QString& dosPath) const {
 Result<QString> DosFileSystem::toHost(const QString& dosPath) const {
     Result<QString> abs = absolute(dosPath);
     if (!abs.ok()) return abs;
-    QString host = drives_.find(abs.value()[0])->hostRoot;
+    const QString& root = drives_.find(abs.value()[0])->hostRoot;
+    const QStringList parts = abs.value().mid(3).split(Backslash, Qt::SkipEmptyParts);
+    // The usual case first: the path is there exactly as given, so is every component.
+    QString host = root;
+    for (const QString& part : parts) {
+        if (!host.endsWith(Slash)) host += Slash;
+        host += part;
+    }
+    if (parts.isEmpty() || statOf(host, false)) return host;
+
+    host = root;
     bool matching = true; // false once a component matched nothing
-    for (const QString& part : abs.value().mid(3).split(Backslash, Qt::SkipEmptyParts)) {
+    for (const QString& part : parts) {
         QString name = part;
         if (matching && !statOf(joinHost(host, part), false)) {
             // Not there as given: the first name in listing order that differs only in case.
@@ -358,17 +418,27 @@ Result<QStringList> DosFileSystem::list(const QString& pathPattern, ListMode mod
     if (!folder.ok()) return folder.error();
     const Result<QString> hostFolder = toHost(folder.value());
     if (!hostFolder.ok()) return hostFolder.error();
-    const std::optional<QStringList> names = readFolder(hostFolder.value());
-    if (!names) return fail(err::PathNotFound, QStringLiteral("Path not found"), pathPattern);
+    const auto entries = readFolderEntries(hostFolder.value());
+    if (!entries) return fail(err::PathNotFound, QStringLiteral("Path not found"), pathPattern);
 
+    // "*" and "*.*" match every name: no need to match each.
+    const bool everyName = pattern == QLatin1String("*") || pattern == QLatin1String("*.*");
     QStringList found;
-    for (const QString& name : *names) {
-        if (name.startsWith(Dot) || !isListableName(name) || !matchesPattern(pattern, name))
+    found.reserve(qsizetype(entries->size()));
+    for (const FolderEntry& entry : *entries) {
+        const QString& name = entry.name;
+        if (name.startsWith(Dot) || !isListableName(name) ||
+            (!everyName && !matchesPattern(pattern, name)))
             continue;
-        const auto st = statOf(joinHost(hostFolder.value(), name)); // broken links fail here
-        if (!st) continue;
-        const bool wanted =
-            S_ISREG(st->st_mode) || (mode == ListMode::FoldersIncluded && S_ISDIR(st->st_mode));
+        // The type from the folder when it gives one; links and unknown types are
+        // looked up, following links (broken links fail here).
+        unsigned char type = entry.type;
+        if (type != DT_REG && type != DT_DIR) {
+            const auto st = statOf(joinHost(hostFolder.value(), name));
+            if (!st) continue;
+            type = S_ISREG(st->st_mode) ? DT_REG : S_ISDIR(st->st_mode) ? DT_DIR : DT_UNKNOWN;
+        }
+        const bool wanted = type == DT_REG || (mode == ListMode::FoldersIncluded && type == DT_DIR);
         if (wanted) found.append(name);
     }
     std::sort(found.begin(), found.end(), listsBefore);
@@ -386,12 +456,16 @@ Result<QStringList> DosFileSystem::list(const QString& pathPattern, ListMode mod
 Result<int> DosFileSystem::getAttr(const QString& path) const {
     const Result<QString> host = toHost(path);
     if (!host.ok()) return host.error();
-    const auto st = statOf(host.value());
+    // The entry itself first; a link is followed to what it points at.
+    auto st = statOf(host.value(), false);
+    if (st && S_ISLNK(st->st_mode)) st = statOf(host.value());
     if (!st) return fail(err::FileNotFound, QStringLiteral("File not found"), path);
     int bits = attr::Normal;
     if (S_ISDIR(st->st_mode)) bits |= attr::Directory;
     if (!isWritable(host.value())) bits |= attr::ReadOnly;
-    if (hostFileName(host.value()).startsWith(Dot)) bits |= attr::Hidden;
+    const QString& h = host.value();
+    const qsizetype nameAt = h.lastIndexOf(Slash) + 1;
+    if (nameAt < h.size() && h[nameAt] == Dot) bits |= attr::Hidden;
     return bits;
 }
 

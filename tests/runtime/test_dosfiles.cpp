@@ -80,7 +80,11 @@ TEST_F(DosFiles, AbsoluteResolvesAgainstEachDrivesCurrentDir) {
                                                  {"\\a/./b\\..\\c", "C:\\a\\c"},
                                                  {"c:\\", "C:\\"},
                                                  {"C:\\a\\\\b\\", "C:\\a\\b"},
-                                                 {"..", "C:\\"}};
+                                                 {"..", "C:\\"},
+                                                 {"C:\\a\\b", "C:\\a\\b"},
+                                                 {"c:\\a\\...", "C:\\a\\..."},
+                                                 {"C:\\a\\.\\b\\..", "C:\\a"},
+                                                 {"C:\\a/b", "C:\\a\\b"}};
     for (const auto& [in, out] : cases)
         EXPECT_EQ(fs.absolute(in).valueOr("error"), out) << in.toStdString();
 
@@ -169,6 +173,10 @@ TEST_F(DosFiles, ListingOrderDotsAndHiddenNames) {
     EXPECT_EQ(fs.list("D:\\missing\\*.*", ListMode::FilesOnly).error().number,
               rt::err::PathNotFound);
     EXPECT_EQ(fs.list("D:\\.hidden", ListMode::FilesOnly).valueOr({"error"}), QStringList());
+    // Links count as what they point at; a broken one is nothing.
+    EXPECT_EQ(fs.getAttr("D:\\linkDir").valueOr(-1), rt::attr::Directory);
+    EXPECT_EQ(fs.getAttr("D:\\linkFile").valueOr(-1), rt::attr::Normal);
+    EXPECT_EQ(fs.getAttr("D:\\broken").error().number, rt::err::FileNotFound);
 
     EXPECT_FALSE(DosFileSystem::isListableName(QString::fromUtf16(u"a\xD800")));
     EXPECT_TRUE(DosFileSystem::isListableName("Ünïcode name.txt"));
