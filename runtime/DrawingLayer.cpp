@@ -20,9 +20,11 @@ void DrawingLayer::fitToForm() {
     const QSize size = parentWidget()->size();
     setGeometry(QRect(QPoint(0, 0), size));
     if (image_.size() != size) {
+        endPainting();
         image_ = QImage(size.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
         image_.fill(Qt::transparent);
         empty_ = true;
+        dirty_ = QRegion();
     }
 }
 
@@ -31,28 +33,41 @@ bool DrawingLayer::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+QPainter& DrawingLayer::painter() {
+    if (!painter_) painter_ = std::make_unique<QPainter>(&image_);
+    return *painter_;
+}
+
+void DrawingLayer::endPainting() { painter_.reset(); }
+
 void DrawingLayer::line(QPoint a, QPoint b, const QColor& colour) {
-    QPainter p(&image_);
+    QPainter& p = painter();
     p.setPen(QPen(colour, 1));
     if (a == b)
         p.drawPoint(a);
     else
         p.drawLine(a, b);
     empty_ = false;
-    dirty_ = true;
+    dirty_ += QRect(a, b).normalized().adjusted(-1, -1, 1, 1);
 }
 
 void DrawingLayer::box(QPoint a, QPoint b, const QColor& colour) {
-    QPainter p(&image_);
+    QPainter& p = painter();
     p.setPen(QPen(colour, 1));
     p.setBrush(Qt::NoBrush);
     const QRect r = QRect(a, b).normalized();
-    if (r.width() <= 1 || r.height() <= 1)
+    if (r.width() <= 1 || r.height() <= 1) {
         p.fillRect(r, colour);
-    else
+        dirty_ += r;
+    } else {
         p.drawRect(r.adjusted(0, 0, -1, -1));
+        // Only the outline changed: its four edges are repainted, not the inside.
+        dirty_ += QRect(r.left(), r.top(), r.width(), 1);
+        dirty_ += QRect(r.left(), r.bottom(), r.width(), 1);
+        dirty_ += QRect(r.left(), r.top(), 1, r.height());
+        dirty_ += QRect(r.right(), r.top(), 1, r.height());
+    }
     empty_ = false;
-    dirty_ = true;
 }
 
 std::chrono::nanoseconds DrawingLayer::frameInterval() const {
@@ -63,25 +78,32 @@ std::chrono::nanoseconds DrawingLayer::frameInterval() const {
 
 bool DrawingLayer::present(bool force) {
     const auto now = std::chrono::steady_clock::now();
-    if (!force && (!dirty_ || now - lastPresent_ < frameInterval())) return false;
-    if (isHidden()) show();
+    if (!force && (dirty_.isEmpty() || now - lastPresent_ < frameInterval())) return false;
+    endPainting();
     raise();
-    repaint();
+    if (isHidden()) {
+        show();
+        repaint();
+    } else if (!dirty_.isEmpty()) {
+        repaint(dirty_); // what changed, not the whole screen
+    }
     lastPresent_ = now;
-    dirty_ = false;
+    dirty_ = QRegion();
     ++frames_;
     return true;
 }
 
 void DrawingLayer::clear() {
     if (empty_) return;
+    endPainting();
     image_.fill(Qt::transparent);
     empty_ = true;
-    dirty_ = false;
+    dirty_ = QRegion();
     hide();
 }
 
 void DrawingLayer::paintEvent(QPaintEvent* event) {
+    endPainting(); // every figure drawn so far is in the image
     QPainter p(this);
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     for (const QRect& r : event->region()) p.drawImage(r, image_, r);

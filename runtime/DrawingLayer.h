@@ -4,10 +4,13 @@
 // once per display refresh, each showing every figure drawn so far.
 
 #include <QColor>
+#include <QPainter>
+#include <QRegion>
 #include <QImage>
 #include <QWidget>
 
 #include <chrono>
+#include <memory>
 
 namespace rt {
 
@@ -42,7 +45,12 @@ private:
 
     QImage image_;
     bool empty_ = true;
-    bool dirty_ = false;
+    QRegion dirty_; // drawn since the last present
+    // Open on the image between presents: starting a painter for each of the thousands of
+    // figures of a wipe would cost more than drawing them.
+    std::unique_ptr<QPainter> painter_;
+    QPainter& painter();
+    void endPainting();
     int frames_ = 0;
     std::chrono::steady_clock::time_point lastPresent_{};
 };

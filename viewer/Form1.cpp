@@ -259,9 +259,14 @@ bool Form1::showPicture(const QString& entry) {
     // 8 - 10. Shown, sliding in from the left when transitions are on.
     Image1->show();
     if (s_.Effetti != 0) {
+        // The first frame shows the new background and caption; the next ones repaint
+        // only where the picture was and is.
+        QRegion changed = rect();
         for (const float x : slideInSteps(image1_.width, X)) {
+            const QRect before = Image1->geometry();
             setImage1Left(x);
-            presentFrame();
+            presentFrame(changed + before + Image1->geometry());
+            changed = QRegion();
         }
     }
     setImage1Left(X);
@@ -274,12 +279,12 @@ void Form1::emptyListPath() {
     Form_Load();
 }
 
-void Form1::presentFrame() {
+void Form1::presentFrame(const QRegion& changed) {
     // One frame of the display at most: a faster machine still shows every step.
     const qint64 interval = drawing_->frameInterval().count();
     const qint64 wait = lastFrameNs_ + interval - monotonicNs();
     if (wait > 0) std::this_thread::sleep_for(std::chrono::nanoseconds(wait));
-    repaint();
+    repaint(changed);
     lastFrameNs_ = monotonicNs();
     letEventsRun_();
 }
@@ -303,10 +308,12 @@ void Form1::ClsDiag() {
             break;
         case Figure::Kind::Pause:
             // The white figure reaches the screen when a display frame is due.
+            // Each wait ends at its own deadline, counted from the start: a sleep that
+            // overshoots is made up by the next steps, so the wipe keeps its length
+            // without keeping a core busy.
             drawing_->present();
             deadline += TransitionStepWait;
-            while (std::chrono::steady_clock::now() < deadline) {
-            }
+            std::this_thread::sleep_until(deadline);
             break;
         }
     });

@@ -102,9 +102,9 @@ private:
     // Starts decoding the picture of the next picture tick.
     void prefetchNext();
     [[nodiscard]] ShowArea showArea() const { return {width_, height_, label1_.height}; }
-    // Puts the form on the screen now, then lets pending events run, one display frame
-    // apart from the previous frame.
-    void presentFrame();
+    // Puts the changed part of the form on the screen now, then lets pending events run,
+    // one display frame apart from the previous frame.
+    void presentFrame(const QRegion& changed);
 
     rt::Platform& platform_;
     settings::Modulo1& s_;
