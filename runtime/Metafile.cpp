@@ -562,7 +562,8 @@ public:
 
     // False when the table is full, or when the slot still serves as the current or a
     // saved pen, brush or font while something else takes it: the player would go on
-    // drawing with the new object's memory read as the old kind.
+    // drawing with the new object's memory read as the old kind. The player makes every
+    // pen, brush and font it creates the current one, as if selected.
     bool create(Kind kind) {
         std::size_t slot = 0;
         while (slot < slots_.size() && slots_[slot] != Free) ++slot;
@@ -575,6 +576,7 @@ public:
         for (const Selection& s : saved_)
             if (clash(s)) return false;
         slots_[slot] = kind;
+        select(int(slot));
         return true;
     }
     void remove(int slot) {
