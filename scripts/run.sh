@@ -33,16 +33,19 @@ echo "  the settings dialog is open: $shots/1-settings-dialog.png"
 xdotool mousemove --window "$dlg" 410 108 click 1
 press "$dlg" ctrl+a 2
 press "$dlg" Return
+started=$(date +%s.%N)
 echo "  2 seconds a picture, OK pressed; settings written to $QUADRELLO_PROGRAM/QUADRO.INI:"
 sleep 0.5
 sed 's/^/    /' "$QUADRELLO_PROGRAM/QUADRO.INI" | tr -d '\r'
 
 # The sample pictures, one a tick (the sample folder is a subfolder of the program folder).
-sleep 1.8
+# Each shot is taken 1.2 s after its tick, once the clearing and the slide-in are over,
+# timed from OK so that slow shots do not drift into the next tick.
 for n in 1 2 3 4 5 6 7 8 9; do
+    wait=$(awk -v s="$started" -v n="$n" -v now="$(date +%s.%N)" 'BEGIN { print s + 2 * n + 1.2 - now }')
+    [[ "$wait" == -* ]] || sleep "$wait"
     shot "$shots/$((n + 1))-show-$n.png"
     echo "  tick $n: $shots/$((n + 1))-show-$n.png"
-    sleep 2
 done
 
 # A click ends the show.
