@@ -5,7 +5,35 @@
 #include <QPainter>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace rt {
+
+namespace {
+
+// The box with these two corners, both included, in whichever order they come.
+// (spanning(a, b) would leave out both ends when b lies left of or above a.)
+QRect spanning(QPoint a, QPoint b) {
+    return QRect(QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
+                 QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y())));
+}
+
+// Fills the part of the box inside the image with an opaque colour, writing the pixels
+// directly: the wipe's thousands of one-pixel strips cost Qt's raster engine a span per
+// row each.
+void fillOpaque(QImage& image, const QRect& box, const QColor& colour) {
+    const QRect r = box & image.rect();
+    if (r.isEmpty()) return;
+    const QRgb pixel = qPremultiply(colour.rgba());
+    uchar* const bits = image.bits(); // one check for sharing, not one per row
+    const qsizetype stride = image.bytesPerLine();
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(bits + y * stride);
+        std::fill(line + r.left(), line + r.right() + 1, pixel);
+    }
+}
+
+} // namespace
 
 DrawingLayer::DrawingLayer(QWidget* form) : QWidget(form) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -38,34 +66,41 @@ QPainter& DrawingLayer::painter() {
     return *painter_;
 }
 
-void DrawingLayer::endPainting() { painter_.reset(); }
+void DrawingLayer::endPainting() const { painter_.reset(); }
 
 void DrawingLayer::line(QPoint a, QPoint b, const QColor& colour) {
-    QPainter& p = painter();
-    p.setPen(QPen(colour, 1));
-    if (a == b)
-        p.drawPoint(a);
-    else
+    if ((a.x() == b.x() || a.y() == b.y()) && colour.alpha() == 255) {
+        // Straight across or down, as most figures of a wipe are: a strip of pixels.
+        endPainting();
+        fillOpaque(image_, spanning(a, b), colour);
+    } else {
+        QPainter& p = painter();
+        p.setPen(QPen(colour, 1));
         p.drawLine(a, b);
+    }
     empty_ = false;
-    dirty_ += QRect(a, b).normalized().adjusted(-1, -1, 1, 1);
+    dirty_ += spanning(a, b).adjusted(-1, -1, 1, 1);
 }
 
 void DrawingLayer::box(QPoint a, QPoint b, const QColor& colour) {
-    QPainter& p = painter();
-    p.setPen(QPen(colour, 1));
-    p.setBrush(Qt::NoBrush);
-    const QRect r = QRect(a, b).normalized();
+    const QRect r = spanning(a, b);
+    const auto fill = [&](const QRect& strip) {
+        if (colour.alpha() == 255) {
+            endPainting();
+            fillOpaque(image_, strip, colour);
+        } else {
+            painter().fillRect(strip, colour);
+        }
+        dirty_ += strip;
+    };
     if (r.width() <= 1 || r.height() <= 1) {
-        p.fillRect(r, colour);
-        dirty_ += r;
+        fill(r);
     } else {
-        p.drawRect(r.adjusted(0, 0, -1, -1));
-        // Only the outline changed: its four edges are repainted, not the inside.
-        dirty_ += QRect(r.left(), r.top(), r.width(), 1);
-        dirty_ += QRect(r.left(), r.bottom(), r.width(), 1);
-        dirty_ += QRect(r.left(), r.top(), 1, r.height());
-        dirty_ += QRect(r.right(), r.top(), 1, r.height());
+        // The outline, as four one-pixel strips; only they are repainted, not the inside.
+        fill(QRect(r.left(), r.top(), r.width(), 1));
+        fill(QRect(r.left(), r.bottom(), r.width(), 1));
+        fill(QRect(r.left(), r.top(), 1, r.height()));
+        fill(QRect(r.right(), r.top(), 1, r.height()));
     }
     empty_ = false;
 }

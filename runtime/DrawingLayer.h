@@ -30,7 +30,10 @@ public:
     void clear();
     [[nodiscard]] bool isEmpty() const { return empty_; }
     // The picture drawn so far (transparent where nothing was drawn).
-    [[nodiscard]] const QImage& image() const { return image_; }
+    [[nodiscard]] const QImage& image() const {
+        endPainting();
+        return image_;
+    }
     // How many times present() put figures on the screen since the layer was made.
     [[nodiscard]] int presentedFrames() const { return frames_; }
     // One display refresh.
@@ -48,9 +51,9 @@ private:
     QRegion dirty_; // drawn since the last present
     // Open on the image between presents: starting a painter for each of the thousands of
     // figures of a wipe would cost more than drawing them.
-    std::unique_ptr<QPainter> painter_;
+    mutable std::unique_ptr<QPainter> painter_;
     QPainter& painter();
-    void endPainting();
+    void endPainting() const;
     int frames_ = 0;
     std::chrono::steady_clock::time_point lastPresent_{};
 };

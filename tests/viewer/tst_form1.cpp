@@ -1,6 +1,7 @@
 // The viewer form's start-up, under the offscreen platform, with the settings dialog
 // replaced by a script.
 
+#include "DrawingLayer.h"
 #include "Form1.h"
 #include "Numbers.h"
 #include "Timer.h"
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QSet>
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
@@ -32,6 +34,43 @@ private slots:
         fake.reset();
         tmp.reset();
         QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
+    }
+
+    // The wipe's figures land on exactly the pixels they name, whichever way they are
+    // drawn, and nowhere else.
+    void drawingLayerFiguresCoverTheirPixels() {
+        QWidget form;
+        form.resize(20, 12);
+        rt::DrawingLayer layer(&form);
+        const auto covered = [&] {
+            QSet<QPair<int, int>> set;
+            const QImage& img = layer.image();
+            for (int y = 0; y < img.height(); ++y)
+                for (int x = 0; x < img.width(); ++x)
+                    if (qAlpha(img.pixel(x, y)) != 0) set.insert({x, y});
+            return set;
+        };
+        layer.line({8, 3}, {2, 3}, Qt::white);   // across, drawn right to left
+        layer.line({4, 9}, {4, 6}, Qt::black);   // down, drawn upwards
+        layer.line({10, 10}, {10, 10}, Qt::white); // a single point
+        layer.line({12, 0}, {14, 2}, Qt::white);   // a diagonal
+        QSet<QPair<int, int>> want;
+        for (int x = 2; x <= 8; ++x) want.insert({x, 3});
+        for (int y = 6; y <= 9; ++y) want.insert({4, y});
+        want.insert({10, 10});
+        for (int k = 0; k <= 2; ++k) want.insert({12 + k, k});
+        QCOMPARE(covered(), want);
+        QCOMPARE(layer.image().pixel(4, 7), qRgb(0, 0, 0));
+
+        layer.clear();
+        QVERIFY(covered().isEmpty());
+        layer.box({18, 10}, {15, 6}, Qt::white); // corners in any order
+        layer.box({1, 1}, {1, 4}, Qt::black);    // one pixel wide: a strip
+        want.clear();
+        for (int x = 15; x <= 18; ++x) want.insert({x, 6}), want.insert({x, 10});
+        for (int y = 6; y <= 10; ++y) want.insert({15, y}), want.insert({18, y});
+        for (int y = 1; y <= 4; ++y) want.insert({1, y});
+        QCOMPARE(covered(), want);
     }
 
     void okStartsTheTimerCoversTheScreenAndBuildsTheList() {
