@@ -26,14 +26,8 @@ void put(const QString& target, const QString& name, const QByteArray& bytes) {
     }
 }
 
-void put16(QByteArray& b, int at, int v) {
-    b[at] = char(v & 0xFF);
-    b[at + 1] = char((v >> 8) & 0xFF);
-}
-void put32(QByteArray& b, int at, quint32 v) {
-    put16(b, at, int(v & 0xFFFF));
-    put16(b, at + 2, int(v >> 16));
-}
+using pictures::put16;
+using pictures::put32;
 
 // A small picture with a few colours: a gradient, a disc and a bar.
 QImage picture(int w, int h) {

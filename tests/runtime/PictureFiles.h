@@ -25,6 +25,16 @@ inline QImage halves() {
     return image;
 }
 
+// Little-endian fields written over the bytes at `at`.
+inline void put16(QByteArray& b, qsizetype at, int v) {
+    b[at] = char(v & 0xFF);
+    b[at + 1] = char((v >> 8) & 0xFF);
+}
+inline void put32(QByteArray& b, qsizetype at, quint32 v) {
+    put16(b, at, int(v & 0xFFFF));
+    put16(b, at + 2, int(v >> 16));
+}
+
 inline QByteArray encoded(const QImage& image, const char* format, int quality = -1) {
     QByteArray bytes;
     QBuffer buffer(&bytes);

@@ -322,14 +322,8 @@ TEST(WmfFrame, ShapesReachingFarOutsideAreDrawnQuickly) {
 
 // --- Damaged and hostile files --------------------------------------------------------------
 
-void put16(QByteArray& b, qsizetype at, int v) {
-    b[at] = char(v & 0xFF);
-    b[at + 1] = char((v >> 8) & 0xFF);
-}
-void put32(QByteArray& b, qsizetype at, quint32 v) {
-    put16(b, at, int(v & 0xFFFF));
-    put16(b, at + 2, int(v >> 16));
-}
+using pictures::put16;
+using pictures::put32;
 QByteArray words(std::initializer_list<int> values) {
     QByteArray b;
     for (const int v : values) b.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF));

@@ -150,14 +150,8 @@ TEST(PictureLoader, OtherFormatsAndMissingFilesAreRefused) {
 
 // --- Broken files ----------------------------------------------------------------------
 
-void put16(QByteArray& b, qsizetype at, int v) {
-    b[at] = char(v & 0xFF);
-    b[at + 1] = char((v >> 8) & 0xFF);
-}
-void put32(QByteArray& b, qsizetype at, quint32 v) {
-    put16(b, at, int(v & 0xFFFF));
-    put16(b, at + 2, int(v >> 16));
-}
+using pictures::put16;
+using pictures::put32;
 QByteArray patched(QByteArray b, qsizetype at, const QByteArray& with) {
     b.replace(at, with.size(), with);
     return b;
