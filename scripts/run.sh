@@ -17,7 +17,10 @@ source "$QUADRELLO_ROOT/tests/e2e/xenv.sh"
 shots="${QUADRELLO_SHOTS:-$QUADRELLO_ROOT/screenshots}"
 mkdir -p "$shots"
 x_start 1280x1024x24
-trap 'kill "${APP_PID:-0}" 2>/dev/null; x_stop' EXIT
+# The program has usually ended by now; under set -e a failed kill would stop the trap
+# before the X server is shut down, and turn a good tour into exit status 1. Before the
+# program starts there is no pid, and "kill 0" would hit the caller's whole process group.
+trap 'if [ -n "${APP_PID:-}" ]; then kill "$APP_PID" 2>/dev/null || true; fi; x_stop' EXIT
 
 cd "$QUADRELLO_PROGRAM"
 "$QUADRELLO_PROGRAM/quadrello" &

@@ -74,4 +74,21 @@ done
 [ -n "$viewer" ] || fail "no full-screen viewer window"
 shot "$out/viewer.png"
 kill -0 "$APP_PID" || fail "the program ended"
+
+# Scripts that run with set -e (the README's run command, the long show) shut their X
+# server down from an EXIT trap after the program and the window manager may be gone:
+# that must neither fail the script nor leave the server running.
+xvfb_file=$(mktemp)
+bash -e -c 'source "$1"; x_start 640x480x24; echo "$XVFB_PID" >"$2"
+            trap x_stop EXIT; kill "$WM_PID"; wait "$WM_PID" 2>/dev/null || true' \
+    _ "$here/xenv.sh" "$xvfb_file"
+rc=$?
+xvfb_pid=$(cat "$xvfb_file"); rm -f "$xvfb_file"
+[ -n "$xvfb_pid" ] || fail "the second X server did not start"
+for i in $(seq 50); do kill -0 "$xvfb_pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$xvfb_pid" 2>/dev/null; then
+    kill "$xvfb_pid"
+    fail "the X server outlived its script (status $rc)"
+fi
+[ "$rc" -eq 0 ] || fail "shutting the X server down under set -e ended with status $rc"
 echo "e2e startup: passed"

@@ -26,9 +26,11 @@ x_start() {
     done
 }
 
+# Safe in an EXIT trap of a script that runs with set -e: nothing here may fail, or the
+# trap would stop half-way and leave the X server running.
 x_stop() {
-    [ -n "${WM_PID:-}" ] && kill "$WM_PID" 2>/dev/null
-    [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null
+    if [ -n "${WM_PID:-}" ]; then kill "$WM_PID" 2>/dev/null || true; fi
+    if [ -n "${XVFB_PID:-}" ]; then kill "$XVFB_PID" 2>/dev/null || true; fi
     wait 2>/dev/null || true
 }
 
