@@ -12,7 +12,7 @@ namespace rt {
 namespace {
 
 // The box with these two corners, both included, in whichever order they come.
-// (spanning(a, b) would leave out both ends when b lies left of or above a.)
+// (QRect(a, b).normalized() would leave out both ends when b lies left of or above a.)
 QRect spanning(QPoint a, QPoint b) {
     return QRect(QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
                  QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y())));
