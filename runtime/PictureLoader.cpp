@@ -1,5 +1,6 @@
 #include "PictureLoader.h"
 
+#include "JpegDecoder.h"
 #include "Metafile.h"
 
 #include <QFile>
@@ -44,21 +45,16 @@ Result<QByteArray> readAll(const QString& hostPath) {
 // Pictures larger than this many pixels a side are refused, whatever their header says.
 constexpr int MaxSide = 32767;
 
-// A JPEG that stops before its end-of-image marker was cut short.
-bool jpegIsComplete(QFile& f) {
-    const qint64 size = f.size();
-    if (size < 4) return false;
-    const qint64 tail = std::min<qint64>(size, 4096);
-    if (!f.seek(size - tail)) return false;
-    return f.read(tail).contains("\xFF\xD9");
-}
-
-// A BMP whose pixels end before the rows its header declares was cut short (Qt's reader
-// leaves the missing rows blank and reports success).
-bool bmpIsComplete(QFile& f) {
-    if (!f.seek(0)) return false;
+// What a BMP's headers say: its size (rows stored top-down have a negative height in the
+// file) and how many bytes of pixels follow its pixel offset.
+struct BmpInfo {
+    QSize size;
+    qint64 pixelsEnd = 0;
+};
+std::optional<BmpInfo> bmpInfo(QFile& f) {
+    if (!f.seek(0)) return std::nullopt;
     const QByteArray head = f.read(54);
-    if (head.size() < 30) return false;
+    if (head.size() < 30) return std::nullopt;
     const quint32 offBits = le32(head, 10), headerSize = le32(head, 14);
     qint64 width = 0, height = 0, bits = 0, compression = 0, imageSize = 0;
     if (headerSize == 12) {
@@ -66,18 +62,25 @@ bool bmpIsComplete(QFile& f) {
         height = le16(head, 20);
         bits = le16(head, 24);
     } else {
-        if (head.size() < 38) return false;
+        if (head.size() < 38) return std::nullopt;
         width = qint32(le32(head, 18));
         height = std::abs(qint64(qint32(le32(head, 22))));
         bits = le16(head, 28);
         compression = le32(head, 30);
         imageSize = le32(head, 34);
     }
-    if (width < 1 || height < 1 || width > MaxSide || height > MaxSide) return false;
+    if (width < 1 || height < 1 || width > MaxSide || height > MaxSide) return std::nullopt;
     qint64 needed = 0;
     if (compression == 0 || compression == 3) needed = (width * bits + 31) / 32 * 4 * height;
     else needed = imageSize; // compressed: as many bytes as the header says there are
-    return qint64(offBits) + needed <= f.size();
+    return BmpInfo{QSize(int(width), int(height)), qint64(offBits) + needed};
+}
+
+// A BMP whose pixels end before the rows its header declares was cut short (Qt's reader
+// leaves the missing rows blank and reports success).
+bool bmpIsComplete(QFile& f) {
+    const std::optional<BmpInfo> info = bmpInfo(f);
+    return info && info->pixelsEnd <= f.size();
 }
 
 // A GIF whose first image stops before its data's end block was cut short (Qt's reader
@@ -169,6 +172,19 @@ Result<PictureHeader> PictureLoader::readHeader(const QString& hostPath) {
         return PictureHeader{*format, size.value()};
     }
 
+    if (*format == PictureFormat::Jpeg) {
+        const Result<JpegHeader> jpeg = readJpegHeader(hostPath);
+        if (!jpeg.ok()) return jpeg.error();
+        return PictureHeader{*format, jpeg.value().upright()};
+    }
+
+    if (*format == PictureFormat::Bmp) {
+        // Qt's reader gives a top-down BMP a negative height: the size comes from the header.
+        const std::optional<BmpInfo> info = bmpInfo(f);
+        if (!info) return invalid(QStringLiteral("no usable size in the BMP header"));
+        return PictureHeader{*format, info->size};
+    }
+
     if ((*format == PictureFormat::Icon || *format == PictureFormat::Cursor) &&
         !iconDirectoryIsSound(f))
         return invalid(QStringLiteral("the icon directory points outside its images"));
@@ -201,10 +217,10 @@ Result<QImage> PictureLoader::decode(const QString& hostPath, QSize size) {
                                             : renderEmf(bytes.value(), size);
     }
 
+    if (format == PictureFormat::Jpeg) return decodeJpeg(hostPath, size);
+
     QFile f(hostPath);
     if (!f.open(QIODevice::ReadOnly)) return Error{err::PathFileAccess, f.errorString()};
-    if (format == PictureFormat::Jpeg && !jpegIsComplete(f))
-        return invalid(QStringLiteral("the JPEG data ends early"));
     if (format == PictureFormat::Bmp && !bmpIsComplete(f))
         return invalid(QStringLiteral("the BMP data ends early"));
     if (format == PictureFormat::Gif && !gifIsComplete(f))

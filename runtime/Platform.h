@@ -51,12 +51,15 @@ public:
     virtual void end() = 0;
 };
 
-// The screen, in twips (1/1440 inch; 15 twips per logical pixel).
+// The screen, in twips (1/1440 inch; 15 twips per logical pixel, so 15 / pixelRatio per
+// device pixel on a screen scaled for its density).
 class Screen {
 public:
     virtual ~Screen() = default;
     [[nodiscard]] virtual double widthTwips() const = 0;
     [[nodiscard]] virtual double heightTwips() const = 0;
+    // Device pixels per logical pixel: 1 on an ordinary screen, 2 on one scaled twice over.
+    [[nodiscard]] virtual double pixelRatio() const = 0;
 };
 inline constexpr int TwipsPerPixel = 15;
 

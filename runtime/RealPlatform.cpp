@@ -64,6 +64,10 @@ QSize screenPixels() {
 
 double QtScreen::widthTwips() const { return double(screenPixels().width()) * TwipsPerPixel; }
 double QtScreen::heightTwips() const { return double(screenPixels().height()) * TwipsPerPixel; }
+double QtScreen::pixelRatio() const {
+    const QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->devicePixelRatio() : 1.0;
+}
 
 double SystemClock::secondsSinceMidnight() const {
     return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;

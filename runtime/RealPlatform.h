@@ -33,6 +33,7 @@ class QtScreen final : public Screen {
 public:
     [[nodiscard]] double widthTwips() const override;
     [[nodiscard]] double heightTwips() const override;
+    [[nodiscard]] double pixelRatio() const override;
 };
 
 class SystemClock final : public Clock {

@@ -101,7 +101,9 @@ private:
     void emptyListPath();
     // Starts decoding the picture of the next picture tick.
     void prefetchNext();
-    [[nodiscard]] ShowArea showArea() const { return {width_, height_, label1_.height}; }
+    [[nodiscard]] ShowArea showArea() const {
+        return {width_, height_, label1_.height, platform_.screen.pixelRatio()};
+    }
     // Puts the changed part of the form on the screen now, then lets pending events run,
     // one display frame apart from the previous frame.
     void presentFrame(const QRegion& changed);

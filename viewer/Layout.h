@@ -42,21 +42,24 @@ struct Fit {
 };
 
 // Fits a picture of natural size IW x IH below the caption band of a form FW x FH with a
-// caption LH high: narrowed to the form's width when wider, then scaled by the height
-// ratio of the natural size when still higher than the area. Both ratios come from the
-// natural size, so a picture both too wide and too high ends up smaller than the area.
-// Pictures are never enlarged; the comparisons are strict.
+// caption LH high: narrowed to the form's width when wider, then, when still higher than
+// the area, scaled by the area's height over its current height, so that it ends exactly
+// as high as the area with its aspect kept. Pictures are never enlarged; the comparisons
+// are strict.
 [[nodiscard]] inline Fit fitPicture(float IW, float IH, float FW, float FH, float LH) {
     Fit f{IW, IH, false};
     const float area = FH - LH;
     const float RW = IW / FW;
-    const float RH = IH / area;
     if (IW > FW) {
         f.stretched = true;
         f.height = IH / RW;
         f.width = IW / RW;
     }
     if (f.height > area) {
+        // The ratio is taken from the height the picture has now, not from its natural
+        // height: a photo both too wide and too high would otherwise be divided by both
+        // ratios and end up far smaller than the screen.
+        const float RH = f.height / area;
         f.stretched = true;
         f.height = f.height / RH;
         f.width = f.width / RH;

@@ -3,45 +3,86 @@
 #include "PictureLoader.h"
 #include "Platform.h"
 
-#include <QFileInfo>
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QFile>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <cmath>
 
+#include <sys/stat.h>
+
 namespace viewer {
 
 namespace {
-int px(float twips) { return std::max(1, int(std::lround(twips / rt::TwipsPerPixel))); }
-float twips(int pixels) { return float(pixels * rt::TwipsPerPixel); }
+int devicePixels(float twips, double ratio) {
+    return std::max(1, int(std::lround(twips / rt::TwipsPerPixel * ratio)));
+}
+// A raster picture's pixels are device pixels; a metafile's frame is a physical size.
+float naturalTwips(int pixels, rt::PictureFormat format, double ratio) {
+    const bool metafile = format == rt::PictureFormat::Wmf || format == rt::PictureFormat::Emf;
+    return float(pixels * rt::TwipsPerPixel / (metafile ? 1.0 : ratio));
+}
+qint64 nowNs() { return QDateTime::currentMSecsSinceEpoch() * 1'000'000; }
 } // namespace
 
 FileStamp stampOf(const QString& hostPath) {
-    const QFileInfo info(hostPath);
-    if (!info.exists()) return {};
-    return {info.size(), info.lastModified().toMSecsSinceEpoch() * 1'000'000};
+    struct stat st{};
+    if (::stat(QFile::encodeName(hostPath).constData(), &st) != 0) return {};
+    return {quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
+            qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
+            qint64(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec};
+}
+
+bool stampProvesSame(const FileStamp& read, qint64 readAtNs, const FileStamp& now) {
+    if (read.size < 0 || read != now) return false;
+    return std::max(read.modifiedNs, read.changedNs) + CoarseTimeNs < readAtNs;
+}
+
+QByteArray contentDigest(const QString& hostPath) {
+    QFile f(hostPath);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    QCryptographicHash hash(QCryptographicHash::Blake2b_256);
+    if (!hash.addData(&f)) return {};
+    return hash.result();
 }
 
 Decoded decodeForShow(const QString& hostPath, const ShowArea& area) {
     Decoded d;
     d.hostPath = hostPath;
     d.area = area;
+    d.readAtNs = nowNs();
     d.stamp = stampOf(hostPath);
+    // A file changed just now may change again without its times showing it: its content
+    // is kept as a digest to compare at the tick.
+    if (!stampProvesSame(d.stamp, d.readAtNs, d.stamp)) d.digest = contentDigest(hostPath);
     const rt::Result<rt::PictureHeader> header = rt::PictureLoader::readHeader(hostPath);
     if (!header.ok()) {
         d.error = header.error();
         return d;
     }
-    const QSize natural = header.value().natural;
-    d.fit = fitPicture(twips(natural.width()), twips(natural.height()), area.formWidth,
-                       area.formHeight, area.labelHeight);
-    rt::Result<QImage> image =
-        rt::PictureLoader::decode(hostPath, QSize(px(d.fit.width), px(d.fit.height)));
+    const rt::PictureHeader h = header.value();
+    d.fit = fitPicture(naturalTwips(h.natural.width(), h.format, area.pixelRatio),
+                       naturalTwips(h.natural.height(), h.format, area.pixelRatio),
+                       area.formWidth, area.formHeight, area.labelHeight);
+    rt::Result<QImage> image = rt::PictureLoader::decode(
+        hostPath, QSize(devicePixels(d.fit.width, area.pixelRatio),
+                        devicePixels(d.fit.height, area.pixelRatio)));
     if (!image.ok()) {
         d.error = image.error();
         return d;
     }
     d.image = std::move(image).value();
+    d.image.setDevicePixelRatio(area.pixelRatio);
     return d;
+}
+
+bool stillCurrent(const Decoded& d) {
+    const FileStamp now = stampOf(d.hostPath);
+    if (stampProvesSame(d.stamp, d.readAtNs, now)) return true;
+    // Same stamp but too recent to prove anything: compare what the file holds.
+    return d.stamp == now && now.size >= 0 && !d.digest.isEmpty() &&
+           contentDigest(d.hostPath) == d.digest;
 }
 
 Prefetch::Prefetch() : pool_(std::make_unique<QThreadPool>()) {
@@ -66,7 +107,7 @@ Decoded Prefetch::take(const QString& hostPath, const ShowArea& area) {
     if (ahead_.isValid() && aheadPath_ == hostPath && aheadArea_ == area) {
         Decoded d = ahead_.result(); // waits while it is still being decoded
         clear();
-        if (d.stamp == stampOf(hostPath)) return d;
+        if (stillCurrent(d)) return d;
     } else {
         clear();
     }

@@ -2,12 +2,13 @@
 // Pictures decoded ahead of their tick. While one picture is on screen the next entry of
 // the list is decoded on a worker thread at the size it will be shown, so that its tick
 // only swaps it in. A tick that finds its picture still being decoded waits for it; a
-// picture decoded for another entry, another screen, or a file that changed since (size or
-// modification time) is decoded again at the tick. At most one picture is held ahead.
+// picture decoded for another entry or another screen, or from a file that may have changed
+// since, is decoded again at the tick. At most one picture is held ahead.
 
 #include "Layout.h"
 #include "Result.h"
 
+#include <QByteArray>
 #include <QFuture>
 #include <QImage>
 #include <QString>
@@ -17,32 +18,54 @@
 
 namespace viewer {
 
-// Where a picture is shown: the form and the caption band, in twips.
+// Where a picture is shown: the form and the caption band, in twips, and the screen's
+// device pixels per logical pixel.
 struct ShowArea {
     float formWidth = 0, formHeight = 0, labelHeight = 0;
+    double pixelRatio = 1;
     friend bool operator==(const ShowArea&, const ShowArea&) = default;
 };
 
-// What identifies a file's content without reading it.
+// What identifies a file's content without reading it: which file it is (device and inode,
+// so a file renamed over it is another), its size, and when its data and its metadata last
+// changed (a copy that keeps the old modification time still has a new change time, and so
+// has a change of permissions).
 struct FileStamp {
-    qint64 size = -1;
-    qint64 modifiedNs = 0;
+    quint64 device = 0, inode = 0;
+    qint64 size = -1; // -1: no such file
+    qint64 modifiedNs = 0, changedNs = 0;
     friend bool operator==(const FileStamp&, const FileStamp&) = default;
 };
 [[nodiscard]] FileStamp stampOf(const QString& hostPath);
+
+// A change within this long before a file was read may not show in its times: some file
+// systems keep them to the second, or to two seconds.
+inline constexpr qint64 CoarseTimeNs = 2'000'000'000;
+
+// Whether the stamps alone prove that the file still holds what was read: the same stamp,
+// and a last change far enough before the read that a later one would have moved the times.
+[[nodiscard]] bool stampProvesSame(const FileStamp& read, qint64 readAtNs, const FileStamp& now);
+
+// A digest of a file's content, empty when it cannot be read.
+[[nodiscard]] QByteArray contentDigest(const QString& hostPath);
 
 // A picture ready to show, or why it cannot be shown.
 struct Decoded {
     QString hostPath;
     ShowArea area;
-    FileStamp stamp;
+    FileStamp stamp;     // taken before the file was read
+    qint64 readAtNs = 0; // wall-clock time of the stamp
+    QByteArray digest;   // the content read, kept only when the stamp cannot prove it
     rt::Error error;
-    QImage image; // at the fitted size, in pixels
+    QImage image; // at the fitted size, in device pixels, with the screen's pixel ratio
     Fit fit;      // in twips
 };
 
 // Reads the header, fits the picture to the area and decodes it at that size.
 [[nodiscard]] Decoded decodeForShow(const QString& hostPath, const ShowArea& area);
+
+// Whether a picture decoded earlier still shows what the file holds now.
+[[nodiscard]] bool stillCurrent(const Decoded& d);
 
 class Prefetch {
 public:
@@ -55,7 +78,7 @@ public:
     // ahead; a picture already held or under way for the same file and area is kept.
     void start(const QString& hostPath, const ShowArea& area);
     // The picture for a tick: the one decoded ahead when it is this file for this area and
-    // the file is unchanged (waiting for it if it is still being decoded), otherwise
+    // the file provably unchanged (waiting for it if it is still being decoded), otherwise
     // decoded now. Either way nothing is held ahead afterwards.
     [[nodiscard]] Decoded take(const QString& hostPath, const ShowArea& area);
     // Forgets the picture held ahead (a new list was built).

@@ -57,9 +57,11 @@ public:
 
 class FixedScreen final : public rt::Screen {
 public:
-    FixedScreen(double w, double h) : w_(w), h_(h) {}
+    FixedScreen(double w, double h, double ratio = 1) : ratio_(ratio), w_(w), h_(h) {}
     [[nodiscard]] double widthTwips() const override { return w_; }
     [[nodiscard]] double heightTwips() const override { return h_; }
+    [[nodiscard]] double pixelRatio() const override { return ratio_; }
+    double ratio_ = 1;
 
 private:
     double w_, h_;

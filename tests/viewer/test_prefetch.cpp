@@ -5,7 +5,11 @@
 #include <QImage>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <utime.h>
 
 using viewer::Decoded;
@@ -88,6 +92,60 @@ TEST_F(PrefetchTest, FileChangedOrRemovedSinceTheDecodeIsReadAgain) {
     EXPECT_TRUE(p.take(a, Screen).error.failed());
 }
 
+// Copies that keep the old times (cp -p, rsync -t, unzip) and permission changes leave size
+// and modification time as they were; the change time and the inode still tell.
+TEST_F(PrefetchTest, AReplacementKeepingSizeAndTimesOrANewModeIsReadAgain) {
+    const QString a = picture("a.bmp", {100, 100}, Qt::red);
+    struct stat before{};
+    ASSERT_EQ(::stat(QFile::encodeName(a).constData(), &before), 0);
+    const auto keepTimes = [&](const QString& path) {
+        const struct timespec times[2] = {before.st_atim, before.st_mtim};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+    };
+    Prefetch p;
+    const auto readAheadThen = [&](const std::function<void()>& change) -> Decoded {
+        p.start(a, Screen);
+        EXPECT_TRUE(eventually([&] { return p.aheadReady(); }));
+        change();
+        return p.take(a, Screen);
+    };
+    // Overwritten in place, then given back its times.
+    Decoded d = readAheadThen([&] {
+        picture("a.bmp", {100, 100}, Qt::green);
+        keepTimes(a);
+    });
+    EXPECT_EQ(d.image.pixelColor(5, 5), QColor(Qt::green));
+    // Another file renamed over it, with the same size and times.
+    d = readAheadThen([&] {
+        const QString b = picture("b.bmp", {100, 100}, Qt::blue);
+        keepTimes(b);
+        ASSERT_EQ(::rename(QFile::encodeName(b).constData(), QFile::encodeName(a).constData()), 0);
+    });
+    EXPECT_EQ(d.image.pixelColor(5, 5), QColor(Qt::blue));
+    const int decodes = p.decodes();
+    (void)readAheadThen([&] { ASSERT_EQ(::chmod(QFile::encodeName(a).constData(), 0400), 0); });
+    EXPECT_EQ(p.decodes(), decodes + 2); // ahead, and again at the tick
+}
+
+// A file changed a moment before it was read might change again within the same tick of
+// a coarse file-system clock: then only its content can prove it unchanged.
+TEST_F(PrefetchTest, ARecentChangeIsProvedByTheContent) {
+    const QString a = picture("a.bmp", {10, 10}, Qt::red);
+    const viewer::FileStamp stamp = viewer::stampOf(a);
+    const qint64 changed = std::max(stamp.modifiedNs, stamp.changedNs);
+    EXPECT_FALSE(viewer::stampProvesSame(stamp, changed + viewer::CoarseTimeNs / 2, stamp));
+    EXPECT_TRUE(viewer::stampProvesSame(stamp, changed + viewer::CoarseTimeNs * 2, stamp));
+    EXPECT_FALSE(viewer::stampProvesSame(viewer::stampOf(tmp.path("missing")), changed * 2, {}));
+
+    Decoded d = viewer::decodeForShow(a, Screen); // just written: its digest is kept
+    ASSERT_FALSE(d.digest.isEmpty());
+    EXPECT_TRUE(viewer::stillCurrent(d));
+    d.digest = viewer::contentDigest(picture("other.bmp", {10, 10}, Qt::blue));
+    EXPECT_FALSE(viewer::stillCurrent(d)); // the same stamp, but not what was read
+    d.readAtNs = changed + viewer::CoarseTimeNs * 2;
+    EXPECT_TRUE(viewer::stillCurrent(d)); // read long after its last change: the stamp suffices
+}
+
 TEST_F(PrefetchTest, ClearedWhenANewListIsBuilt) {
     const QString a = picture("a.bmp", {100, 100}, Qt::red);
     Prefetch p;
@@ -106,6 +164,12 @@ TEST_F(PrefetchTest, StampFollowsSizeAndTime) {
     ASSERT_EQ(::utime(QFile::encodeName(a).constData(), &times), 0);
     EXPECT_NE(viewer::stampOf(a), first);
     EXPECT_EQ(viewer::stampOf(tmp.path("missing")).size, -1);
+    // The same name, another file.
+    const QString b = picture("b.bmp", {10, 10}, Qt::red);
+    const viewer::FileStamp other = viewer::stampOf(b);
+    ASSERT_EQ(::rename(QFile::encodeName(b).constData(), QFile::encodeName(a).constData()), 0);
+    EXPECT_EQ(viewer::stampOf(a).inode, other.inode);
+    EXPECT_NE(viewer::stampOf(a), first);
 }
 
 } // namespace

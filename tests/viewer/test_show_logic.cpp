@@ -31,7 +31,10 @@ INSTANTIATE_TEST_SUITE_P(
                     FitCase{1600, 480, 960, 288, true},   // too wide
                     FitCase{480, 960, 336, 672, true},    // too high
                     FitCase{960, 720, 896, 672, true},    // as wide as the form: height only
-                    FitCase{1600, 1200, 537.6f, 403.2f, true}, // both ratios applied
+                    FitCase{1600, 1200, 896, 672, true},   // too wide, then still too high: fills the height
+                    FitCase{4032, 3024, 896, 672, true},   // a phone photo
+                    FitCase{6000, 4000, 960, 640, true},   // a camera photo: the width decides
+                    FitCase{3024, 4032, 504, 672, true},   // a portrait phone photo
                     FitCase{960, 672, 960, 672, false},   // exactly the area: not scaled
                     FitCase{10, 10, 10, 10, false}));     // never enlarged
 

@@ -1,0 +1,35 @@
+#pragma once
+// JPEG files read with libjpeg-turbo: the header (upright size from the EXIF orientation),
+// and the pixels decoded at reduced size by the DCT, turned upright, and converted to sRGB
+// from an embedded colour profile. Sizes are pixels; "upright" is how the picture is meant
+// to be seen, after its EXIF orientation.
+//
+// A file is refused when the decoder finds it cut short or its data corrupt; what follows
+// the end-of-image marker (a phone's motion-photo video, say) is never read.
+
+#include "Result.h"
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+namespace rt {
+
+struct JpegHeader {
+    QSize stored;        // as the pixels lie in the file
+    int orientation = 1; // EXIF orientation, 1 to 8 (1 when absent or out of range)
+    [[nodiscard]] QSize upright() const { return orientation >= 5 ? stored.transposed() : stored; }
+};
+
+// The header of a JPEG file (host path).
+[[nodiscard]] Result<JpegHeader> readJpegHeader(const QString& hostPath);
+
+// The picture upright in sRGB, scaled to `upright` pixels (the natural size when empty).
+// The decode keeps memory bounded: a picture whose reduced decode would still exceed the
+// limit is refused rather than allocated.
+[[nodiscard]] Result<QImage> decodeJpeg(const QString& hostPath, QSize upright = QSize());
+
+// A picture stored with EXIF orientation `orientation`, turned the way it is meant to be seen.
+[[nodiscard]] QImage orientedUpright(const QImage& stored, int orientation);
+
+} // namespace rt
