@@ -13,9 +13,20 @@
 
 namespace rt {
 
+namespace {
+// The window a message belongs to: the active one, or else the show's screen-filling form,
+// so that the window manager keeps the message above it.
+QWidget* messageOwner() {
+    if (QWidget* active = QApplication::activeWindow()) return active;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->isFullScreen()) return w;
+    return nullptr;
+}
+} // namespace
+
 void QtMessageBoxes::show(const QString& text, int style, const QString& title) {
     QMessageBox box(style == mb::Question ? QMessageBox::Question : QMessageBox::NoIcon, title,
-                    text, QMessageBox::Ok, QApplication::activeWindow());
+                    text, QMessageBox::Ok, messageOwner());
     box.exec();
 }
 

@@ -146,6 +146,36 @@ TEST_F(PrefetchTest, ARecentChangeIsProvedByTheContent) {
     EXPECT_TRUE(viewer::stillCurrent(d)); // read long after its last change: the stamp suffices
 }
 
+// On a scaled screen a picture's pixels are device pixels: 15 / ratio twips each. It is
+// decoded at the device pixels it covers, so that it is drawn one to one.
+TEST_F(PrefetchTest, TheScreensPixelRatioDecidesTheTwipsAndTheDecodedPixels) {
+    struct Case {
+        double ratio;
+        QSize screen;  // logical pixels
+        QSize picture; // pixels
+        QSize decoded; // device pixels
+    };
+    const Case cases[] = {
+        {1, {960, 720}, {800, 500}, {800, 500}},       // fits: its own pixels
+        {1, {960, 720}, {1920, 1200}, {960, 600}},     // narrowed to the screen
+        {2, {1024, 768}, {1600, 1000}, {1600, 1000}},  // fits the 2048-pixel screen as it is
+        {2, {1024, 768}, {4000, 2500}, {2048, 1280}},  // the screen's own device pixels
+        {1.25, {1536, 864}, {1600, 1000}, {1600, 1000}},
+        {1.5, {1280, 720}, {3840, 2400}, {1728, 1080}}, // the height decides
+    };
+    Prefetch p;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ratio);
+        const QString a = picture(QStringLiteral("r%1.bmp").arg(c.picture.width()), c.picture, Qt::red);
+        const ShowArea area{float(c.screen.width() * 15), float(c.screen.height() * 15), 0, c.ratio};
+        const Decoded d = p.take(a, area);
+        ASSERT_FALSE(d.error.failed()) << qPrintable(d.error.description);
+        EXPECT_EQ(d.image.size(), c.decoded);
+        EXPECT_EQ(d.image.devicePixelRatio(), c.ratio);
+        EXPECT_NEAR(d.fit.width, c.decoded.width() * 15 / c.ratio, 1); // twips
+    }
+}
+
 TEST_F(PrefetchTest, ClearedWhenANewListIsBuilt) {
     const QString a = picture("a.bmp", {100, 100}, Qt::red);
     Prefetch p;

@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# Photos as the user sees them, on a screen scaled twice over (QT_SCALE_FACTOR=2):
+# a picture smaller than the screen drawn pixel for pixel, a phone photo stored on its side
+# shown upright, and the show's two messages painted with their text and button.
+# Usage: photos.sh PROGRAM_FOLDER
+set -uo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/xenv.sh"
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+cleanup() {
+    [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
+    x_stop
+    [ -n "${PROG:-}" ] && rm -rf "$PROG"
+}
+trap cleanup EXIT
+
+x_start 2048x1536x24 || fail "no X server"
+export QT_SCALE_FACTOR=2
+PROG=$(program_copy "$1")
+out="${E2E_SHOTS:-$PROG}"
+mkdir -p "$PROG/foto" "$PROG/vuota"
+
+# a: 1600 x 1000 with one-pixel stripes, which any resampling would blur.
+convert -size 1600x1000 pattern:vertical2 -fill 'rgb(0,0,255)' -opaque black \
+    -fill 'rgb(128,128,255)' -opaque white "$PROG/a.png"
+convert "$PROG/a.png" -type TrueColor "BMP3:$PROG/foto/a.bmp"
+# b: a landscape JPEG, red on the left and green on the right, whose EXIF orientation 6
+# says it was taken upright: it must show 600 wide and 800 high, red at the top.
+convert -size 400x600 xc:'rgb(230,0,0)' -size 400x600 xc:'rgb(0,200,0)' +append -quality 95 "$PROG/b-stored.jpg"
+python3 - "$PROG/b-stored.jpg" "$PROG/foto/b.jpg" <<'EOF'
+import struct, sys
+jpg = open(sys.argv[1], "rb").read()
+tiff = b"MM\x00*" + struct.pack(">IHHHIHHI", 8, 1, 0x0112, 3, 1, 6, 0, 0)
+payload = b"Exif\x00\x00" + tiff
+open(sys.argv[2], "wb").write(jpg[:2] + b"\xff\xe1" + struct.pack(">H", len(payload) + 2) + payload + jpg[2:])
+EOF
+echo "not a picture" > "$PROG/foto/c.jpg"
+dos() { echo "C:$1" | tr '/' '\\'; }
+settings() {
+    printf 'PATH=%s\r\nTempoAttesa=2\r\nMusicaFM= 0 \r\nSuonoWAV= 0 \r\nEffetti= 0 \r\n' "$(dos "$1")" > "$PROG/QUADRO.INI"
+}
+
+# A message window's pixels: the dialog's light face with dark text on it, not an empty
+# black or unpainted rectangle.
+check_painted() {
+    local win="$1" what="$2" geometry stats
+    geometry=$(xwininfo -id "$win" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4}
+        /Width:/{w=$2} /Height:/{h=$2} END{print w "x" h "+" x "+" y}')
+    shot "$out/$what.png"
+    # The mean brightness, and the share of dark (text) pixels.
+    stats=$(convert "$out/$what.png" -crop "$geometry" -colorspace Gray \
+        -format '%[fx:mean] ' info: && convert "$out/$what.png" -crop "$geometry" -colorspace Gray \
+        -threshold 40% -negate -format '%[fx:mean]' info:)
+    read -r mean dark <<<"$stats"
+    awk -v m="$mean" -v d="$dark" 'BEGIN { exit !(m > 0.6 && d > 0.005 && d < 0.3) }' ||
+        fail "the $what message is not painted (window $geometry: brightness $mean, dark share $dark)"
+}
+
+settings "$PROG/foto"
+cd "$PROG"
+"$PROG/quadrello" &
+APP_PID=$!
+dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "the settings dialog did not appear"
+press "$dlg" Return
+
+# The first tick: a, at its own pixels in the middle of the screen.
+found=""
+for i in $(seq 80); do
+    sleep 0.1
+    shot "$out/hidpi.png"
+    box=$(convert "$out/hidpi.png" -fuzz 3% -fill 'rgb(0,0,255)' -opaque 'rgb(128,128,255)' \
+        -fill black +opaque 'rgb(0,0,255)' -trim -format '%w %h %X %Y' info: 2>/dev/null)
+    read -r w h x y <<<"$box"
+    [ "${w:-0}" = 1600 ] && [ "${h:-0}" = 1000 ] && { found=1; break; }
+done
+[ -n "$found" ] || fail "the picture is not shown at 1600 x 1000 device pixels (found: $box)"
+x=${x#+}; y=${y#+}
+convert "$out/hidpi.png" -crop "1600x1000+$x+$y" +repage "$PROG/a-shown.png"
+differ=$(compare -metric AE -fuzz 2% "$PROG/a.png" "$PROG/a-shown.png" null: 2>&1)
+[ "${differ%% *}" -lt 100 ] 2>/dev/null || fail "the picture is not drawn pixel for pixel ($differ pixels differ)"
+
+# The second: b upright, 600 x 800.
+found=""
+for i in $(seq 40); do
+    sleep 0.1
+    shot "$out/upright.png"
+    box=$(convert "$out/upright.png" -fuzz 15% -fill black +opaque 'rgb(230,0,0)' -trim -format '%w %h %X %Y' info: 2>/dev/null)
+    read -r w h x y <<<"$box"
+    [ "${w:-0}" -ge 590 ] && [ "${w:-0}" -le 610 ] && [ "${h:-0}" -ge 390 ] && [ "${h:-0}" -le 410 ] && { found=1; break; }
+done
+[ -n "$found" ] || fail "the photo stored on its side is not shown upright, red on top (red area: $box)"
+
+# The third: c is broken; its message is painted.
+msg=$(wait_window "^Quadrello$" 10) || fail "no message for the broken picture"
+sleep 0.5
+check_painted "$msg" broken
+press "$msg" Return
+sleep 0.3
+xdotool mousemove 20 20 click 1
+wait_gone "$APP_PID" 10 || fail "a click did not end the show"
+
+# An empty folder: its message is painted, and Enter brings the dialog back.
+settings "$PROG/vuota"
+"$PROG/quadrello" &
+APP_PID=$!
+dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "the settings dialog did not appear"
+press "$dlg" Return
+msg=$(wait_window "^Quadrello$" 10) || fail "no message for the empty folder"
+sleep 0.5
+check_painted "$msg" empty
+press "$msg" Return
+wait_window "^Informazioni su Quadrello$" 10 >/dev/null || fail "the dialog did not come back after the message"
+kill "$APP_PID" 2>/dev/null
+APP_PID=""
+echo "e2e photos: passed"
