@@ -1,6 +1,7 @@
-// Writes the show corpus: COUNT camera-like JPEGs named p01.jpg, p02.jpg, ..., mostly
-// 24 MP with every fifth one 2 MP, each with a band of its own colour across its middle,
-// and corpus.txt listing "name width height red green blue" for each, in show order.
+// Writes the show corpus: COUNT camera-like JPEGs named p01.jpg, p02.jpg, ..., each with a
+// band of its own colour across its middle: in every five, a 24 MP progressive one, two
+// 24 MP baseline ones, a 100 MP panorama and a 2 MP one. corpus.txt lists
+// "name width height red green blue kind" for each, in show order.
 // Usage: quadrello_corpus FOLDER [COUNT]
 
 #include "TestPictures.h"
@@ -30,15 +31,21 @@ int main(int argc, char** argv) {
     if (!list.open(QIODevice::WriteOnly | QIODevice::Text)) return 1;
     QTextStream out(&list);
     for (int i = 1; i <= count; ++i) {
-        const QSize size = i % 5 == 0 ? bench::Size2MP : bench::Size24MP;
+        const int slot = i % 5;
+        const QSize size = slot == 0   ? bench::Size2MP
+                           : slot == 4 ? bench::Size100MP
+                                       : bench::Size24MP;
+        const bool progressive = slot == 1;
+        const char* kind = slot == 0 ? "2mp" : slot == 4 ? "panorama" : progressive ? "progressive" : "baseline";
         const QColor c = colours[std::size_t(i - 1)];
         const QString name = QStringLiteral("p%1.jpg").arg(i, 2, 10, QLatin1Char('0'));
-        if (!bench::saveJpeg(bench::photoLike(size, c, quint32(i)), folder + QLatin1Char('/') + name)) {
+        if (!bench::saveJpeg(bench::photoLike(size, c, quint32(i)), folder + QLatin1Char('/') + name,
+                             90, progressive)) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(name));
             return 1;
         }
         out << name << ' ' << size.width() << ' ' << size.height() << ' ' << c.red() << ' '
-            << c.green() << ' ' << c.blue() << '\n';
+            << c.green() << ' ' << c.blue() << ' ' << kind << '\n';
     }
     return 0;
 }

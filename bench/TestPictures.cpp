@@ -68,11 +68,11 @@ QImage photoLike(QSize size, QColor band, quint32 seed) {
     return image;
 }
 
-bool saveJpeg(const QImage& image, const QString& path, int quality) {
+bool saveJpeg(const QImage& image, const QString& path, int quality, bool progressive) {
     QImageWriter writer(path, "jpeg");
     writer.setQuality(quality);
     writer.setOptimizedWrite(false);
-    writer.setProgressiveScanWrite(false);
+    writer.setProgressiveScanWrite(progressive);
     return writer.write(image);
 }
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Benchmarks: the walk and the picture decoding (Google Benchmark), then the real program
-# under Xvfb 1920 x 1080 with jwm against feh and geeqie on the same generated corpus,
+# under Xvfb with jwm against feh and geeqie on the same generated corpus, at 1920 x 1080,
+# at 3840 x 2160, and at 3840 x 2160 scaled twice (QUADRELLO_BENCH_SCREENS to choose),
 # measured by a pixel probe at the centre of the screen. Prints a table with the ratios
 # and the targets. Takes a few minutes; not a test, nothing passes or fails.
 #
@@ -40,19 +41,39 @@ echo "== Micro benchmarks (median of 3)"
     --benchmark_out_format=json --benchmark_repetitions=3 \
     --benchmark_report_aggregates_only=true 2>/dev/null | grep -E '^(Walk|Decode).*_median' || true
 
-echo "== Corpus: $pictures pictures (24 MP, every fifth 2 MP)"
+echo "== Corpus: $pictures pictures (in every five: 24 MP progressive, two 24 MP, 100 MP panorama, 2 MP)"
 QT_QPA_PLATFORM=offscreen "$QUADRELLO_BUILD/bench/quadrello_corpus" "$work/corpus" "$pictures" 2>/dev/null
 
-echo "== End to end under Xvfb 1920x1080 (each viewer about $((pictures * 2 + 10)) s)"
-x_start 1920x1080x24
+# Each screen: WIDTHxHEIGHT and the scale factor the programs are run at.
+screens="${QUADRELLO_BENCH_SCREENS:-1920x1080@1 3840x2160@1 3840x2160@2}"
 # Each run ends its viewer itself; the time limit only guards against a hang.
-show() { timeout 300 "$PYTHON" "$QUADRELLO_ROOT/bench/showbench.py" "$@" || true; }
-show run quadrello --corpus "$work/corpus" --program "$QUADRELLO_PROGRAM" --effects 0 --out "$work/runs/ours.json"
-show run quadrello --corpus "$work/corpus" --program "$QUADRELLO_PROGRAM" --effects 1 --out "$work/runs/ours-fx.json"
-show run feh --corpus "$work/corpus" --out "$work/runs/feh.json"
-show run geeqie --corpus "$work/corpus" --out "$work/runs/geeqie.json"
+show() { timeout 600 "$PYTHON" "$QUADRELLO_ROOT/bench/showbench.py" "$@" || true; }
+for screen in $screens; do
+    size=${screen%@*} scale=${screen#*@}
+    runs="$work/runs/$size-x$scale"
+    mkdir -p "$runs"
+    echo "== End to end under Xvfb $size at scale $scale (each viewer about $((pictures * 2 + 10)) s)"
+    x_start "${size}x24"
+    export QT_SCALE_FACTOR="$scale" GDK_SCALE="$scale"
+    show run quadrello --corpus "$work/corpus" --program "$QUADRELLO_PROGRAM" --effects 0 --out "$runs/ours.json"
+    show run quadrello --corpus "$work/corpus" --program "$QUADRELLO_PROGRAM" --effects 1 --out "$runs/ours-fx.json"
+    show run feh --corpus "$work/corpus" --out "$runs/feh.json"
+    show run geeqie --corpus "$work/corpus" --out "$runs/geeqie.json"
+    unset QT_SCALE_FACTOR GDK_SCALE
+    x_stop
+    XVFB_PID="" WM_PID=""
+done
 
 echo
 echo "$(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg) (other work on the machine skews the figures)"
 shopt -s nullglob
-"$PYTHON" "$QUADRELLO_ROOT/bench/showbench.py" table --micro "$work/micro.json" "$work"/runs/*.json
+first=1
+for screen in $screens; do
+    size=${screen%@*} scale=${screen#*@}
+    echo
+    echo "=== $size at scale $scale"
+    micro=()
+    [ -n "$first" ] && micro=(--micro "$work/micro.json")
+    first=""
+    "$PYTHON" "$QUADRELLO_ROOT/bench/showbench.py" table "${micro[@]}" "$work/runs/$size-x$scale"/*.json
+done
