@@ -207,12 +207,16 @@ void Form1::Timer1_Timer() {
         setBackColor(Qt::black);
         setLabel1Caption(EndOfPass);
         setLabel1Position((width_ - label1_.width) / 2.0f, label1_.top);
+        repaint();
         prefetchNext();
         return;
     }
 
     const QString entry = imageList[std::size_t(SlideIndex)];
     const bool shown = showPicture(entry);
+    // The picture reaches the screen before the next one is decoded beside it: on two
+    // cores the decode would otherwise slow down this frame and the display server's work.
+    if (shown) repaint();
     prefetchNext();
     if (!shown) {
         // The failure path: the previous caption and colour stay; the next tick goes on.

@@ -15,8 +15,12 @@
 namespace viewer {
 
 namespace {
+// The device pixels a widget of this many twips covers: its logical pixels (as the form
+// places it), times the ratio, rounded as Qt rounds a size by it. Any other rounding
+// leaves the picture a pixel off and has it scaled again at every paint.
 int devicePixels(float twips, double ratio) {
-    return std::max(1, int(std::lround(twips / rt::TwipsPerPixel * ratio)));
+    const long logical = std::max(1L, std::lround(twips / rt::TwipsPerPixel));
+    return std::max(1, qRound(double(logical) * ratio));
 }
 // A raster picture's pixels are device pixels; a metafile's frame is a physical size.
 float naturalTwips(int pixels, rt::PictureFormat format, double ratio) {
