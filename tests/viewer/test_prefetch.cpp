@@ -156,15 +156,15 @@ TEST_F(PrefetchTest, TheScreensPixelRatioDecidesTheTwipsAndTheDecodedPixels) {
         QSize decoded; // device pixels
     };
     const Case cases[] = {
-        {1, {960, 720}, {800, 500}, {800, 500}},       // fits: its own pixels
-        {1, {960, 720}, {1920, 1200}, {960, 600}},     // narrowed to the screen
-        {2, {1024, 768}, {1600, 1000}, {1600, 1000}},  // fits the 2048-pixel screen as it is
-        {2, {1024, 768}, {4000, 2500}, {2048, 1280}},  // the screen's own device pixels
-        // 682.7 logical pixels high: the form makes the picture 683, so 1366 device pixels
-        // (not 1365, which would have Qt scale it again at every paint).
-        {2, {1024, 768}, {6000, 4000}, {2048, 1366}},
+        {1, {960, 720}, {800, 500}, {800, 500}},      // fits: its own pixels
+        {1, {960, 720}, {1920, 1200}, {960, 600}},    // narrowed to the screen
+        {2, {1024, 768}, {1600, 1000}, {1600, 1000}}, // fits the 2048-pixel screen as it is
+        {2, {512, 384}, {2000, 1250}, {1024, 640}},   // the screen's own device pixels
+        // 341.3 logical pixels high: the form makes the picture 341, so 682 device pixels
+        // (not 683, which would have Qt scale it again at every paint).
+        {2, {512, 384}, {1500, 1000}, {1024, 682}},
         {1.25, {1536, 864}, {1600, 1000}, {1600, 1000}},
-        {1.5, {1280, 720}, {3840, 2400}, {1728, 1080}}, // the height decides
+        {1.5, {640, 360}, {1920, 1200}, {864, 540}}, // the height decides
     };
     Prefetch p;
     for (const Case& c : cases) {
