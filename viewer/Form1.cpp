@@ -61,7 +61,9 @@ Form1::Form1(rt::Platform& platform, settings::Modulo1& settings,
     setAutoFillBackground(true);
     setBackColor(Qt::black);
     setFocusPolicy(Qt::StrongFocus);
-    setAttribute(Qt::WA_InputMethodEnabled);
+    // No input method: it would swallow a dead key or the Compose key as the start of a
+    // character, and every key must end the show on its first press.
+    setAttribute(Qt::WA_InputMethodEnabled, false);
 
     // Timer1: disabled, 2000 ms until start-up sets the chosen period.
     Timer1->setInterval(2000);
