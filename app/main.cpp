@@ -41,8 +41,9 @@ int main(int argc, char** argv) {
     const std::unique_ptr<rt::Media> media = rt::makeHostMedia(files);
     const std::unique_ptr<rt::Launcher> launcher = rt::makeHostLauncher(files);
     const std::unique_ptr<rt::Registry> registry = rt::makeHostRegistry(files, programFolder);
-    rt::Platform platform{files,  messages, pointer, programEnd, screen,       clock,
-                          random, *media,   *launcher, *registry, programFolder};
+    const std::unique_ptr<rt::ScreenAwake> screenAwake = rt::makeHostScreenAwake();
+    rt::Platform platform{files,  messages, pointer,   programEnd, screen,       clock,
+                          random, *media,   *launcher, *registry,  *screenAwake, programFolder};
 
     settings::Modulo1 shared;
     viewer::Form1 form(platform, shared, [&] { settings::ShowSettingsDialog(platform, shared); });

@@ -13,8 +13,9 @@ QUADRELLO_PACKAGES=(
     qt6-base-dev qt6-svg-dev libgtest-dev libgmock-dev
     libwmf-dev libemf2svg-dev
     libsdl2-mixer-dev libfluidsynth3 timgm6mb-soundfont
+    libx11-dev libxss-dev
     fonts-liberation
-    xvfb xauth xdotool imagemagick jwm x11-utils python3
+    xvfb xauth xdotool imagemagick jwm x11-utils x11-xserver-utils dbus-daemon python3
 )
 
 install_missing() {

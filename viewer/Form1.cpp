@@ -147,7 +147,8 @@ void Form1::Form_Load() {
     setImage1({l.imageLeft, l.imageTop, image1_.width, image1_.height});
     setLabel1Position(l.labelLeft, l.labelTop);
 
-    // 8 - 9. The settings dialog, modally.
+    // 8 - 9. The settings dialog, modally; the screen may rest while it is open.
+    platform_.screenAwake.release();
     showSettingsDialog_();
 
     // 10. Not confirmed: the program ends.
@@ -165,6 +166,8 @@ void Form1::Form_Load() {
     height_ = screenH;
     setGeometry(0, 0, px(screenW), px(screenH));
     setWindowState(windowState() | Qt::WindowFullScreen);
+    // The show has the screen: no screen saver, no blanking until it ends.
+    platform_.screenAwake.hold();
 
     // 13. The image list; its first picture is decoded while the first period runs.
     BuildImageList(platform_.files, s_.FolderPath, imageList);
@@ -328,6 +331,7 @@ void Form1::ClsDiag() {
 
 void Form1::Fine() {
     sound.StopMusic();
+    platform_.screenAwake.release();
     platform_.programEnd.end();
 }
 

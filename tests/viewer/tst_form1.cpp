@@ -91,6 +91,9 @@ private slots:
         QVERIFY(form.imageList[3].isEmpty());
         QCOMPARE(form.geometry(), QRect(0, 0, 960, 720));
         QVERIFY(form.windowState() & Qt::WindowFullScreen);
+        QVERIFY(fake->screenAwake.held);
+        form.Fine();
+        QVERIFY(!fake->screenAwake.held);
     }
 
     void startScreenIsLaidOutBeforeTheDialog() {
@@ -250,6 +253,8 @@ private slots:
         form.Form_Load();
         fake->messages.onShow = [&](const ShownMessage&) { QCOMPARE(dialogs, 1); };
         form.Timer1_Timer();
+        // Held for each show, let go while the dialog was back.
+        QCOMPARE(fake->screenAwake.changes, (QStringList{"hold", "release", "hold"}));
         QCOMPARE(fake->messages.texts(),
                  QStringList{"Nessun file di immagini trovato in questa cartella."});
         QCOMPARE(dialogs, 2);
