@@ -22,7 +22,7 @@ QUADRELLO_XVFB_PACKAGES=(xvfb xauth xdotool imagemagick jwm x11-utils)
 # Debian packages the build, the program and the tests need.
 QUADRELLO_PACKAGES=(
     "${QUADRELLO_RUN_PACKAGES[@]}" "${QUADRELLO_XVFB_PACKAGES[@]}"
-    libgtest-dev libgmock-dev x11-xserver-utils dbus-daemon
+    libgtest-dev libgmock-dev x11-xserver-utils dbus-daemon desktop-file-utils appstream
 )
 
 # install_missing [PACKAGE...]: the given packages, or all of QUADRELLO_PACKAGES.
