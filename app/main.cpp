@@ -29,12 +29,21 @@ int main(int argc, char** argv) {
     rt::QtScreen screen;
     rt::SystemClock clock;
     rt::Random random;
-    const QString programFolder = rt::programFolderOf(files);
+    // The settings file, the help page and the hive live in the program's own folder;
+    // without a DOS path for it the program has nowhere to work, and uses no other.
+    const rt::Result<QString> ownFolder = rt::programFolderOf(files);
+    if (!ownFolder.ok()) {
+        messages.show(rt::programFolderRefusal(QCoreApplication::applicationDirPath()),
+                      rt::mb::OkOnly, rt::AppTitle);
+        return 1;
+    }
+    const QString& programFolder = ownFolder.value();
     const std::unique_ptr<rt::Media> media = rt::makeHostMedia(files);
     const std::unique_ptr<rt::Launcher> launcher = rt::makeHostLauncher(files);
     const std::unique_ptr<rt::Registry> registry = rt::makeHostRegistry(files, programFolder);
-    rt::Platform platform{files,  messages, pointer, programEnd, screen,       clock,
-                          random, *media,   *launcher, *registry, programFolder};
+    const std::unique_ptr<rt::ScreenAwake> screenAwake = rt::makeHostScreenAwake();
+    rt::Platform platform{files,  messages, pointer,   programEnd, screen,       clock,
+                          random, *media,   *launcher, *registry,  *screenAwake, programFolder};
 
     settings::Modulo1 shared;
     viewer::Form1 form(platform, shared, [&] { settings::ShowSettingsDialog(platform, shared); });

@@ -147,6 +147,12 @@ bool canList(const QString& hostFolder) {
     return readFolder(hostFolder).has_value();
 }
 
+// A folder that can be made current: listed, and entered (a folder of mode r-- can be
+// listed, but nothing started in it could run there).
+bool canEnter(const QString& hostFolder) {
+    return canList(hostFolder) && ::access(QFile::encodeName(hostFolder).constData(), X_OK) == 0;
+}
+
 // The listing order: case ignored, ties broken by plain ordinal order.
 bool listsBefore(const QString& a, const QString& b) {
     const int c = QString::compare(a, b, Qt::CaseInsensitive);
@@ -369,7 +375,7 @@ Result<QString> DosFileSystem::toDos(const QString& hostPath) const {
 Error DosFileSystem::chDrive(const QString& drive) {
     const Drive* d = drive.isEmpty() ? nullptr : drives_.find(drive[0]);
     if (!d) return fail(err::DeviceUnavailable, QStringLiteral("Unknown drive"), drive);
-    if (!canList(d->hostRoot))
+    if (!canEnter(d->hostRoot))
         return fail(err::DiskNotReady, QStringLiteral("Drive not ready"), drive);
     curDrive_ = d->letter;
     return Error::none();
@@ -380,7 +386,7 @@ Error DosFileSystem::chDir(const QString& path) {
     if (!abs.ok()) return abs.error();
     const Result<QString> host = toHost(abs.value());
     if (!host.ok()) return host.error();
-    if (!canList(host.value()))
+    if (!canEnter(host.value()))
         return fail(err::PathNotFound, QStringLiteral("Path not found"), path);
     curDirs_[abs.value()[0]] = abs.value();
     return Error::none();
@@ -499,9 +505,10 @@ Result<QStringList> DosFileSystem::readLines(const QString& path) const {
     QStringList lines;
     qsizetype start = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] != QLatin1Char('\r')) continue;
+        if (text[i] != QLatin1Char('\r') && text[i] != QLatin1Char('\n')) continue;
         lines.append(text.mid(start, i - start));
-        if (i + 1 < text.size() && text[i + 1] == QLatin1Char('\n')) ++i;
+        if (text[i] == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n'))
+            ++i;
         start = i + 1;
     }
     if (start < text.size()) lines.append(text.mid(start));

@@ -97,10 +97,11 @@ public:
 
     // --- Current drive and directory -----------------------------------------
     // "C", "c:", "c:\anything": the first letter decides. Fails (68) when the drive is
-    // unknown, (71) when its root cannot be read.
+    // unknown, (71) when its root cannot be read or entered.
     Error chDrive(const QString& drive);
     // Makes the folder the current directory of its drive (not the current drive, as
-    // in DOS). Fails (76) when it is not an existing, listable folder.
+    // in DOS). Fails (76) when it is not an existing folder that can be listed and
+    // entered.
     Error chDir(const QString& path);
     // The current drive letter, upper case.
     [[nodiscard]] QChar curDrive() const { return curDrive_; }
@@ -125,8 +126,8 @@ public:
     [[nodiscard]] bool fileExists(const QString& path) const;
 
     // --- Sequential text files -----------------------------------------------
-    // The lines of a text file: a line ends at CR, an LF right after the CR is skipped,
-    // a last line without an end still counts. Text is read as UTF-8 (the host's code
+    // The lines of a text file: a line ends at CR LF, at a lone CR or at a lone LF (a
+    // file saved by a Linux editor), a last line without an end still counts. Text is read as UTF-8 (the host's code
     // page). Fails (53) when the file is missing, (75) when it cannot be read.
     [[nodiscard]] Result<QStringList> readLines(const QString& path) const;
     // Replaces the file with the given lines, each followed by CR LF, in UTF-8. The new

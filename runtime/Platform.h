@@ -7,6 +7,7 @@
 #include "Launcher.h"
 #include "Media.h"
 #include "Registry.h"
+#include "ScreenAwake.h"
 
 #include <QPixmap>
 #include <QString>
@@ -92,6 +93,7 @@ struct Platform {
     Media& media;
     Launcher& launcher;
     Registry& registry;
+    ScreenAwake& screenAwake;
     QString programFolder; // DOS path of the executable's folder: no final "\" except at a root
 };
 

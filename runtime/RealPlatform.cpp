@@ -3,13 +3,17 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDateTime>
+#include <QFile>
 #include <QFont>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 
 namespace rt {
 
@@ -91,9 +95,25 @@ void installFontSubstitutes() {
                                {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
 }
 
-QString programFolderOf(const DosFileSystem& files) {
-    const Result<QString> dos = files.toDos(QCoreApplication::applicationDirPath());
-    return dos.ok() ? dos.value() : QStringLiteral("C:\\");
+Result<QString> programFolderOf(const DosFileSystem& files) {
+    const QString folder = QCoreApplication::applicationDirPath();
+    // Bytes that are not UTF-8 do not come back from the decoded name.
+    char link[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", link, sizeof link);
+    if (n > 0) {
+        const QByteArray exe(link, qsizetype(n));
+        if (QFile::encodeName(folder) != exe.left(std::max<qsizetype>(exe.lastIndexOf('/'), 1)))
+            return Error{err::BadFileName, QStringLiteral("Program folder is not UTF-8")};
+    }
+    return files.toDos(folder);
+}
+
+QString programFolderRefusal(const QString& hostFolder) {
+    return QStringLiteral("Quadrello non può funzionare dalla cartella\n%1\nperché il suo "
+                          "nome contiene caratteri che un percorso DOS non ammette "
+                          "(: * ? \" < > | o caratteri di controllo) o che non sono UTF-8.\n"
+                          "Spostare il programma in un'altra cartella.")
+        .arg(hostFolder);
 }
 
 } // namespace rt

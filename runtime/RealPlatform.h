@@ -44,7 +44,11 @@ public:
 // Maps the fonts the forms name to metric-compatible ones found on Linux desktops.
 void installFontSubstitutes();
 
-// DOS path of the folder holding the running executable.
-[[nodiscard]] QString programFolderOf(const DosFileSystem& files);
+// DOS path of the folder holding the running executable. Fails when that folder cannot
+// be written as a DOS path (a name holding : * ? " < > |, a control character, or bytes
+// that are not UTF-8): the program then has no folder of its own to work in.
+[[nodiscard]] Result<QString> programFolderOf(const DosFileSystem& files);
+// What the user is told before the program ends in that case.
+[[nodiscard]] QString programFolderRefusal(const QString& hostFolder);
 
 } // namespace rt

@@ -102,20 +102,32 @@ QString Hive::fold(const QString& s) {
 
 Hive Hive::parse(const QString& text) {
     Hive hive;
-    // Joins continued lines first.
+    // Joins continued lines first, in one pass: a line ending in "\" goes on in the next,
+    // unless it is a section header or a comment.
     QStringList lines;
-    QString pending;
+    QString joined;
+    bool continuing = false;
     for (QString line : text.split(QLatin1Char('\n'))) {
         if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
-        if (!pending.isEmpty()) line = pending + line.trimmed();
-        pending.clear();
-        if (line.endsWith(QLatin1Char('\\')) && !line.startsWith(QLatin1Char('['))) {
-            pending = line.chopped(1);
+        if (continuing) {
+            joined += QStringView(line).trimmed();
+        } else {
+            joined = line;
+            const QStringView head = QStringView(line).trimmed();
+            continuing = !head.startsWith(QLatin1Char('[')) && !head.startsWith(QLatin1Char(';'));
+            if (!continuing) {
+                lines << joined;
+                continue;
+            }
+        }
+        if (joined.endsWith(QLatin1Char('\\'))) {
+            joined.chop(1);
             continue;
         }
-        lines << line;
+        lines << joined;
+        continuing = false;
     }
-    if (!pending.isEmpty()) lines << pending;
+    if (continuing) lines << joined;
 
     std::map<QString, RegValue>* values = nullptr;
     for (const QString& raw : lines) {
@@ -158,9 +170,12 @@ Hive Hive::parse(const QString& text) {
 
 bool Hive::hasKey(const QString& keyPath) const {
     const QString key = fold(trimmedKey(keyPath));
-    const auto it = keys_.lower_bound(key);
-    if (it == keys_.end()) return false;
-    return it->first == key || it->first.startsWith(key + QLatin1Char('\\'));
+    if (keys_.count(key)) return true;
+    // A key below it: the first one after key + "\" in the order of the map (a sibling
+    // such as "key b" sorts between the key and its subkeys).
+    const QString below = key + QLatin1Char('\\');
+    const auto it = keys_.lower_bound(below);
+    return it != keys_.end() && it->first.startsWith(below);
 }
 
 const RegValue* Hive::value(const QString& keyPath, const QString& name) const {

@@ -7,19 +7,29 @@ QUADRELLO_PROGRAM="$QUADRELLO_BUILD/program"
 # Further cmake options of the build (the sanitizer build sets some).
 QUADRELLO_CMAKE_ARGS=("${QUADRELLO_CMAKE_ARGS[@]}")
 
-# Debian packages the build, the program and the tests need.
-QUADRELLO_PACKAGES=(
+# What building and running the program need: all the run command installs.
+QUADRELLO_RUN_PACKAGES=(
     g++ cmake ninja-build pkgconf ccache
-    qt6-base-dev qt6-svg-dev libgtest-dev libgmock-dev
+    qt6-base-dev qt6-svg-dev
     libwmf-dev libemf2svg-dev libjpeg62-turbo-dev libexif-dev liblcms2-dev
     libsdl2-mixer-dev libfluidsynth3 timgm6mb-soundfont
-    fonts-liberation
-    xvfb xauth xdotool imagemagick jwm x11-utils python3
+    libx11-dev libxss-dev
+    fonts-liberation python3
+)
+# A private X server with a window manager and screenshots: the run command's tour on a
+# machine without a display, and the end-to-end tests.
+QUADRELLO_XVFB_PACKAGES=(xvfb xauth xdotool imagemagick jwm x11-utils)
+# Debian packages the build, the program and the tests need.
+QUADRELLO_PACKAGES=(
+    "${QUADRELLO_RUN_PACKAGES[@]}" "${QUADRELLO_XVFB_PACKAGES[@]}"
+    libgtest-dev libgmock-dev x11-xserver-utils dbus-daemon desktop-file-utils appstream
 )
 
+# install_missing [PACKAGE...]: the given packages, or all of QUADRELLO_PACKAGES.
 install_missing() {
-    local missing=()
-    for p in "${QUADRELLO_PACKAGES[@]}"; do
+    local wanted=("$@") missing=()
+    [ ${#wanted[@]} -eq 0 ] && wanted=("${QUADRELLO_PACKAGES[@]}")
+    for p in "${wanted[@]}"; do
         dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
@@ -30,11 +40,13 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# Configures and builds; QUADRELLO_TESTS=OFF leaves out the tests and the fuzz replays.
 build() {
     local werror=OFF
     [ -n "${CI:-}" ] && werror=ON
     cmake -S "$QUADRELLO_ROOT" -B "$QUADRELLO_BUILD" -G Ninja \
         -DCMAKE_BUILD_TYPE="${QUADRELLO_BUILD_TYPE:-RelWithDebInfo}" \
-        -DQUADRELLO_WERROR="$werror" "${QUADRELLO_CMAKE_ARGS[@]}" >/dev/null
+        -DQUADRELLO_WERROR="$werror" -DQUADRELLO_TESTS="${QUADRELLO_TESTS:-ON}" \
+        "${QUADRELLO_CMAKE_ARGS[@]}" >/dev/null
     cmake --build "$QUADRELLO_BUILD" -j "$(nproc)"
 }

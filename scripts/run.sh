@@ -5,10 +5,14 @@
 # the tour land in ./screenshots (or $QUADRELLO_SHOTS).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-install_missing
-build
+# Only what the program needs, and the private X server when there is a tour to take;
+# the program, its program folder and the samples are built, not the tests.
+tour=""
+if [ -z "${DISPLAY:-}" ] || [ -n "${QUADRELLO_TOUR:-}" ]; then tour=1; fi
+install_missing "${QUADRELLO_RUN_PACKAGES[@]}" ${tour:+"${QUADRELLO_XVFB_PACKAGES[@]}"}
+QUADRELLO_TESTS=OFF build
 
-if [ -n "${DISPLAY:-}" ] && [ -z "${QUADRELLO_TOUR:-}" ]; then
+if [ -z "$tour" ]; then
     cd "$QUADRELLO_PROGRAM"
     exec "$QUADRELLO_PROGRAM/quadrello"
 fi

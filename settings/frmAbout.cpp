@@ -17,6 +17,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QValidator>
+#include <QWindow>
 
 #include <algorithm>
 #include <functional>
@@ -144,6 +146,33 @@ private:
     using QObject::QObject;
 };
 
+// The seconds box takes at most two typed characters. A longer text the program puts
+// in (a stored value) is shown whole; the user can then only make it shorter.
+class TypedLimit final : public QValidator {
+public:
+    explicit TypedLimit(QLineEdit* box) : QValidator(box) {
+        connect(box, &QLineEdit::textChanged, this, [this](const QString& text) {
+            limit_ = std::max(Typed, std::min(limit_, text.size()));
+        });
+    }
+    // Lets the next text the program sets stand whole.
+    void allow(const QString& text) { limit_ = std::max(Typed, text.size()); }
+    State validate(QString& input, int& /*pos*/) const override {
+        return input.size() > limit_ ? Invalid : Acceptable;
+    }
+
+private:
+    static constexpr qsizetype Typed = 2;
+    qsizetype limit_ = Typed;
+};
+
+// Sets a box's text as the program does: whole, whatever its length.
+void setWholeText(QLineEdit* box, const QString& text) {
+    if (auto* limit = dynamic_cast<TypedLimit*>(const_cast<QValidator*>(box->validator())))
+        limit->allow(text);
+    box->setText(text);
+}
+
 } // namespace
 
 frmAbout::frmAbout(rt::Platform& platform, Modulo1& s, QWidget* parent)
@@ -221,7 +250,7 @@ void frmAbout::createControls() {
     Text1 = new QLineEdit(QStringLiteral("5"), Frame1);
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setGeometry(184, 16, 33, 25);
-    Text1->setMaxLength(2);
+    Text1->setValidator(new TypedLimit(Text1));
     Text1->setFont(pixelFont(SecondsFontPixels, true));
     Label2 = label(Frame1, "Label2", QStringLiteral("secondi"), {224, 24, 41, 17});
     cmdOK = button(Frame1, "cmdOK", QStringLiteral("&OK"), {24, 48, 105, 25});
@@ -286,11 +315,7 @@ void frmAbout::setKeyboardOrder() {
 // --- Handlers ---------------------------------------------------------------------
 
 void frmAbout::Form_Load() {
-    const int screenW = int(rt::roundHalfEven(platform_.screen.widthTwips() / rt::TwipsPerPixel));
-    const int screenH = int(rt::roundHalfEven(platform_.screen.heightTwips() / rt::TwipsPerPixel));
-    const QSize outer = isVisible() ? frameGeometry().size() : size();
-    move(int(rt::roundHalfEven((screenW - outer.width()) / 2.0)),
-         int(rt::roundHalfEven((screenH - outer.height()) / 2.0)));
+    centreOnScreen();
 
     setWindowTitle(QStringLiteral("Informazioni su ") + rt::AppTitle);
     lblTitle->setText(rt::AppTitle);
@@ -311,7 +336,7 @@ void frmAbout::Form_Load() {
     };
     guarded([&] { return platform_.files.chDrive(s_.FolderPath); });
     guarded([&] { return platform_.files.chDir(s_.FolderPath); });
-    Text1->setText(QString::number(s_.TempoAttesa));
+    setWholeText(Text1, QString::number(s_.TempoAttesa));
     guarded([&] { return Dir1->setPath(s_.FolderPath); });
 }
 
@@ -464,6 +489,13 @@ void frmAbout::keyPressEvent(QKeyEvent* event) {
     }
 }
 
+void frmAbout::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Until the window is mapped, the window manager has not told its frame: the load
+    // centred the client area alone.
+    if (QWindow* window = windowHandle(); window && !frameCentred_) window->installEventFilter(this);
+}
+
 void frmAbout::mouseMoveEvent(QMouseEvent* event) {
     // Moves over controls that do not track the mouse arrive here too; only the
     // background counts.
@@ -493,6 +525,16 @@ void frmAbout::paintEvent(QPaintEvent* event) {
 }
 
 bool frmAbout::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == windowHandle()) {
+        // The first exposure, before the first paint: the frame is known now, so the
+        // dialog is centred again by its outer size.
+        if (event->type() == QEvent::Expose && windowHandle()->isExposed()) {
+            windowHandle()->removeEventFilter(this);
+            frameCentred_ = true;
+            if (frameGeometry().size() != size()) centreOnScreen();
+        }
+        return QDialog::eventFilter(watched, event);
+    }
     const auto image = std::find(Image3.begin(), Image3.end(), watched);
     if (watched == Label3 || watched == Label4 || image != Image3.end()) {
         const auto index = int(image - Image3.begin());
@@ -557,6 +599,15 @@ bool frmAbout::eventFilter(QObject* watched, QEvent* event) {
 }
 
 // --- Helpers ----------------------------------------------------------------------
+
+void frmAbout::centreOnScreen() {
+    const int screenW = int(rt::roundHalfEven(platform_.screen.widthTwips() / rt::TwipsPerPixel));
+    const int screenH = int(rt::roundHalfEven(platform_.screen.heightTwips() / rt::TwipsPerPixel));
+    // The window as the user sees it, title bar and frame included, once they are known.
+    const QSize outer = isVisible() ? frameGeometry().size() : size();
+    move(int(rt::roundHalfEven((screenW - outer.width()) / 2.0)),
+         int(rt::roundHalfEven((screenH - outer.height()) / 2.0)));
+}
 
 void frmAbout::focusText1() {
     Text1->setFocus(Qt::OtherFocusReason);

@@ -122,10 +122,14 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createControls();
+    // Centres the dialog on the screen by its outer size (its client size while the
+    // frame is not known).
+    void centreOnScreen();
     void setKeyboardOrder();
     // The seconds box takes the focus again with its whole text selected.
     void focusText1();
@@ -136,6 +140,7 @@ private:
     rt::Platform& platform_;
     Modulo1& s_;
     bool inText1LostFocus_ = false;
+    bool frameCentred_ = false; // centred again by the frame the window manager gave it
     QObject* pressedOn_ = nullptr; // the link or banner a left button went down on
 };
 

@@ -61,7 +61,9 @@ Form1::Form1(rt::Platform& platform, settings::Modulo1& settings,
     setAutoFillBackground(true);
     setBackColor(Qt::black);
     setFocusPolicy(Qt::StrongFocus);
-    setAttribute(Qt::WA_InputMethodEnabled);
+    // No input method: it would swallow a dead key or the Compose key as the start of a
+    // character, and every key must end the show on its first press.
+    setAttribute(Qt::WA_InputMethodEnabled, false);
 
     // Timer1: disabled, 2000 ms until start-up sets the chosen period.
     Timer1->setInterval(2000);
@@ -145,7 +147,8 @@ void Form1::Form_Load() {
     setImage1({l.imageLeft, l.imageTop, image1_.width, image1_.height});
     setLabel1Position(l.labelLeft, l.labelTop);
 
-    // 8 - 9. The settings dialog, modally.
+    // 8 - 9. The settings dialog, modally; the screen may rest while it is open.
+    platform_.screenAwake.release();
     showSettingsDialog_();
 
     // 10. Not confirmed: the program ends.
@@ -163,6 +166,8 @@ void Form1::Form_Load() {
     height_ = screenH;
     setGeometry(0, 0, px(screenW), px(screenH));
     setWindowState(windowState() | Qt::WindowFullScreen);
+    // The show has the screen: no screen saver, no blanking until it ends.
+    platform_.screenAwake.hold();
 
     // 13. The image list; its first picture is decoded while the first period runs.
     BuildImageList(platform_.files, s_.FolderPath, imageList);
@@ -330,6 +335,7 @@ void Form1::ClsDiag() {
 
 void Form1::Fine() {
     sound.StopMusic();
+    platform_.screenAwake.release();
     platform_.programEnd.end();
 }
 

@@ -65,16 +65,17 @@ SH
 chmod +x "$BIN/xdg-open"
 export PATH="$BIN:$PATH" E2E_LOG="$BIN"
 
-# A system-information program, named by the hive as a DOS path.
-mkdir -p "$PROG/strumenti"
-cat > "$PROG/strumenti/infosistema" <<'SH'
+# A system-information program in a folder with a blank, named by the hive the build
+# writes.
+mkdir -p "$PROG/My Tools"
+cat > "$PROG/My Tools/hardinfo2" <<'SH'
 #!/bin/sh
 echo ran > "$E2E_LOG/sysinfo.log"
 SH
-chmod +x "$PROG/strumenti/infosistema"
-tool_dos=$(printf 'C:%s' "$PROG/strumenti/infosistema" | tr '/' '\\')
-printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO]\r\n"PATH"="%s"\r\n' \
-    "${tool_dos//\\/\\\\}" > "$PROG/registry.reg"
+chmod +x "$PROG/My Tools/hardinfo2"
+PATH="$PROG/My Tools:$PATH" bash "$here/../../scripts/write-registry.sh" "$PROG/registry.reg" ||
+    fail "the hive could not be written"
+grep -qF 'My Tools\\hardinfo2' "$PROG/registry.reg" || fail "the hive does not name the tool"
 
 start_program
 sleep 1

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The real program shows a show: a blue picture lands centred below its caption on a
-# background without blue, a broken picture gets its message, and a click ends the program.
+# background without blue, a broken picture gets its message, and a click ends the program;
+# so does a dead key.
 # Usage: show.sh PROGRAM_FOLDER
 set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -60,5 +61,27 @@ press "$box" Return
 sleep 0.3
 xdotool mousemove 20 1000 click 1
 wait_gone "$APP_PID" 10 || fail "a click did not end the show"
+APP_PID=""
+
+# A dead key ends the show on its first press too: no input method holds it back as the
+# start of a character. The compose tables of a UTF-8 locale know it.
+rm -f "$PROG/foto/b.jpg"
+printf 'PATH=%s\r\nTempoAttesa=5\r\nMusicaFM= 0 \r\nSuonoWAV= 0 \r\nEffetti= 0 \r\n' \
+    "$(echo "C:$PROG/foto" | tr '/' '\\')" > "$PROG/QUADRO.INI"
+LC_ALL=C.UTF-8 "$PROG/quadrello" &
+APP_PID=$!
+dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "the settings dialog did not come back"
+press "$dlg" Return
+viewer=""
+for i in $(seq 100); do
+    for w in $(xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null); do
+        [ "$(xwininfo -id "$w" | awk '/^ *Width/{print $NF}')" = 1280 ] && { viewer=$w; break 2; }
+    done
+    sleep 0.1
+done
+[ -n "$viewer" ] || fail "no full-screen viewer for the dead key"
+sleep 0.5
+press "$viewer" dead_acute
+wait_gone "$APP_PID" 10 || fail "a dead key did not end the show"
 APP_PID=""
 echo "e2e show: passed"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The real program in a real X server: the dialog appears centred with its caption,
-# OK writes the settings file byte for byte, and the viewer covers the screen.
+# OK writes the settings file byte for byte, and the viewer covers the screen; from a
+# folder with no DOS name the program says so and ends.
 # Usage: startup.sh PROGRAM_FOLDER
 set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -11,6 +12,7 @@ cleanup() {
     [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
     x_stop
     [ -n "${PROG:-}" ] && rm -rf "$PROG"
+    [ -n "${ODD:-}" ] && rm -rf "$ODD"
 }
 trap cleanup EXIT
 
@@ -30,13 +32,19 @@ APP_PID=$!
 dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "the settings dialog did not appear"
 shot "$out/dialog.png"
 
-# Centred: the client area's middle within the window frame's size of the screen's.
-read -r X Y WIDTH HEIGHT < <(xwininfo -id "$dlg" | awk '/Absolute upper-left X/{x=$NF}
-    /Absolute upper-left Y/{y=$NF} /^ *Width/{w=$NF} /^ *Height/{h=$NF} END{print x, y, w, h}')
-cx=$((X + WIDTH / 2)); cy=$((Y + HEIGHT / 2))
+# Centred as the user sees it: the middle of the window with its frame and title bar
+# within 2 pixels of the screen's (the frame is known only once the window is mapped).
+centred=""
+for i in $(seq 30); do
+    read -r X Y WIDTH HEIGHT < <(xwininfo -id "$dlg" | awk '/Absolute upper-left X/{x=$NF}
+        /Absolute upper-left Y/{y=$NF} /^ *Width/{w=$NF} /^ *Height/{h=$NF} END{print x, y, w, h}')
+    read -r L R T B < <(xprop -id "$dlg" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,/ /g')
+    dx=$((X - L + (WIDTH + L + R) / 2 - 640)); dy=$((Y - T + (HEIGHT + T + B) / 2 - 512))
+    [ "${dx#-}" -le 2 ] && [ "${dy#-}" -le 2 ] && { centred=1; break; }
+    sleep 0.1
+done
 [ "$WIDTH" -eq 504 ] && [ "$HEIGHT" -eq 392 ] || fail "dialog client area ${WIDTH}x${HEIGHT}, not 504x392"
-[ $((cx - 640)) -le 12 ] && [ $((640 - cx)) -le 12 ] || fail "dialog not centred horizontally ($cx)"
-[ $((cy - 512)) -le 30 ] && [ $((512 - cy)) -le 30 ] || fail "dialog not centred vertically ($cy)"
+[ -n "$centred" ] || fail "dialog not centred by its frame: ${dx}, ${dy} pixels off (frame $L $R $T $B)"
 
 # "&Fine" ends the program without writing the settings file.
 press "$dlg" alt+f
@@ -74,6 +82,26 @@ done
 [ -n "$viewer" ] || fail "no full-screen viewer window"
 shot "$out/viewer.png"
 kill -0 "$APP_PID" || fail "the program ended"
+kill "$APP_PID"; wait "$APP_PID" 2>/dev/null; APP_PID=""
+
+# A program folder with no DOS name: a message, then the end; nothing is written, there
+# or anywhere else (the host root included).
+ODD=$(mktemp -d)
+mkdir "$ODD/a:b"
+cp -a "$1/." "$ODD/a:b/"
+rm -f "$ODD/a:b/QUADRO.INI"
+root_ini=$([ -e /QUADRO.INI ] && echo kept)
+(cd "$ODD" && exec "$ODD/a:b/quadrello") &
+APP_PID=$!
+msg=$(wait_window "^Quadrello$" 30) || fail "no message for a program folder named a:b"
+xdotool search --onlyvisible --name "^Informazioni su Quadrello$" >/dev/null &&
+    fail "the settings dialog opened from a folder named a:b"
+shot "$out/folder-message.png"
+press "$msg" Return
+wait_gone "$APP_PID" 10 || fail "the program did not end after the message"
+APP_PID=""
+[ -z "$(find "$ODD" -name QUADRO.INI)" ] || fail "a settings file was written from a:b"
+[ -n "$root_ini" ] || [ ! -e /QUADRO.INI ] || fail "the program wrote /QUADRO.INI"
 
 # Scripts that run with set -e (the README's run command, the long show) shut their X
 # server down from an EXIT trap after the program and the window manager may be gone:

@@ -71,7 +71,10 @@ program_copy() {
 # Brings a window to the front and types keys into it, as a user would (XTEST).
 press() {
     local win="$1"; shift
-    xdotool windowactivate --sync "$win" >/dev/null 2>&1 || xdotool windowfocus --sync "$win" >/dev/null 2>&1
+    # --sync waits for good when the window manager ignores the request (a window it
+    # has not taken on yet): a bounded wait, then the loop below.
+    timeout 5 xdotool windowactivate --sync "$win" >/dev/null 2>&1 ||
+        timeout 5 xdotool windowfocus --sync "$win" >/dev/null 2>&1
     for i in $(seq 50); do
         [ "$(xdotool getactivewindow 2>/dev/null)" = "$win" ] && break
         sleep 0.05

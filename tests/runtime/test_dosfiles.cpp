@@ -1,6 +1,7 @@
 #include "DosFiles.h"
 #include "QtPrinters.h"
 #include "TempDir.h"
+#include "Unprivileged.h"
 
 #include <gtest/gtest.h>
 
@@ -198,13 +199,15 @@ TEST_F(DosFiles, AttributesAndFileExists) {
     EXPECT_FALSE(fs.fileExists("D:\\.profile"));
 }
 
-TEST_F(DosFiles, ReadLinesEndsLinesAtCarriageReturns) {
+TEST_F(DosFiles, ReadLinesEndsLinesAtCrLfCrOrLf) {
     const std::pair<QByteArray, QStringList> cases[] = {
         {"", {}},
         {"one", {"one"}},
         {"one\r\ntwo\r\n", {"one", "two"}},
         {"one\rtwo\r\r\nthree", {"one", "two", "", "three"}},
-        {"a\nb\r\n\n", {"a\nb", "\n"}}, // a lone LF is part of the line
+        {"a\nb\r\n\n", {"a", "b", ""}},
+        {"one\ntwo\n\nthree", {"one", "two", "", "three"}}, // saved by a Linux editor
+        {"\n\r", {"", ""}},
         {"\r\n", {""}},
         {"gr\xc3\xbc\xc3\x9f", {"grüß"}}};
     for (const auto& [bytes, lines] : cases) {
@@ -241,6 +244,26 @@ TEST_F(DosFiles, WriteLinesReplacesTheFileWhole) {
     EXPECT_EQ(e.number, rt::err::PathFileAccess);
     EXPECT_EQ(t.read("stick/keep.txt"), "old\r\n");
     EXPECT_EQ(QDir(t.path("stick")).entryList(QDir::Files).size(), 2); // no temporary left
+}
+
+// A folder that can be listed but not entered (r--) cannot be made current, nor can a
+// drive whose root is such a folder.
+TEST_F(DosFiles, FolderThatCannotBeEnteredIsNotMadeCurrent) {
+    t.file("stick/listed/a.jpg");
+    ASSERT_EQ(::chmod(QFile::encodeName(t.path()).constData(), 0755), 0);
+    setMode(t.path("stick"), 0755);
+    setMode(t.path("stick/listed"), 0444);
+    const int result = runUnprivileged([&] {
+        int failures = 0;
+        failures += fs.list("D:\\listed\\", ListMode::FilesOnly).ok() ? 0 : 1; // listable
+        failures += fs.chDir("D:\\listed").number == rt::err::PathNotFound ? 0 : 2;
+        failures += fs.curDir('D') == "D:\\" ? 0 : 4;
+        rt::DosFileSystem onIt(rt::DriveTable({{'C', "/", "/"}, {'E', t.path("stick/listed"), "x"}}));
+        failures += onIt.chDrive("E:").number == rt::err::DiskNotReady ? 0 : 8;
+        return failures;
+    });
+    setMode(t.path("stick/listed"), 0755);
+    EXPECT_EQ(result, 0);
 }
 
 // Only where permissions bind: root reads and writes through them.

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+
 namespace {
 
 using rt::HKEY;
@@ -29,9 +31,11 @@ const char* const Sample =
     "\"Gone\"=-\r\n"
     "\"Bad\"=dword:xyz\r\n"
     "\r\n"
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft Corp]\r\n" // sorts before Microsoft\\...
     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Deleted\\Sub]\r\n"
     "\"a\"=\"b\"\r\n"
     "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Deleted]\r\n"
+    "; a comment ending in a backslash goes on in no other line \\\r\n"
     "[HKEY_CURRENT_USER\\Software\\Quadrello]\r\n"
     "\"x\"=\"user\"\r\n";
 
@@ -146,6 +150,20 @@ TEST_F(HiveRegistry, TheFileIsReadAtEachOpen) {
     rt::HiveRegistry none(t.path("missing.reg"));
     HKEY h = 0;
     EXPECT_EQ(none.RegOpenKeyEx(reg::LocalMachine, "SOFTWARE", 0, reg::KeyRead, h), reg::NotFound);
+}
+
+TEST(Hive, LongContinuedValueIsJoinedInOnePass) {
+    // 400 000 continued lines: joined pairwise, they would take many seconds.
+    QString text = QStringLiteral("REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"v\"=hex:");
+    for (int i = 0; i < 400000; ++i) text += QStringLiteral("01,\\\n  ");
+    text += QStringLiteral("02\n");
+    QElapsedTimer clock;
+    clock.start();
+    const rt::Hive hive = rt::Hive::parse(text);
+    EXPECT_LT(clock.elapsed(), 2000);
+    const rt::RegValue* v = hive.value("HKEY_LOCAL_MACHINE\\A", "v");
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(v->data.size(), 400001);
 }
 
 TEST(HostRegistry, IsTheHiveInTheProgramFolder) {

@@ -174,13 +174,22 @@ TEST_F(SettingsFileTest, EmptyOrBlankFolderGivesTheProgramFolder) {
     }
 }
 
-TEST_F(SettingsFileTest, LineEndsAtCarriageReturnAndLastLineNeedsNoEnd) {
-    writeIni("PATH=C:\\a\rTempoAttesa=9\r\n\nEffetti=0");
-    const CheckValues c = load();
-    EXPECT_EQ(s.FolderPath, QStringLiteral("C:\\a"));
-    EXPECT_EQ(s.TempoAttesa, 9);
-    EXPECT_EQ(s.Effetti, 0);
-    EXPECT_EQ(c.check3, 0);
+TEST_F(SettingsFileTest, LineEndsAtCrLfCrOrLfAndLastLineNeedsNoEnd) {
+    // Mixed, then as a Linux text editor saves it (LF only), then with lone CRs.
+    for (const QByteArray& end : {QByteArray("mixed"), QByteArray("\n"), QByteArray("\r")}) {
+        const QByteArray text =
+            end == "mixed" ? QByteArray("PATH=C:\\a\rTempoAttesa=9\r\n\nMusicaFM= 0 \nEffetti=0")
+                           : "PATH=C:\\a" + end + "TempoAttesa=9" + end + "MusicaFM= 0 " + end +
+                                 "SuonoWAV= 1 " + end + "Effetti=0" + end;
+        writeIni(text);
+        Modulo1 fresh;
+        const CheckValues c = settings::LoadSettings(fresh, files, programFolder);
+        EXPECT_EQ(fresh.FolderPath, QStringLiteral("C:\\a")) << text.toStdString();
+        EXPECT_EQ(fresh.TempoAttesa, 9) << text.toStdString();
+        EXPECT_EQ(fresh.MusicaFM, 0) << text.toStdString();
+        EXPECT_EQ(fresh.Effetti, 0) << text.toStdString();
+        EXPECT_EQ(c.check3, 0) << text.toStdString();
+    }
 }
 
 TEST_F(SettingsFileTest, ValuesThatDoNotFitAreIgnored) {

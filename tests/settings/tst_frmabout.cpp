@@ -164,7 +164,8 @@ private slots:
         QCOMPARE(dlg->size(), QSize(504, 392));
         QCOMPARE(dlg->minimumSize(), dlg->maximumSize());
         QCOMPARE(dlg->windowTitle(), QStringLiteral("Informazioni su Quadrello"));
-        QCOMPARE(dlg->pos(), QPoint(260, 188)); // centred on the 1024 x 768 screen
+        // Centred on the 1024 x 768 screen by its outer size (a 2-pixel frame offscreen).
+        QCOMPARE(dlg->frameGeometry(), QRect(258, 186, 508, 396));
         const Qt::WindowFlags f = dlg->windowFlags();
         QVERIFY(f & Qt::WindowCloseButtonHint);
         QVERIFY(!(f & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
@@ -289,6 +290,28 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), dlg->Text1);
         QTEST(dlg->Text1->selectedText(), "boxAfter");
         QTEST(dlg->Text1->text(), "boxAfter");
+    }
+
+    // A stored value longer than two characters is shown whole and checked by OK; only
+    // typing is limited to two characters.
+    void storedSecondsAreShownWhole() {
+        const QByteArray before = "TempoAttesa=100\r\n";
+        QVERIFY(open(before));
+        QCOMPARE(dlg->Text1->text(), QStringLiteral("100"));
+        press(dlg->Dir1, Qt::Key_Return);
+        QCOMPARE(fp->messages.texts(), QStringList{TooMany});
+        QCOMPARE(dlg->Text1->text(), QStringLiteral("30"));
+        QCOMPARE(ini(), before);
+
+        QVERIFY(open("TempoAttesa=-12\r\n"));
+        QCOMPARE(dlg->Text1->text(), QStringLiteral("-12"));
+        dlg->Text1->setFocus();
+        dlg->Text1->end(false);
+        QTest::keyClicks(dlg->Text1, QStringLiteral("7"));
+        QCOMPARE(dlg->Text1->text(), QStringLiteral("-12"));
+        QTest::keyClick(dlg->Text1, Qt::Key_Backspace);
+        QTest::keyClicks(dlg->Text1, QStringLiteral("7"));
+        QCOMPARE(dlg->Text1->text(), QStringLiteral("-1"));
     }
 
     void okWritesTheFile() {
@@ -601,7 +624,7 @@ private slots:
         SequencePointer pointer;
         rt::Platform platform{fp->files,  fp->messages, pointer,       fp->programEnd,
                               fp->screen, fp->clock,    fp->random,    fp->media,
-                              fp->launcher, fp->registry, program};
+                              fp->launcher, fp->registry, fp->screenAwake, program};
         frmAbout d(platform, s);
         d.Timer2->setEnabled(false);
         d.Timer3->setEnabled(false);

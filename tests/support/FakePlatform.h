@@ -139,13 +139,28 @@ private:
     rt::HiveRegistry hive_{QString()};
 };
 
+// Records whether the screen is held awake, and each change.
+class RecordingScreenAwake final : public rt::ScreenAwake {
+public:
+    void hold() override {
+        if (!held) changes << QStringLiteral("hold");
+        held = true;
+    }
+    void release() override {
+        if (held) changes << QStringLiteral("release");
+        held = false;
+    }
+    bool held = false;
+    QStringList changes;
+};
+
 // One test's platform. The program folder is given as a DOS path.
 struct FakePlatform {
     explicit FakePlatform(const QString& programFolder, rt::DriveTable drives = rt::DriveTable(),
                           double screenW = 1024 * 15, double screenH = 768 * 15)
         : files(std::move(drives)), screen(screenW, screenH),
           platform{files, messages, pointer, programEnd, screen, clock,
-                   random, media, launcher, registry, programFolder} {}
+                   random, media, launcher, registry, screenAwake, programFolder} {}
 
     rt::DosFileSystem files;
     RecordingMessages messages;
@@ -157,5 +172,6 @@ struct FakePlatform {
     RecordingMedia media;
     RecordingLauncher launcher;
     RecordingRegistry registry;
+    RecordingScreenAwake screenAwake;
     rt::Platform platform;
 };

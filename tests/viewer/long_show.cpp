@@ -51,8 +51,9 @@ int main(int argc, char** argv) {
     const std::unique_ptr<rt::Media> media = rt::makeHostMedia(files);
     RecordingLauncher launcher;
     RecordingRegistry registry;
-    rt::Platform platform{files,  messages, pointer, programEnd, screen,   clock,
-                          random, *media,   launcher, registry,  QStringLiteral("C:\\")};
+    RecordingScreenAwake screenAwake;
+    rt::Platform platform{files,  messages, pointer,  programEnd, screen,      clock,
+                          random, *media,   launcher, registry,   screenAwake, QStringLiteral("C:\\")};
 
     settings::Modulo1 s;
     const QString folder =

@@ -91,6 +91,9 @@ private slots:
         QVERIFY(form.imageList[3].isEmpty());
         QCOMPARE(form.geometry(), QRect(0, 0, 960, 720));
         QVERIFY(form.windowState() & Qt::WindowFullScreen);
+        QVERIFY(fake->screenAwake.held);
+        form.Fine();
+        QVERIFY(!fake->screenAwake.held);
     }
 
     void startScreenIsLaidOutBeforeTheDialog() {
@@ -250,6 +253,8 @@ private slots:
         form.Form_Load();
         fake->messages.onShow = [&](const ShownMessage&) { QCOMPARE(dialogs, 1); };
         form.Timer1_Timer();
+        // Held for each show, let go while the dialog was back.
+        QCOMPARE(fake->screenAwake.changes, (QStringList{"hold", "release", "hold"}));
         QCOMPARE(fake->messages.texts(),
                  QStringList{"Nessun file di immagini trovato in questa cartella."});
         QCOMPARE(dialogs, 2);
@@ -285,6 +290,7 @@ private slots:
 
     void commentAndMusicStartWithThePicture() {
         picture("f/mare.jpg", {10, 10});
+        picture("f/onda.jpg", {10, 10});
         tmp->file("f/mare.wav", "RIFF");
         tmp->file("f/tema.mid", "MThd");
         auto form = startedShow("f");
@@ -296,6 +302,24 @@ private slots:
         QVERIFY(fake->media.commands[1].startsWith("open \""));
         QCOMPARE(fake->media.commands[2], QStringLiteral("play can "));
         QVERIFY(eventRuns >= 1); // between the close and the open
+        // One folder: the music is not started again at the next picture nor pass.
+        for (int i = 0; i < 5; ++i) form->Timer1_Timer();
+        QCOMPARE(fake->media.commands.size(), 3);
+    }
+
+    void musicStartsAgainInEachSubfolderAndAfterTheWrap() {
+        picture("g/a/1.jpg", {10, 10});
+        picture("g/a/2.jpg", {10, 10});
+        picture("g/b/1.jpg", {10, 10});
+        tmp->file("g/a/a.mid", "MThd");
+        tmp->file("g/b/b.mid", "MThd");
+        auto form = startedShow("g");
+        for (int i = 0; i < 5; ++i) form->Timer1_Timer(); // a, a, b, end of pass, a
+        const QString open = "open \"" + s.FolderPath + "%1\" type sequencer alias can";
+        QCOMPARE(fake->media.commands,
+                 (QStringList{"close can", open.arg("a\\a.mid"), "play can ", "close can",
+                              open.arg("b\\b.mid"), "play can ", "close can",
+                              open.arg("a\\a.mid"), "play can "}));
     }
 
     void clicksAndKeysEndTheShowButTheCaptionDoesNot() {
