@@ -189,6 +189,11 @@ Error MetafileHelper::fail(const QString& why) {
 
 Result<MetafileHelper::Reply> MetafileHelper::exchange(const Request& request, const QByteArray& bytes) {
     const std::lock_guard lock(mutex_);
+    // A helper that hung up or spoke out of turn since the last answer is replaced first.
+    if (socket_ >= 0) {
+        pollfd p{socket_, POLLIN, 0};
+        if (::poll(&p, 1, 0) != 0) stop();
+    }
     if (socket_ < 0)
         if (const Error e = start(); e.failed()) return e;
     const auto deadline = Clock::now() + std::chrono::milliseconds(deadlines_.answerMs);

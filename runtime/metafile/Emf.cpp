@@ -5,6 +5,8 @@
 #include "SvgDrawing.h"
 
 #include <emf2svg.h>
+#include <uemf.h>
+#include <uemf_safe.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -18,54 +20,12 @@ namespace {
 
 // ---------------------------------------------------------------------------------------
 // Enhanced metafiles are converted to SVG by libemf2svg, which trusts the counts and
-// offsets inside records: every record it reads is checked here first.
+// offsets inside records: every record it reads is checked first.
 
 namespace emf {
 
 constexpr qsizetype MaxRecords = 1'000'000;
 constexpr qsizetype MaxSvgBytes = qsizetype(1) << 26;
-
-// The smallest size of the records the converter reads, type and size words included.
-quint32 minimumSize(quint32 type) {
-    switch (type) {
-    case 1: return 88;
-    case 2: case 3: case 4: case 5: case 6: return 28;
-    case 7: case 8: return 32;
-    case 9: case 10: case 11: case 12: case 13: case 26: case 27: case 51: case 54: return 16;
-    case 14: case 15: return 20;
-    case 16: case 17: case 18: case 19: case 20: case 21: case 22: case 24: case 25: case 34:
-    case 37: case 40: case 48: case 57: case 58: case 67: case 98: case 100: case 101: case 115:
-        return 12;
-    case 23: case 35: case 44: case 93: case 94: return 32;
-    case 29: case 30: case 31: case 32: case 39: case 42: case 43: case 53: case 62: case 63:
-    case 64: return 24;
-    case 36: return 36;
-    case 38: case 41: return 28;
-    case 45: case 46: case 47: case 55: return 40;
-    case 49: return 16;
-    case 50: return 20;
-    case 56: case 85: case 86: case 87: case 88: case 89: case 92: return 28;
-    case 70: return 12;
-    case 71: return 32;
-    case 72: return 40;
-    case 73: case 74: return 28;
-    case 75: return 16;
-    case 76: return 100;
-    case 77: case 114: case 116: return 108;
-    case 78: return 128;
-    case 79: return 140;
-    case 80: return 76;
-    case 81: return 80;
-    case 82: return 104;
-    case 83: case 84: return 76;
-    case 90: case 91: return 32;
-    case 95: return 52;
-    case 104: return 48;
-    case 108: return 36;
-    case 118: return 36;
-    default: return 8;
-    }
-}
 
 class Record {
 public:
@@ -101,7 +61,8 @@ bool bitmapFits(const Record& r, quint32 at) {
     if (compression == 4 || compression == 5) return bitsBytes > 0; // JPEG or PNG inside
     if (compression != 0 && compression != 3) return false; // run-length bitmaps are not read
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
-    const qint64 colours = bits <= 8 ? (used ? used : (1 << bits)) : used;
+    // As many colours as the converter reads (libUEMF: never more than there are pixels).
+    const qint64 colours = get_real_color_count(h);
     const qint64 masks = compression == 3 && size == 40 ? 12 : 0;
     if (size + colours * 4 + masks > headerBytes) return false;
     return (w * bits + 31) / 32 * 4 * height <= bitsBytes;
@@ -187,7 +148,10 @@ Result<qsizetype> walk(const QByteArray& bytes) {
         if (++count > MaxRecords) return invalid(QStringLiteral("the metafile has too many records"));
         if ((type == 1) != (at == 0)) return invalid(QStringLiteral("the metafile's header is out of place"));
         const Record record(b + at, size);
-        if (size < minimumSize(type) || !contentsFit(type, record))
+        // libUEMF checks each record's fixed part and what its offsets and counts point
+        // to, within 32 bits; what that leaves (wider counts, whole bitmaps, sums of
+        // counts, indices) is checked here.
+        if (!U_emf_record_safe(b + at) || !contentsFit(type, record))
             return invalid(QStringLiteral("a metafile record does not hold what it says"));
         at += size;
         if (type == 14) return at;
@@ -205,7 +169,7 @@ Result<QImage> renderEmf(const QByteArray& bytes, QSize size) {
     if (!end.ok()) return end.error();
     if (!drawable(size)) return invalid(QStringLiteral("the picture cannot be drawn at that size"));
     generatorOptions options{};
-    options.nameSpace = const_cast<char*>("svg");
+    options.nameSpace = nullptr; // QtSvg reads clip paths and images only without a prefix
     options.svgDelimiter = true;
     options.imgWidth = natural.value().width();
     options.imgHeight = natural.value().height();
