@@ -194,17 +194,26 @@ Result<MetafileHelper::Reply> MetafileHelper::exchange(const Request& request, c
         pollfd p{socket_, POLLIN, 0};
         if (::poll(&p, 1, 0) != 0) stop();
     }
-    if (socket_ < 0)
-        if (const Error e = start(); e.failed()) return e;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(deadlines_.answerMs);
-    Io io = sendAll(socket_, reinterpret_cast<const char*>(&request), sizeof request, deadline);
-    if (io == Io::Done) io = sendAll(socket_, bytes.constData(), std::size_t(bytes.size()), deadline);
-    if (io != Io::Done) return fail(ioFailure(io));
-
     Reply reply;
     Answer& a = reply.answer;
-    io = readAll(socket_, reinterpret_cast<char*>(&a), sizeof a, deadline);
-    if (io != Io::Done) return fail(ioFailure(io));
+    const auto deadline = Clock::now() + std::chrono::milliseconds(deadlines_.answerMs);
+    // A helper that served before and hangs up before answering may have died while idle,
+    // just before this request: the request goes once more to a fresh one.
+    for (int attempt = 0;; ++attempt) {
+        const bool fresh = socket_ < 0;
+        if (fresh)
+            if (const Error e = start(); e.failed()) return e;
+        Io io = sendAll(socket_, reinterpret_cast<const char*>(&request), sizeof request, deadline);
+        if (io == Io::Done) io = sendAll(socket_, bytes.constData(), std::size_t(bytes.size()), deadline);
+        if (io == Io::Done) io = readAll(socket_, reinterpret_cast<char*>(&a), sizeof a, deadline);
+        if (io == Io::Done) break;
+        if (io == Io::Closed && !fresh && attempt == 0) {
+            stop();
+            continue;
+        }
+        return fail(ioFailure(io));
+    }
+    Io io = Io::Done;
     // Only the answer this request can have, of exactly its size, is read further.
     const QString malformed = QStringLiteral("the metafile helper gave a malformed answer");
     if (a.magic != AnswerMagic) return fail(malformed);

@@ -7,6 +7,7 @@
 #include "Metafile.h"
 #include "MetafileProtocol.h"
 #include "MetafileWriter.h"
+#include "SvgDrawing.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -102,6 +103,9 @@ void warmUp() {
     dot.fill(Qt::red);
     emf.bitmap({5, 5, 10, 10}, dot);
     (void)rt::renderEmf(emf.bytes(), QSize(40, 20));
+    (void)rt::mf::renderSvg(QByteArrayLiteral(
+        R"(<svg xmlns="http://www.w3.org/2000/svg" width="40" height="20"><text x="2" y="15" )"
+        R"(font-family="Arial" font-size="12">Quadrello</text></svg>)"), QSize(40, 20), QSize(40, 20));
 }
 
 int checkConfinement(const Confined& c) {

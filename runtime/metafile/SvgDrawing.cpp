@@ -1,18 +1,23 @@
-// An SVG document drawn into an image, its numbers first pulled within reach of the frame.
+// An SVG document drawn into an image by librsvg (clip paths, text through Pango), its
+// numbers first pulled within reach of the frame.
+
+// Before Qt, whose keywords (signals, slots) GLib's headers use as names.
+#include <cairo.h>
+#include <librsvg/rsvg.h>
 
 #include "SvgDrawing.h"
 
-#include <QPainter>
 #include <QRegularExpression>
-#include <QSvgRenderer>
 #include <QtMath>
 
 #include <algorithm>
+#include <memory>
 
 namespace rt::mf {
 
 // The converter writes coordinates as the file gives them: a hostile file can put a path
-// millions of pixels away, and Qt then spends minutes on it. Numbers in the geometry are
+// millions of pixels away, where drawing takes minutes (and cairo's fixed-point numbers
+// overflow). Numbers in the geometry are
 // pulled in to `limit` (nothing that far outside the frame can be seen) and the linear part
 // of transforms to `MaxScale`; numbers that are not numbers become 0.
 QByteArray boundedSvg(const QByteArray& svg, double limit) {
@@ -60,15 +65,30 @@ QByteArray boundedSvg(const QByteArray& svg, double limit) {
 
 Result<QImage> renderSvg(const QByteArray& svg, QSize natural, QSize size) {
     const double limit = 8.0 * std::max(natural.width(), natural.height());
-    QSvgRenderer renderer(boundedSvg(svg, limit));
-    if (!renderer.isValid()) return invalid(QStringLiteral("the metafile could not be drawn"));
+    const QByteArray bounded = boundedSvg(svg, limit);
+    GError* error = nullptr;
+    const std::unique_ptr<RsvgHandle, decltype(&g_object_unref)> handle(
+        rsvg_handle_new_from_data(reinterpret_cast<const guint8*>(bounded.constData()),
+                                  gsize(bounded.size()), &error),
+        &g_object_unref);
+    g_clear_error(&error);
+    if (!handle) return invalid(QStringLiteral("the metafile could not be drawn"));
     Result<QImage> image = blankImage(size);
     if (!image.ok()) return image;
-    QImage out = std::move(image).value();
-    QPainter p(&out);
-    p.setRenderHint(QPainter::Antialiasing);
-    renderer.render(&p, QRectF(QPointF(0, 0), QSizeF(size)));
-    p.end();
+    QImage out = std::move(image).value(); // premultiplied ARGB, as cairo's ARGB32
+    const std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface(
+        cairo_image_surface_create_for_data(out.bits(), CAIRO_FORMAT_ARGB32, out.width(),
+                                            out.height(), int(out.bytesPerLine())),
+        &cairo_surface_destroy);
+    const std::unique_ptr<cairo_t, decltype(&cairo_destroy)> cr(cairo_create(surface.get()), &cairo_destroy);
+    // The document's frame stretched over the image.
+    cairo_scale(cr.get(), double(size.width()) / natural.width(), double(size.height()) / natural.height());
+    const RsvgRectangle frame{0, 0, double(natural.width()), double(natural.height())};
+    const bool drawn = rsvg_handle_render_document(handle.get(), cr.get(), &frame, &error);
+    g_clear_error(&error);
+    cairo_surface_flush(surface.get());
+    if (!drawn || cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS)
+        return invalid(QStringLiteral("the metafile could not be drawn"));
     return out;
 }
 
