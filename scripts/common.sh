@@ -10,7 +10,7 @@ QUADRELLO_CMAKE_ARGS=("${QUADRELLO_CMAKE_ARGS[@]}")
 # Debian packages the build, the program and the tests need.
 QUADRELLO_PACKAGES=(
     g++ cmake ninja-build pkgconf ccache
-    qt6-base-dev qt6-svg-dev libgtest-dev libgmock-dev
+    qt6-base-dev libgtest-dev libgmock-dev
     libwmf-dev libemf2svg-dev libuemf-dev libseccomp-dev librsvg2-dev
     libsdl2-mixer-dev libfluidsynth3 timgm6mb-soundfont
     fonts-liberation
