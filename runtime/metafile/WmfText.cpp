@@ -16,24 +16,10 @@ using namespace mf;
 
 namespace {
 
-// Windows-1252, the ANSI character set: Latin-1 apart from 0x80-0x9F.
-QString windows1252(const QByteArray& bytes) {
-    static const std::array<char16_t, 32> high{
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    QString s;
-    s.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto u = quint8(c);
-        s.append(u >= 0x80 && u < 0xA0 ? QChar(high[u - 0x80]) : QChar(u));
-    }
-    return s;
-}
-
+// The code page of a Windows character set; ANSI (Windows-1252) for any other.
 QString decodeText(const char* str, int charset) {
     const QByteArray bytes(str);
-    const char* codec = nullptr;
+    const char* codec = "windows-1252";
     switch (charset) {
     case 128: codec = "Shift_JIS"; break;
     case 129: codec = "windows-949"; break;
@@ -50,64 +36,27 @@ QString decodeText(const char* str, int charset) {
     case 238: codec = "windows-1250"; break;
     default: break;
     }
-    if (codec) {
-        QStringDecoder decoder(codec);
-        if (decoder.isValid()) return decoder.decode(bytes);
-    }
-    return windows1252(bytes);
+    QStringDecoder decoder(codec);
+    if (!decoder.isValid()) decoder = QStringDecoder(QStringDecoder::Latin1);
+    return decoder.decode(bytes);
 }
 
-// A Qt font for a metafile font: the family asked for first, then look-alikes commonly
-// installed, then the generic family its pitch-and-family byte names.
+// A Qt font for a metafile font: the family asked for, which fontconfig maps to an
+// installed look-alike (its metric aliases: Arial to Liberation Sans, ...), else the
+// generic family the pitch-and-family byte names.
 QFont qtFont(const wmfFont* f) {
     const QString face = f->lfFaceName ? QString::fromLatin1(f->lfFaceName).trimmed() : QString();
-    const QString key = face.toLower();
-    static const QStringList sans{QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-                                  QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans")};
-    static const QStringList serif{QStringLiteral("Liberation Serif"), QStringLiteral("Tinos"),
-                                   QStringLiteral("Times"), QStringLiteral("DejaVu Serif")};
-    static const QStringList mono{QStringLiteral("Liberation Mono"), QStringLiteral("Cousine"),
-                                  QStringLiteral("Courier"), QStringLiteral("DejaVu Sans Mono")};
     QStringList families;
     if (!face.isEmpty()) families << face;
-    QFont::StyleHint hint = QFont::AnyStyle;
-    const auto is = [&](std::initializer_list<const char*> names) {
-        for (const char* name : names)
-            if (key == QLatin1String(name)) return true;
-        return false;
-    };
-    if (is({"arial", "helvetica", "ms sans serif", "tahoma", "verdana", "segoe ui", "calibri",
-            "swiss", "system"})) {
-        families << sans;
-        hint = QFont::SansSerif;
-    } else if (is({"times new roman", "times", "ms serif", "georgia", "cambria", "roman",
-                   "tms rmn"})) {
-        families << serif;
-        hint = QFont::Serif;
-    } else if (is({"courier new", "courier", "consolas", "lucida console", "fixedsys",
-                   "terminal", "modern"})) {
-        families << mono;
-        hint = QFont::Monospace;
-    } else if (is({"symbol"})) {
-        families << QStringLiteral("OpenSymbol") << QStringLiteral("Standard Symbols PS");
-    }
-    if (hint == QFont::AnyStyle) {
-        switch (f->lfPitchAndFamily & 0xF0) {
-        case 0x10: hint = QFont::Serif; families << serif; break;
-        case 0x20: hint = QFont::SansSerif; families << sans; break;
-        case 0x30: hint = QFont::Monospace; families << mono; break;
-        case 0x40: hint = QFont::Cursive; break;
-        case 0x50: hint = QFont::Decorative; break;
-        default:
-            if ((f->lfPitchAndFamily & 0x03) == 1) {
-                hint = QFont::Monospace;
-                families << mono;
-            } else {
-                hint = QFont::SansSerif;
-                families << sans;
-            }
-            break;
-        }
+    QFont::StyleHint hint = QFont::SansSerif;
+    switch (f->lfPitchAndFamily & 0xF0) {
+    case 0x10: hint = QFont::Serif; break;
+    case 0x30: hint = QFont::Monospace; break;
+    case 0x40: hint = QFont::Cursive; break;
+    case 0x50: hint = QFont::Decorative; break;
+    default:
+        if ((f->lfPitchAndFamily & 0x03) == 1) hint = QFont::Monospace;
+        break;
     }
     QFont font;
     font.setFamilies(families);

@@ -67,9 +67,11 @@ while [ $SECONDS -lt $deadline ]; do
     sleep 0.1
 done
 grep -q "index $((pictures + 1))\$" "$log" || fail "the pass did not end in time"
-shown=$(grep -c 'shown [0-9]' "$log")
-echo "pictures $pictures: shown $shown, refused $refused"
+# Up to the end of the pass.
+pass=$(sed -n "1,/index $((pictures + 1))\$/p" "$log")
+shown=$(grep -c 'shown [0-9]' <<<"$pass")
+echo "pictures $pictures: shown $shown, refused $((pictures - shown)) ($refused failure messages seen)"
 echo "helpers started: $(echo $helpers | wc -w)"
 echo "peak memory: show $((showPeak / 1024)) MiB, helper $((helperPeak / 1024)) MiB"
 # Tick to picture set up, from the timing log.
-awk '/ tick / {t=$3} / shown / {if (t) {d=($3-t)/1e6; s+=d; n++; if (d>m) m=d}} END {if (n) printf "tick -> picture set up: mean %.1f ms, worst %.1f ms over %d pictures\n", s/n, m, n}' "$log"
+awk '/ tick / {t=$3} / shown / {if (t) {d=($3-t)/1e6; s+=d; n++; if (d>m) m=d}} END {if (n) printf "tick -> picture set up: mean %.1f ms, worst %.1f ms over %d pictures\n", s/n, m, n}' <<<"$pass"
