@@ -23,10 +23,6 @@
 using namespace rt::metafile;
 using namespace helper;
 
-// The converter ends its font lookups with FcFini(), which frees fontconfig's configuration
-// under Qt, who goes on using it. In this program fontconfig is set up once and kept.
-extern "C" void FcFini(void) {}
-
 namespace {
 
 // Seconds of CPU one request may take.
