@@ -1,10 +1,14 @@
 // The picture loader: the input is a picture file, read for its header and then decoded
 // at the size the show would draw it (fitted into 800 x 600, as on a small screen). Built
 // once per format (PICTURE_FORMAT names it); inputs of another format are still read, but
-// not kept in that format's corpus.
+// not kept in that format's corpus. The metafile targets run what the metafile helper
+// runs for a request, in this process, so that the fuzzer sees its coverage.
 
 #include "FuzzSupport.h"
 #include "PictureLoader.h"
+#ifdef PICTURE_METAFILE
+#include "Metafile.h"
+#endif
 
 #include <QGuiApplication>
 
@@ -55,6 +59,26 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const char* chars = reinterpret_cast<const char*>(data);
+#ifdef PICTURE_METAFILE
+    // The helper's two requests: the size (of any WMF; an EMF's is read from its header
+    // in the show), then the picture at the size the show asks for.
+    const QByteArray bytes = QByteArray::fromRawData(chars, qsizetype(size));
+    const bool wmf = targetFormat() == rt::PictureFormat::Wmf;
+    const auto sniffedMeta = rt::sniffPicture(bytes.left(64));
+    if (sniffedMeta != targetFormat()) return -1;
+    const rt::Result<QSize> measured = wmf ? rt::wmfSize(bytes) : rt::emfSize(bytes);
+    if (!measured.ok()) {
+        FUZZ_CHECK(measured.error().number == rt::err::InvalidPicture);
+        return 0;
+    }
+    FUZZ_CHECK(measured.value().width() >= 1 && measured.value().height() >= 1 &&
+               measured.value().width() <= 32767 && measured.value().height() <= 32767);
+    const QSize asked = showSize(measured.value());
+    const rt::Result<QImage> drawn = wmf ? rt::renderWmf(bytes, asked) : rt::renderEmf(bytes, asked);
+    if (drawn.ok()) FUZZ_CHECK(drawn.value().size() == asked);
+    else FUZZ_CHECK(drawn.error().number == rt::err::InvalidPicture);
+    return 0;
+#endif
     static const QString file = fuzz::scratchFolder() + QStringLiteral("/picture");
     if (!fuzz::writeFile(file, chars, size)) fuzz::broken("cannot write the picture file");
     const auto sniffed = rt::sniffPicture(QByteArray::fromRawData(chars, qsizetype(std::min<std::size_t>(size, 64))));

@@ -1,7 +1,7 @@
 #include "PictureLoader.h"
 
 #include "JpegDecoder.h"
-#include "Metafile.h"
+#include "MetafileHelper.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -33,6 +33,10 @@ const char* readerFormat(PictureFormat f) {
     case PictureFormat::Emf: break;
     }
     return "";
+}
+
+metafile::Kind metafileKind(PictureFormat f) {
+    return f == PictureFormat::Wmf ? metafile::Kind::Wmf : metafile::Kind::Emf;
 }
 
 Result<QByteArray> readAll(const QString& hostPath) {
@@ -167,7 +171,7 @@ Result<PictureHeader> PictureLoader::readHeader(const QString& hostPath) {
     if (*format == PictureFormat::Wmf || *format == PictureFormat::Emf) {
         f.seek(0);
         const QByteArray bytes = f.readAll();
-        const Result<QSize> size = *format == PictureFormat::Wmf ? wmfSize(bytes) : emfSize(bytes);
+        const Result<QSize> size = metafileSize(metafileKind(*format), bytes);
         if (!size.ok()) return size.error();
         return PictureHeader{*format, size.value()};
     }
@@ -213,8 +217,7 @@ Result<QImage> PictureLoader::decode(const QString& hostPath, QSize size) {
     if (format == PictureFormat::Wmf || format == PictureFormat::Emf) {
         const Result<QByteArray> bytes = readAll(hostPath);
         if (!bytes.ok()) return bytes.error();
-        return format == PictureFormat::Wmf ? renderWmf(bytes.value(), size)
-                                            : renderEmf(bytes.value(), size);
+        return MetafileHelper::shared().render(metafileKind(format), bytes.value(), size);
     }
 
     if (format == PictureFormat::Jpeg) return decodeJpeg(hostPath, size);

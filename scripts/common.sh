@@ -10,8 +10,9 @@ QUADRELLO_CMAKE_ARGS=("${QUADRELLO_CMAKE_ARGS[@]}")
 # What building and running the program need: all the run command installs.
 QUADRELLO_RUN_PACKAGES=(
     g++ cmake ninja-build pkgconf ccache
-    qt6-base-dev qt6-svg-dev
-    libwmf-dev libemf2svg-dev libjpeg62-turbo-dev libexif-dev liblcms2-dev
+    qt6-base-dev
+    libwmf-dev libemf2svg-dev libuemf-dev libseccomp-dev librsvg2-dev
+    libjpeg62-turbo-dev libexif-dev liblcms2-dev
     libsdl2-mixer-dev libfluidsynth3 timgm6mb-soundfont
     libx11-dev libxss-dev
     fonts-liberation python3

@@ -1,6 +1,8 @@
 #pragma once
-// Windows metafiles (WMF, placeable or not, and EMF) rendered with QPainter.
+// Windows metafiles (WMF, placeable or not, and EMF) measured and drawn with QPainter.
+// Used by the metafile helper only: the show never runs this code in its own process.
 
+#include "MetafileHeader.h"
 #include "Result.h"
 
 #include <QByteArray>
@@ -9,9 +11,9 @@
 
 namespace rt {
 
-// The natural size of a metafile in pixels at 96 dpi (its frame at 15 twips per pixel).
+// The natural size of a WMF in pixels at 96 dpi (its frame at 15 twips per pixel); the
+// EMF's comes from its header (MetafileHeader.h).
 [[nodiscard]] Result<QSize> wmfSize(const QByteArray& bytes);
-[[nodiscard]] Result<QSize> emfSize(const QByteArray& bytes);
 
 // The metafile drawn into an image of `size` pixels on a transparent background, its
 // frame stretched to the size. Fails on a malformed or hostile file, never crashes.

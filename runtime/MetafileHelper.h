@@ -1,0 +1,76 @@
+#pragma once
+// The show's side of the metafile helper: WMF and EMF files are measured and drawn in a
+// separate, confined process (quadrello-metafile, beside the program), never in the show's
+// own. A helper that crashes, hangs, or answers out of turn costs the picture (481) and is
+// started afresh for the next one. Safe to call from any thread; calls take turns.
+
+#include "MetafileProtocol.h"
+#include "Result.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <mutex>
+#include <sys/types.h>
+
+namespace rt {
+
+struct HelperDeadlines {
+    int startMs = 5'000;   // from start to its greeting
+    int answerMs = 10'000; // from request to the whole answer
+};
+
+class MetafileHelper {
+public:
+    using Deadlines = HelperDeadlines;
+    // What the helper said about its confinement when it started.
+    struct Confinement {
+        int landlockAbi = 0;
+        bool syscallFilter = false;
+    };
+
+    explicit MetafileHelper(QString program, QStringList arguments = {}, Deadlines deadlines = {});
+    ~MetafileHelper();
+    MetafileHelper(const MetafileHelper&) = delete;
+    MetafileHelper& operator=(const MetafileHelper&) = delete;
+
+    // The natural size of a metafile in pixels at 96 dpi.
+    [[nodiscard]] Result<QSize> size(metafile::Kind kind, const QByteArray& bytes);
+    // The metafile drawn into `size` device pixels on a transparent background.
+    [[nodiscard]] Result<QImage> render(metafile::Kind kind, const QByteArray& bytes, QSize size);
+
+    // Stops the helper, if one runs; the next call starts a new one.
+    void shutDown();
+
+    // How many helpers were started so far, and the confinement of the last one.
+    [[nodiscard]] int starts() const;
+    [[nodiscard]] Confinement confinement() const;
+
+    // The helper beside the running program.
+    static MetafileHelper& shared();
+
+private:
+    struct Reply;
+    Result<Reply> exchange(const metafile::Request& request, const QByteArray& bytes);
+    Error start();
+    void stop();
+    Error fail(const QString& why); // stops the helper; the error to return
+
+    QString program_;
+    QStringList arguments_;
+    Deadlines deadlines_;
+    mutable std::mutex mutex_;
+    pid_t pid_ = -1;
+    int socket_ = -1;
+    int starts_ = 0;
+    Confinement confinement_;
+};
+
+// The natural size of a metafile: from its header where it has one with the size in it
+// (an EMF, a placeable WMF), otherwise from the helper.
+[[nodiscard]] Result<QSize> metafileSize(metafile::Kind kind, const QByteArray& bytes);
+
+} // namespace rt

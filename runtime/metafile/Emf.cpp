@@ -1,0 +1,190 @@
+// Enhanced metafiles: every record checked, then converted to SVG by libemf2svg and drawn.
+
+#include "Metafile.h"
+#include "MetafileCommon.h"
+#include "SvgDrawing.h"
+
+#include <emf2svg.h>
+#include <uemf.h>
+#include <uemf_safe.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+
+namespace rt {
+
+using namespace mf;
+
+namespace {
+
+// ---------------------------------------------------------------------------------------
+// Enhanced metafiles are converted to SVG by libemf2svg, which trusts the counts and
+// offsets inside records: every record it reads is checked first.
+
+namespace emf {
+
+constexpr qsizetype MaxRecords = 1'000'000;
+constexpr qsizetype MaxSvgBytes = qsizetype(1) << 26;
+
+class Record {
+public:
+    Record(const char* data, quint32 size) : data_(data), size_(size) {}
+    [[nodiscard]] quint32 u32(quint32 at) const { return at <= size_ - 4 ? le32(data_ + at) : 0; }
+    [[nodiscard]] quint16 u16(quint32 at) const { return at <= size_ - 2 ? le16(data_ + at) : 0; }
+    // Whether `count` items of `item` bytes at `at` lie within the record.
+    [[nodiscard]] bool fits(quint64 at, quint64 count, quint64 item = 1) const {
+        return at <= size_ && count <= (size_ - at) / std::max<quint64>(item, 1);
+    }
+    [[nodiscard]] const char* data() const { return data_; }
+
+private:
+    const char* data_;
+    quint32 size_;
+};
+
+// A bitmap given by four words at `at`: header offset and size, pixels offset and size.
+bool bitmapFits(const Record& r, quint32 at) {
+    const quint32 offHeader = r.u32(at), headerBytes = r.u32(at + 4);
+    const quint32 offBits = r.u32(at + 8), bitsBytes = r.u32(at + 12);
+    if (headerBytes == 0) return true; // an operation without a source bitmap
+    if (headerBytes < 40 || !r.fits(offHeader, headerBytes) || !r.fits(offBits, bitsBytes))
+        return false;
+    const char* h = r.data() + offHeader;
+    const quint32 size = le32(h);
+    const qint64 w = qint32(le32(h + 4)), height = std::abs(qint64(qint32(le32(h + 8))));
+    const int bits = le16(h + 14);
+    const quint32 compression = le32(h + 16), used = le32(h + 32);
+    if (size < 40 || size > headerBytes || w < 1 || height < 1 || w > MaxBitmapSide ||
+        height > MaxBitmapSide || w * height > MaxBitmapPixels || used > 256)
+        return false;
+    if (compression == 4 || compression == 5) return bitsBytes > 0; // JPEG or PNG inside
+    if (compression != 0 && compression != 3) return false; // run-length bitmaps are not read
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
+    // As many colours as the converter reads (libUEMF: never more than there are pixels).
+    const qint64 colours = get_real_color_count(h);
+    const qint64 masks = compression == 3 && size == 40 ? 12 : 0;
+    if (size + colours * 4 + masks > headerBytes) return false;
+    return (w * bits + 31) / 32 * 4 * height <= bitsBytes;
+}
+
+// Region data whose byte count is at `countAt` and data at `dataAt`.
+bool regionFits(const Record& r, quint32 countAt, quint32 dataAt) {
+    const quint32 bytes = r.u32(countAt);
+    if (bytes == 0) return true;
+    if (bytes < 32 || !r.fits(dataAt, bytes)) return false;
+    return quint64(r.u32(dataAt + 8)) * 16 + 32 <= bytes;
+}
+
+bool polyPolygonFits(const Record& r, quint32 pointSize) {
+    const quint32 polygons = r.u32(24), points = r.u32(28);
+    if (!r.fits(32, polygons, 4) || !r.fits(32 + quint64(polygons) * 4, points, pointSize)) return false;
+    quint64 sum = 0;
+    for (quint32 i = 0; i < polygons; ++i) sum += r.u32(32 + 4 * i);
+    return sum <= points;
+}
+
+bool textFits(const Record& r, bool wide) {
+    const quint32 chars = r.u32(44), offString = r.u32(48), options = r.u32(52);
+    if (!r.fits(offString, chars, wide ? 2 : 1)) return false;
+    const quint32 offDx = r.u32(options & 0x100 ? 56 : 72); // no clipping rectangle: earlier
+    return offDx == 0 || r.fits(offDx, chars, options & 0x2000 ? 8 : 4);
+}
+
+bool contentsFit(quint32 type, const Record& r) {
+    switch (type) {
+    case 1: return r.u32(60) == 0 || r.fits(r.u32(64), r.u32(60), 2);
+    case 2: case 3: case 4: case 5: case 6: return r.fits(28, r.u32(24), 8);
+    case 85: case 86: case 87: case 88: case 89: return r.fits(28, r.u32(24), 4);
+    case 7: case 8: return polyPolygonFits(r, 8);
+    case 90: case 91: return polyPolygonFits(r, 4);
+    case 56: return r.fits(28, r.u32(24), 9);
+    case 92: return r.fits(28, r.u32(24), 5);
+    case 14: return r.u32(8) == 0 || r.fits(r.u32(12), r.u32(8), 4);
+    case 49: return r.fits(16, r.u16(14), 4);
+    case 50: return r.fits(20, r.u32(16), 4);
+    case 70: return r.fits(12, r.u32(8));
+    case 71: return regionFits(r, 24, 32);
+    case 72: return regionFits(r, 24, 40);
+    case 73: case 74: return regionFits(r, 24, 28);
+    case 75: return regionFits(r, 8, 16);
+    case 76: case 77: case 114: case 116: return bitmapFits(r, 84);
+    case 78: return bitmapFits(r, 84) && bitmapFits(r, 112);
+    case 79: return bitmapFits(r, 96) && bitmapFits(r, 124);
+    case 80: case 81: return bitmapFits(r, 48);
+    case 93: case 94: return bitmapFits(r, 16);
+    case 95: return bitmapFits(r, 12) && r.fits(52, r.u32(48), 4);
+    case 83: return textFits(r, false);
+    case 84: return textFits(r, true);
+    case 108: {
+        const quint32 chars = r.u32(16), options = r.u32(20);
+        return r.fits(options & 0x100 ? 36 : 52, chars, options & 0x200 ? 1 : 2);
+    }
+    case 118: {
+        const quint32 vertices = r.u32(24), shapes = r.u32(28), mode = r.u32(32);
+        const quint32 indices = mode == 2 ? 3 : 2;
+        if (!r.fits(36, vertices, 16) || !r.fits(36 + quint64(vertices) * 16, shapes, 4 * indices))
+            return false;
+        for (quint64 i = 0; i < quint64(shapes) * indices; ++i)
+            if (r.u32(quint32(36 + quint64(vertices) * 16 + 4 * i)) >= vertices) return false;
+        return true;
+    }
+    default: return true;
+    }
+}
+
+// The bytes up to and including the end record, once every record has been checked.
+Result<qsizetype> walk(const QByteArray& bytes) {
+    const qsizetype n = bytes.size();
+    const char* b = bytes.constData();
+    if (n < 88 || le32(b) != 1 || bytes.mid(40, 4) != " EMF")
+        return invalid(QStringLiteral("not an enhanced metafile"));
+    qsizetype at = 0, count = 0;
+    for (;;) {
+        if (n - at < 8) return invalid(QStringLiteral("the metafile ends early"));
+        const quint32 type = le32(b + at), size = le32(b + at + 4);
+        if (size < 8 || size % 4 != 0 || size > n - at)
+            return invalid(QStringLiteral("a metafile record has a bad length"));
+        if (++count > MaxRecords) return invalid(QStringLiteral("the metafile has too many records"));
+        if ((type == 1) != (at == 0)) return invalid(QStringLiteral("the metafile's header is out of place"));
+        const Record record(b + at, size);
+        // libUEMF checks each record's fixed part and what its offsets and counts point
+        // to, within 32 bits; what that leaves (wider counts, whole bitmaps, sums of
+        // counts, indices) is checked here.
+        if (!U_emf_record_safe(b + at) || !contentsFit(type, record))
+            return invalid(QStringLiteral("a metafile record does not hold what it says"));
+        at += size;
+        if (type == 14) return at;
+    }
+}
+
+} // namespace emf
+
+} // namespace
+
+Result<QImage> renderEmf(const QByteArray& bytes, QSize size) {
+    const Result<QSize> natural = emfSize(bytes);
+    if (!natural.ok()) return natural.error();
+    const Result<qsizetype> end = emf::walk(bytes);
+    if (!end.ok()) return end.error();
+    if (!drawable(size)) return invalid(QStringLiteral("the picture cannot be drawn at that size"));
+    generatorOptions options{};
+    options.nameSpace = nullptr; // QtSvg reads clip paths and images only without a prefix
+    options.svgDelimiter = true;
+    options.imgWidth = natural.value().width();
+    options.imgHeight = natural.value().height();
+    char* svg = nullptr;
+    size_t svgLength = 0;
+    // The converter takes a writable buffer; zeros after the records keep any read of a
+    // fixed-size part within it.
+    QByteArray copy = bytes.left(end.value());
+    copy.append(QByteArray(4096, '\0'));
+    const int ok = emf2svg(copy.data(), size_t(end.value()), &svg, &svgLength, &options);
+    const std::unique_ptr<char, decltype(&std::free)> owned(svg, &std::free);
+    if (!ok || !svg || svgLength > size_t(emf::MaxSvgBytes))
+        return invalid(QStringLiteral("the EMF records could not be read"));
+    return renderSvg(QByteArray(svg, qsizetype(svgLength)), natural.value(), size);
+}
+
+
+} // namespace rt

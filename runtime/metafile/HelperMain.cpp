@@ -1,0 +1,148 @@
+// quadrello-metafile: measures and draws WMF and EMF files for the show, one request at a
+// time on the socket it is given, confined once it has loaded what it needs. Whatever the
+// metafile libraries do to this process (fontconfig, locale, signals, memory) stays here.
+// `--check-confinement` confines it, tries what it may not do, and prints the outcome.
+
+#include "Confinement.h"
+#include "Metafile.h"
+#include "MetafileProtocol.h"
+#include "MetafileWriter.h"
+#include "SvgDrawing.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QImageReader>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace rt::metafile;
+using namespace helper;
+
+namespace {
+
+// Seconds of CPU one request may take.
+constexpr int CpuSeconds = 20;
+
+bool readAll(int fd, void* to, std::size_t length) {
+    auto* p = static_cast<char*>(to);
+    while (length > 0) {
+        const ssize_t n = ::read(fd, p, length);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        length -= std::size_t(n);
+    }
+    return true;
+}
+
+bool writeAll(int fd, const void* from, std::size_t length) {
+    const auto* p = static_cast<const char*>(from);
+    while (length > 0) {
+        const ssize_t n = ::write(fd, p, length);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        length -= std::size_t(n);
+    }
+    return true;
+}
+
+bool answer(Status status, int width, int height, const void* data = nullptr, std::uint32_t length = 0) {
+    Answer a;
+    a.status = status;
+    a.width = width;
+    a.height = height;
+    a.length = length;
+    return writeAll(HelperSocket, &a, sizeof a) && (length == 0 || writeAll(HelperSocket, data, length));
+}
+
+bool refuse(const QString& why) {
+    const QByteArray text = why.toUtf8().left(qsizetype(MaxReasonBytes));
+    return answer(Status::Refused, 0, 0, text.constData(), std::uint32_t(text.size()));
+}
+
+bool serve(const Request& r, const QByteArray& bytes) {
+    if (r.op == Op::Size) {
+        const rt::Result<QSize> size = r.kind == Kind::Wmf ? rt::wmfSize(bytes) : rt::emfSize(bytes);
+        if (!size.ok()) return refuse(size.error().description);
+        return answer(Status::Size, size.value().width(), size.value().height());
+    }
+    const QSize wanted(r.width, r.height);
+    limitCpuFor(CpuSeconds);
+    const rt::Result<QImage> image =
+        r.kind == Kind::Wmf ? rt::renderWmf(bytes, wanted) : rt::renderEmf(bytes, wanted);
+    if (!image.ok()) return refuse(image.error().description);
+    const QImage pixels = image.value().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (pixels.size() != wanted || pixels.bytesPerLine() != qsizetype(wanted.width()) * 4)
+        return refuse(QStringLiteral("the metafile could not be drawn at that size"));
+    return answer(Status::Image, r.width, r.height, pixels.constBits(), std::uint32_t(pixels.sizeInBytes()));
+}
+
+// Everything loaded once, before the confinement: fonts and fontconfig, image plugins,
+// and both libraries' first use.
+void warmUp() {
+    (void)QImageReader::supportedImageFormats();
+    samples::WmfWriter wmf(200, 100, 1440);
+    wmf.colours(QColor(250, 250, 250), QColor(0, 0, 0));
+    wmf.rectangle({0, 0, 200, 100});
+    wmf.text({10, 60}, "Quadrello", 40, QColor(0, 0, 0));
+    (void)rt::renderWmf(wmf.bytes(), QSize(40, 20));
+    samples::EmfWriter emf(40, 20);
+    emf.colours(QColor(250, 250, 250), QColor(0, 0, 0));
+    emf.rectangle({0, 0, 40, 20});
+    QImage dot(2, 2, QImage::Format_RGB32);
+    dot.fill(Qt::red);
+    emf.bitmap({5, 5, 10, 10}, dot);
+    (void)rt::renderEmf(emf.bytes(), QSize(40, 20));
+    (void)rt::mf::renderSvg(QByteArrayLiteral(
+        R"(<svg xmlns="http://www.w3.org/2000/svg" width="40" height="20"><text x="2" y="15" )"
+        R"(font-family="Arial" font-size="12">Quadrello</text></svg>)"), QSize(40, 20), QSize(40, 20));
+}
+
+int checkConfinement(const Confined& c) {
+    std::printf("landlock %d\nfilter %d\n", c.landlockAbi, c.syscallFilter ? 1 : 0);
+    const auto tryOpen = [](const char* what, const char* path, int flags) {
+        const int fd = ::open(path, flags | O_CLOEXEC, 0600);
+        std::printf("%s: %s\n", what, fd >= 0 ? "allowed" : "refused");
+        if (fd >= 0) ::close(fd);
+    };
+    tryOpen("read outside", "/etc/passwd", O_RDONLY);
+    tryOpen("read fonts", "/etc/fonts/fonts.conf", O_RDONLY);
+    tryOpen("create", "/tmp/quadrello-metafile-check", O_WRONLY | O_CREAT);
+    std::printf("make folder: %s\n", ::mkdir("/tmp/quadrello-metafile-check.d", 0700) == 0 ? "allowed" : "refused");
+    std::fflush(stdout);
+    char* const argv[] = {const_cast<char*>("/bin/true"), nullptr};
+    ::execv("/bin/true", argv);
+    std::printf("execute: refused\n");
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    limitResources();
+    const bool check = argc > 1 && std::strcmp(argv[1], "--check-confinement") == 0;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qtArgc = 1;
+    QGuiApplication app(qtArgc, argv);
+    warmUp();
+    const Confined confined = confine();
+    if (check) return checkConfinement(confined);
+
+    if (!answer(Status::Ready, confined.landlockAbi, confined.syscallFilter ? 1 : 0)) return 1;
+    for (;;) {
+        Request r;
+        if (!readAll(HelperSocket, &r, sizeof r)) return 0; // the show has gone
+        if (r.magic != RequestMagic || r.length > MaxFileBytes ||
+            (r.kind != Kind::Wmf && r.kind != Kind::Emf) || (r.op != Op::Size && r.op != Op::Render))
+            return 2;
+        QByteArray bytes(qsizetype(r.length), Qt::Uninitialized);
+        if (!readAll(HelperSocket, bytes.data(), r.length)) return 0;
+        if (!serve(r, bytes)) return 0;
+    }
+}
