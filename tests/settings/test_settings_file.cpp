@@ -331,7 +331,8 @@ TEST_F(SettingsFileTest, KilledAtRandomWhileSavingLeavesTheOldOrTheNewFile) {
 
     std::uint32_t seed = 2024;
     int saves = 0;
-    for (int round = 0; round < 600 && saves < 1000; ++round) {
+    // Rounds until a thousand saves were made: a loaded machine needs more of them.
+    for (int round = 0; round < 5000 && saves < 1000; ++round) {
         int pipeFds[2];
         ASSERT_EQ(::pipe(pipeFds), 0);
         const pid_t pid = ::fork();
