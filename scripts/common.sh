@@ -13,7 +13,7 @@ QUADRELLO_RUN_PACKAGES=(
     qt6-base-dev qt6-svg-dev
     libwmf-dev libemf2svg-dev
     libsdl2-mixer-dev libfluidsynth3 timgm6mb-soundfont
-    libx11-dev libxss-dev
+    libx11-dev libxss-dev qt6-wayland
     fonts-liberation python3
 )
 # A private X server with a window manager and screenshots: the run command's tour on a
@@ -23,6 +23,7 @@ QUADRELLO_XVFB_PACKAGES=(xvfb xauth xdotool imagemagick jwm x11-utils)
 QUADRELLO_PACKAGES=(
     "${QUADRELLO_RUN_PACKAGES[@]}" "${QUADRELLO_XVFB_PACKAGES[@]}"
     libgtest-dev libgmock-dev x11-xserver-utils dbus-daemon desktop-file-utils appstream
+    weston xwayland
 )
 
 # install_missing [PACKAGE...]: the given packages, or all of QUADRELLO_PACKAGES.
