@@ -14,7 +14,7 @@ QUADRELLO_RUN_PACKAGES=(
     libwmf-dev libemf2svg-dev libuemf-dev libseccomp-dev librsvg2-dev
     libjpeg62-turbo-dev libexif-dev liblcms2-dev
     libsdl2-mixer-dev libfluidsynth3 timgm6mb-soundfont
-    libx11-dev libxss-dev
+    libx11-dev libxss-dev qt6-wayland
     fonts-liberation python3
 )
 # A private X server with a window manager and screenshots: the run command's tour on a
@@ -24,6 +24,7 @@ QUADRELLO_XVFB_PACKAGES=(xvfb xauth xdotool imagemagick jwm x11-utils)
 QUADRELLO_PACKAGES=(
     "${QUADRELLO_RUN_PACKAGES[@]}" "${QUADRELLO_XVFB_PACKAGES[@]}"
     libgtest-dev libgmock-dev x11-xserver-utils dbus-daemon desktop-file-utils appstream
+    weston xwayland
 )
 
 # install_missing [PACKAGE...]: the given packages, or all of QUADRELLO_PACKAGES.

@@ -52,7 +52,7 @@ cd "$PROG"
 APP_PID=$!
 dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "the settings dialog did not appear"
 # The dialog does not hold the screen: the screen saver starts.
-wait_saver on 8 || fail "the screen saver did not start while the dialog was open ($("$helper" xstate))"
+wait_saver on 15 || fail "the screen saver did not start while the dialog was open ($("$helper" xstate); $(xset q | grep -A1 -i "screen saver" | tr -s " \n" " "))"
 grep -q Inhibit "$log" && fail "the dialog asked the service to hold off"
 press "$dlg" Return
 

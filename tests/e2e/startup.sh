@@ -34,11 +34,14 @@ shot "$out/dialog.png"
 
 # Centred as the user sees it: the middle of the window with its frame and title bar
 # within 2 pixels of the screen's (the frame is known only once the window is mapped).
-centred=""
-for i in $(seq 30); do
+centred="" dx="?" dy="?" L="" R="" T="" B=""
+for i in $(seq 100); do
     read -r X Y WIDTH HEIGHT < <(xwininfo -id "$dlg" | awk '/Absolute upper-left X/{x=$NF}
         /Absolute upper-left Y/{y=$NF} /^ *Width/{w=$NF} /^ *Height/{h=$NF} END{print x, y, w, h}')
-    read -r L R T B < <(xprop -id "$dlg" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,/ /g')
+    # Until the window manager has set the frame's extents, xprop says "not found".
+    extents=$(xprop -id "$dlg" _NET_FRAME_EXTENTS 2>/dev/null)
+    [[ "$extents" =~ =\ *([0-9]+),\ *([0-9]+),\ *([0-9]+),\ *([0-9]+) ]] || { sleep 0.1; continue; }
+    L=${BASH_REMATCH[1]} R=${BASH_REMATCH[2]} T=${BASH_REMATCH[3]} B=${BASH_REMATCH[4]}
     dx=$((X - L + (WIDTH + L + R) / 2 - 640)); dy=$((Y - T + (HEIGHT + T + B) / 2 - 512))
     [ "${dx#-}" -le 2 ] && [ "${dy#-}" -le 2 ] && { centred=1; break; }
     sleep 0.1
@@ -108,7 +111,8 @@ APP_PID=""
 # that must neither fail the script nor leave the server running.
 xvfb_file=$(mktemp)
 bash -e -c 'source "$1"; x_start 640x480x24; echo "$XVFB_PID" >"$2"
-            trap x_stop EXIT; kill "$WM_PID"; wait "$WM_PID" 2>/dev/null || true' \
+            trap x_stop EXIT; kill "$WM_PID"
+            for i in $(seq 50); do kill -0 "$WM_PID" 2>/dev/null || break; sleep 0.1; done' \
     _ "$here/xenv.sh" "$xvfb_file"
 rc=$?
 xvfb_pid=$(cat "$xvfb_file"); rm -f "$xvfb_file"
