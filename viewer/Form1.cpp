@@ -236,7 +236,11 @@ bool Form1::showPicture(const QString& entry) {
     Decoded picture = prefetch.take(host.value(), showArea());
     if (picture.error.failed()) return false;
     const Fit fit = picture.fit;
+    const bool opaque = !picture.image.hasAlphaChannel();
     Image1->setPixmap(QPixmap::fromImage(std::move(picture.image)));
+    // A picture without transparency covers its rectangle: the form's background is then
+    // not painted under it, which spares a screen's worth of pixels on a large screen.
+    Image1->setAttribute(Qt::WA_OpaquePaintEvent, opaque);
 
     // 2 - 3. The comment and the music.
     sound.PlayComment(entry);
