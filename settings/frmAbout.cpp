@@ -17,6 +17,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QTimer>
 #include <QValidator>
 #include <QWindow>
 
@@ -31,6 +32,10 @@ const QString Text1Refused = QStringLiteral("Inserire un numero di secondi da 1 
 const QString TooManySeconds = QStringLiteral(
     "Vuoi fare addormentare tutti quanti! 30 secondi mi sembrano il massimo per una foto.");
 const QString DriveReadError = QStringLiteral("Errore di lettura dal drive specificato");
+
+// How long, after the first exposure, the dialog waits for the window manager's frame.
+constexpr int FrameWaitStepMs = 10;
+constexpr int FrameWaitTicks = 200;
 
 constexpr int ClientWidth = 504;
 constexpr int ClientHeight = 392;
@@ -531,7 +536,22 @@ bool frmAbout::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::Expose && windowHandle()->isExposed()) {
             windowHandle()->removeEventFilter(this);
             frameCentred_ = true;
-            if (frameGeometry().size() != size()) centreOnScreen();
+            if (!windowHandle()->frameMargins().isNull()) {
+                centreOnScreen();
+            } else {
+                // A busy window manager may tell the frame only after the first exposure:
+                // the dialog is centred again as soon as it does, for a moment after.
+                auto* wait = new QTimer(this);
+                connect(wait, &QTimer::timeout, this, [this, wait, ticks = 0]() mutable {
+                    const bool known = windowHandle() && !windowHandle()->frameMargins().isNull();
+                    if (known) centreOnScreen();
+                    if (known || ++ticks >= FrameWaitTicks) {
+                        wait->stop();
+                        wait->deleteLater();
+                    }
+                });
+                wait->start(FrameWaitStepMs);
+            }
         }
         return QDialog::eventFilter(watched, event);
     }
@@ -604,7 +624,8 @@ void frmAbout::centreOnScreen() {
     const int screenW = int(rt::roundHalfEven(platform_.screen.widthTwips() / rt::TwipsPerPixel));
     const int screenH = int(rt::roundHalfEven(platform_.screen.heightTwips() / rt::TwipsPerPixel));
     // The window as the user sees it, title bar and frame included, once they are known.
-    const QSize outer = isVisible() ? frameGeometry().size() : size();
+    const QMargins frame = isVisible() && windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    const QSize outer = size().grownBy(frame);
     move(int(rt::roundHalfEven((screenW - outer.width()) / 2.0)),
          int(rt::roundHalfEven((screenH - outer.height()) / 2.0)));
 }

@@ -9,7 +9,7 @@ x_start() {
     Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp 3>"$fdfile" 2>/dev/null &
     XVFB_PID=$!
     local i
-    for i in $(seq 100); do
+    for i in $(seq 400); do
         [ -s "$fdfile" ] && break
         sleep 0.05
     done
@@ -18,12 +18,14 @@ x_start() {
     [ "$DISPLAY" != ":" ] || { echo "Xvfb did not start" >&2; return 1; }
     jwm -f "$(dirname "${BASH_SOURCE[0]}")/jwmrc" >/dev/null 2>&1 &
     WM_PID=$!
-    # The window manager is ready when it owns the screen's selection.
-    for i in $(seq 100); do
-        xdotool getactivewindow >/dev/null 2>&1 && break
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break
+    # The window manager is ready when it has announced itself on the root window. A busy
+    # machine can take seconds to start it; a window mapped before then is never framed.
+    local ready=""
+    for i in $(seq 400); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && { ready=1; break; }
         sleep 0.05
     done
+    [ -n "$ready" ] || { echo "the window manager did not start" >&2; return 1; }
 }
 
 # Safe in an EXIT trap of a script that runs with set -e: nothing here may fail, or the
