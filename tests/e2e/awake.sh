@@ -8,7 +8,6 @@ here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/xenv.sh"
 helper="$2"
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
 cleanup() {
     [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
     [ -n "${STANDIN_PID:-}" ] && kill "$STANDIN_PID" 2>/dev/null

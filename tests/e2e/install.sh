@@ -8,7 +8,6 @@ here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/xenv.sh"
 src="$1"
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
 cleanup() {
     [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
     x_stop
@@ -48,14 +47,7 @@ dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "the installed comma
 press "$dlg" Return
 for i in $(seq 50); do [ -f "$folder/QUADRO.INI" ] && break; sleep 0.1; done
 [ -f "$folder/QUADRO.INI" ] || fail "OK wrote no settings file in the installed folder"
-viewer=""
-for i in $(seq 100); do
-    for w in $(xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null); do
-        [ "$(xwininfo -id "$w" | awk '/^ *Width/{print $NF}')" = 1280 ] && { viewer=$w; break 2; }
-    done
-    sleep 0.1
-done
-[ -n "$viewer" ] || fail "the installed program shows no full-screen show"
+viewer=$(wait_viewer "$APP_PID" 1280) || fail "the installed program shows no full-screen show"
 sleep 0.5
 xdotool mousemove 5 5 click 1
 wait_gone "$APP_PID" 10 || fail "a click did not end the show"

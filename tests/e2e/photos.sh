@@ -7,7 +7,6 @@ set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/xenv.sh"
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
 cleanup() {
     [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
     x_stop

@@ -7,7 +7,6 @@ set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/xenv.sh"
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
 cleanup() {
     [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
     x_stop
@@ -72,14 +71,7 @@ LC_ALL=C.UTF-8 "$PROG/quadrello" &
 APP_PID=$!
 dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "the settings dialog did not come back"
 press "$dlg" Return
-viewer=""
-for i in $(seq 100); do
-    for w in $(xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null); do
-        [ "$(xwininfo -id "$w" | awk '/^ *Width/{print $NF}')" = 1280 ] && { viewer=$w; break 2; }
-    done
-    sleep 0.1
-done
-[ -n "$viewer" ] || fail "no full-screen viewer for the dead key"
+viewer=$(wait_viewer "$APP_PID" 1280) || fail "no full-screen viewer for the dead key"
 sleep 0.5
 press "$viewer" dead_acute
 wait_gone "$APP_PID" 10 || fail "a dead key did not end the show"

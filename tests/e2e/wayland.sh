@@ -7,7 +7,6 @@ set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/xenv.sh"
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
 cleanup() {
     [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
     [ -n "${WESTON_PID:-}" ] && kill "$WESTON_PID" 2>/dev/null
@@ -68,14 +67,7 @@ QT_QPA_PLATFORM=xcb "$PROG/quadrello" &
 APP_PID=$!
 dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "no dialog through XWayland"
 press "$dlg" Return
-viewer=""
-for i in $(seq 100); do
-    for w in $(xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null); do
-        [ "$(xwininfo -id "$w" | awk '/^ *Width/{print $NF}')" = 1280 ] && { viewer=$w; break 2; }
-    done
-    sleep 0.1
-done
-[ -n "$viewer" ] || fail "no full-screen show through XWayland"
+viewer=$(wait_viewer "$APP_PID" 1280) || fail "no full-screen show through XWayland"
 sleep 1
 wl_shot "$out/xwayland-show.png"
 # Its corner is no longer the desktop's (the show is black, then a random colour).

@@ -1,6 +1,7 @@
 # A private X server with a small window manager, for the real binary.
-# Sourced. Provides: x_start, x_stop, wait_window NAME [SECONDS], shot FILE,
-# and program_copy DIR (a fresh copy of the program folder to run from).
+# Sourced. Provides: x_start, x_stop, wait_window NAME [SECONDS], wait_viewer PID WIDTH,
+# shot FILE, program_copy DIR (a fresh copy of the program folder to run from), press,
+# and fail MESSAGE (ends a test script).
 
 x_start() {
     local geometry="${1:-1280x1024x24}"
@@ -43,6 +44,22 @@ wait_window() {
     while [ $SECONDS -lt $deadline ]; do
         id=$(xdotool search --onlyvisible --name "$name" 2>/dev/null | head -n1)
         [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+
+# Ends a test script with its reason.
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# Prints the id of a visible window of process PID that is WIDTH pixels wide (the show
+# covering the screen), waiting about ten seconds; fails when there is none.
+wait_viewer() {
+    local pid="$1" width="$2" i w
+    for i in $(seq 100); do
+        for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
+            [ "$(xwininfo -id "$w" | awk '/^ *Width/{print $NF}')" = "$width" ] && { echo "$w"; return 0; }
+        done
         sleep 0.1
     done
     return 1
