@@ -1,3 +1,5 @@
+// The viewer form: start-up, the slide cycle, the clearing and the end of the show.
+
 #include "Form1.h"
 
 #include "Layout.h"
@@ -51,8 +53,9 @@ qint64 monotonicNs() {
 Form1::Form1(rt::Platform& platform, settings::Modulo1& settings,
              std::function<void()> showSettingsDialog, QWidget* parent)
     : QWidget(parent), Timer1(new rt::Timer(this)), Image1(new QLabel(this)),
-      Label1(new QLabel(this)), sound(platform, settings, [this] { letEventsRun_(); }),
-      platform_(platform), s_(settings), showSettingsDialog_(std::move(showSettingsDialog)),
+      Label1(new QLabel(this)), platform_(platform), s_(settings),
+      sound_(platform, settings, [this] { letEventsRun_(); }),
+      showSettingsDialog_(std::move(showSettingsDialog)),
       letEventsRun_([] { QCoreApplication::processEvents(); }),
       drawing_(new rt::DrawingLayer(this)) {
     // The form: black, no caption text, every key to the form itself.
@@ -132,61 +135,55 @@ void Form1::setBackColor(const QColor& colour) {
 // --- Start-up -------------------------------------------------------------------------
 
 void Form1::Form_Load() {
-    // 1. The folder list is set up by the walk itself.
-    // 2. The form as wide as the screen.
+    // The form as wide as the screen; the folder list is set up by the walk itself.
     const float screenW = float(platform_.screen.widthTwips());
     const float screenH = float(platform_.screen.heightTwips());
     width_ = screenW;
     resize(px(width_), height());
     height_ = twips(height());
 
-    // 3 - 7. Picture centred below the caption band, caption above it.
+    // The start screen: the program's title above its icon, centred below the caption band.
     setLabel1Caption(rt::AppTitle);
     const StartLayout l = startLayout(screenW, screenH, label1_.width, label1_.height,
                                       image1_.width, image1_.height);
     setImage1({l.imageLeft, l.imageTop, image1_.width, image1_.height});
     setLabel1Position(l.labelLeft, l.labelTop);
 
-    // 8 - 9. The settings dialog, modally; the screen may rest while it is open.
+    // The settings dialog, modally; the screen may rest while it is open.
     platform_.screenAwake.release();
     showSettingsDialog_();
 
-    // 10. Not confirmed: the program ends.
+    // Not confirmed: the program ends.
     if (s_.GoFlag == settings::False) {
         platform_.programEnd.end();
         return;
     }
 
-    // 11. The slide timer with the chosen period.
     Timer1->setEnabled(true);
     Timer1->setInterval(s_.TempoAttesa);
 
-    // 12. Over the whole screen.
+    // Over the whole screen. The show has it: no screen saver, no blanking until it ends.
     width_ = screenW;
     height_ = screenH;
     setGeometry(0, 0, px(screenW), px(screenH));
     setWindowState(windowState() | Qt::WindowFullScreen);
-    // The show has the screen: no screen saver, no blanking until it ends.
     platform_.screenAwake.hold();
 
-    // 13. The image list; its first picture is decoded while the first period runs.
-    BuildImageList(platform_.files, s_.FolderPath, imageList);
+    // The image list; its first picture is decoded while the first period runs.
+    slides_.load(platform_.files, s_.FolderPath);
     prefetchNext();
 }
 
 void Form1::prefetchNext() {
-    int next = SlideIndex + 1;
-    if (next >= ImageListSlots || imageList[std::size_t(next)].isEmpty()) next = 1;
-    if (imageList[std::size_t(next)].isEmpty()) {
-        prefetch.clear();
-        return;
+    const QString next = slides_.upcoming();
+    if (!next.isEmpty()) {
+        const rt::Result<QString> host = platform_.files.toHost(s_.FolderPath + next);
+        if (host.ok()) {
+            prefetch_.start(host.value(), showArea());
+            return;
+        }
     }
-    const rt::Result<QString> host =
-        platform_.files.toHost(s_.FolderPath + imageList[std::size_t(next)]);
-    if (host.ok())
-        prefetch.start(host.value(), showArea());
-    else
-        prefetch.clear();
+    prefetch_.clear();
 }
 
 void Form1::Form_Activate() { platform_.pointer.setShape(rt::PointerShape::Crosshair); }
@@ -194,95 +191,82 @@ void Form1::Form_Activate() { platform_.pointer.setShape(rt::PointerShape::Cross
 // --- The slide cycle ----------------------------------------------------------------
 
 void Form1::Timer1_Timer() {
-    qCDebug(lcShow, "tick %lld index %d", monotonicNs(), int(SlideIndex) + 1);
+    qCDebug(lcShow, "tick %lld index %d", monotonicNs(), int(slides_.position()) + 1);
     if (s_.Effetti != 0) ClsDiag();
 
-    ++SlideIndex;
-    if (imageList[1].isEmpty()) {
+    const Tick tick = slides_.advance();
+    if (tick.kind == Tick::Kind::EmptyList) {
         emptyListPath();
         return;
     }
-    // A list used up, or filled to its last slot, starts its next pass.
-    if (SlideIndex >= ImageListSlots || imageList[std::size_t(SlideIndex)].isEmpty())
-        SlideIndex = 0;
     Image1->hide();
 
-    if (SlideIndex == 0) {
-        // The end-of-pass tick.
-        setBackColor(Qt::black);
-        setLabel1Caption(EndOfPass);
-        setLabel1Position((width_ - label1_.width) / 2.0f, label1_.top);
+    if (tick.kind == Tick::Kind::EndOfPass) {
+        showEndOfPass();
         repaint();
         prefetchNext();
         return;
     }
 
-    const QString entry = imageList[std::size_t(SlideIndex)];
-    const bool shown = showPicture(entry);
+    const bool shown = showPicture(tick.entry);
     // The picture reaches the screen before the next one is decoded beside it: on two
     // cores the decode would otherwise slow down this frame and the display server's work.
     if (shown) repaint();
     prefetchNext();
     if (!shown) {
-        // The failure path: the previous caption and colour stay; the next tick goes on.
-        platform_.messages.show(invalidPicture(entry), rt::mb::OkOnly, rt::AppTitle);
+        // The previous caption and colour stay; the next tick goes on.
+        platform_.messages.show(invalidPicture(tick.entry), rt::mb::OkOnly, rt::AppTitle);
     }
 }
 
+void Form1::showEndOfPass() {
+    setBackColor(Qt::black);
+    setLabel1Caption(EndOfPass);
+    setLabel1Position(centredCaptionLeft(width_, label1_.width), label1_.top);
+}
+
 bool Form1::showPicture(const QString& entry) {
-    // 1. Load the picture, decoded at the size the fit gives it (usually ahead of time).
+    // The picture, decoded at the size the fit gives it (usually ahead of time).
     const rt::Result<QString> host = platform_.files.toHost(s_.FolderPath + entry);
     if (!host.ok()) return false;
-    Decoded picture = prefetch.take(host.value(), showArea());
+    Decoded picture = prefetch_.take(host.value(), showArea());
     if (picture.error.failed()) return false;
-    const Fit fit = picture.fit;
     const bool opaque = !picture.image.hasAlphaChannel();
     Image1->setPixmap(QPixmap::fromImage(std::move(picture.image)));
     // A picture without transparency covers its rectangle: the form's background is then
     // not painted under it, which spares a screen's worth of pixels on a large screen.
     Image1->setAttribute(Qt::WA_OpaquePaintEvent, opaque);
 
-    // 2 - 3. The comment and the music.
-    sound.PlayComment(entry);
-    sound.UpdateMusic(entry);
+    sound_.PlayComment(entry);
+    sound_.UpdateMusic(entry);
 
-    // 4. The fit.
-    image1_.width = fit.width;
-    image1_.height = fit.height;
-
-    // 5. The caption: the entry in lower case, centred at the top.
+    // The caption: the entry in lower case, centred at the top, on a new colour.
     Label1->show();
     setLabel1Caption(entry.toLower());
-    setLabel1Position((width_ - label1_.width) / 2.0f, 0);
-
-    // 6. A new background colour without blue.
-    platform_.random.seed(platform_.clock.secondsSinceMidnight());
-    const double r1 = platform_.random.next();
-    const double r2 = platform_.random.next();
-    const Rgb c = backgroundColour(r1, r2);
+    setLabel1Position(centredCaptionLeft(width_, label1_.width), 0);
+    const Rgb c = drawBackgroundColour(platform_.random, platform_.clock.secondsSinceMidnight());
     setBackColor(QColor(c.red, c.green, c.blue));
 
-    // 7. Centred below the caption band.
-    const float screenW = float(platform_.screen.widthTwips());
-    const float screenH = float(platform_.screen.heightTwips());
-    const float X = (screenW - image1_.width) / 2.0f;
-    setImage1({image1_.left, (screenH - label1_.height - image1_.height) / 2.0f + label1_.height,
-               image1_.width, image1_.height});
+    // Fitted and centred below the caption band (on the screen, not the form).
+    const Placement at =
+        centreBelowCaption(picture.fit.width, picture.fit.height, float(platform_.screen.widthTwips()),
+                           float(platform_.screen.heightTwips()), label1_.height);
+    setImage1({image1_.left, at.top, picture.fit.width, picture.fit.height});
 
-    // 8 - 10. Shown, sliding in from the left when transitions are on.
+    // Shown, sliding in from the left when transitions are on.
     Image1->show();
     if (s_.Effetti != 0) {
         // The first frame shows the new background and caption; the next ones repaint
         // only where the picture was and is.
         QRegion changed = rect();
-        for (const float x : slideInSteps(image1_.width, X)) {
+        for (const float x : slideInSteps(image1_.width, at.left)) {
             const QRect before = Image1->geometry();
             setImage1Left(x);
             presentFrame(changed + before + Image1->geometry());
             changed = QRegion();
         }
     }
-    setImage1Left(X);
+    setImage1Left(at.left);
     qCDebug(lcShow, "shown %lld %s", monotonicNs(), qUtf8Printable(entry));
     return true;
 }
@@ -338,7 +322,7 @@ void Form1::ClsDiag() {
 // --- The end of the show -----------------------------------------------------------------
 
 void Form1::Fine() {
-    sound.StopMusic();
+    sound_.StopMusic();
     platform_.screenAwake.release();
     platform_.programEnd.end();
 }

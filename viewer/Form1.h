@@ -11,10 +11,10 @@
 // viewer's arithmetic expects; the widgets get the nearest pixel.
 
 #include "DrawingLayer.h"
-#include "ImageList.h"
 #include "Modulo1.h"
-#include "Prefetch.h"
 #include "Platform.h"
+#include "Prefetch.h"
+#include "SlideShow.h"
 #include "Sound.h"
 #include "Timer.h"
 
@@ -60,15 +60,6 @@ public:
     QLabel* Image1;
     QLabel* Label1;
 
-    // The pictures found at the last start-up.
-    ImageList imageList = emptyImageList();
-    // The tick's position in the list.
-    std::int16_t SlideIndex = 0;
-    // The comments and the music.
-    Sound sound;
-    // The next picture, decoded ahead.
-    Prefetch prefetch;
-
     // Geometry in twips.
     [[nodiscard]] float widthTwips() const { return width_; }
     [[nodiscard]] float heightTwips() const { return height_; }
@@ -76,6 +67,9 @@ public:
     [[nodiscard]] const TwipRect& label1Twips() const { return label1_; }
     [[nodiscard]] QColor backColor() const;
     [[nodiscard]] const rt::DrawingLayer& drawing() const { return *drawing_; }
+    // The show's order and the decode-ahead, to look at (the handlers move them on).
+    [[nodiscard]] const SlideShow& slides() const { return slides_; }
+    [[nodiscard]] const Prefetch& prefetch() const { return prefetch_; }
 
     // Replaces the way pending events are let run (tests watch it).
     void setLetEventsRun(std::function<void()> letEventsRun);
@@ -96,8 +90,10 @@ private:
     void setLabel1Caption(const QString& caption);
     // The form's background; a new colour repaints the form, which clears its drawings.
     void setBackColor(const QColor& colour);
-    // A picture tick for the entry at SlideIndex; false when the picture cannot be shown.
+    // A picture tick for `entry`; false when the picture cannot be shown.
     bool showPicture(const QString& entry);
+    // The end-of-pass caption, centred on black.
+    void showEndOfPass();
     void emptyListPath();
     // Starts decoding the picture of the next picture tick.
     void prefetchNext();
@@ -110,6 +106,12 @@ private:
 
     rt::Platform& platform_;
     settings::Modulo1& s_;
+    // The pictures found at the last start-up and the tick's position among them.
+    SlideShow slides_;
+    // The comments and the music.
+    Sound sound_;
+    // The next picture, decoded ahead.
+    Prefetch prefetch_;
     std::function<void()> showSettingsDialog_;
     std::function<void()> letEventsRun_;
     rt::DrawingLayer* drawing_;

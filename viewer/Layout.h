@@ -67,6 +67,21 @@ struct Fit {
     return f;
 }
 
+// Where a picture W x H stands on a screen SW x SH: centred across, and centred down in
+// the area below a caption LH high.
+struct Placement {
+    float left;
+    float top;
+};
+[[nodiscard]] inline Placement centreBelowCaption(float W, float H, float SW, float SH, float LH) {
+    return {(SW - W) / 2.0f, (SH - LH - H) / 2.0f + LH};
+}
+
+// The left edge of a caption `labelWidth` wide centred on a form `formWidth` wide.
+[[nodiscard]] inline float centredCaptionLeft(float formWidth, float labelWidth) {
+    return (formWidth - labelWidth) / 2.0f;
+}
+
 // The background colour of a picture tick from two draws in [0, 1): red and green
 // 256 x r rounded half-even (256 taken as 255), blue always 0.
 struct Rgb {
@@ -75,6 +90,16 @@ struct Rgb {
 [[nodiscard]] inline Rgb backgroundColour(double r1, double r2) {
     const auto channel = [](double r) { return std::min(255, int(rt::roundHalfEven(256.0 * r))); };
     return {channel(r1), channel(r2), 0};
+}
+
+// A picture tick's colour: the generator reseeded from the time of day, then red and
+// green from its next two draws. Two ticks in the same clock reading get the same colour.
+template <class Generator>
+[[nodiscard]] Rgb drawBackgroundColour(Generator& random, double secondsSinceMidnight) {
+    random.seed(secondsSinceMidnight);
+    const double red = random.next();
+    const double green = random.next();
+    return backgroundColour(red, green);
 }
 
 // The left edges of the slide-in of a picture W twips wide towards its final left X:

@@ -71,9 +71,7 @@ int main(int argc, char** argv) {
     // The ticks are driven from here, one after another, as fast as they run.
     form.Timer1->setEnabled(false);
 
-    int pictures = 1;
-    while (pictures < viewer::ImageListSlots && !form.imageList[std::size_t(pictures)].isEmpty()) ++pictures;
-    const int pass = pictures; // the pictures and the end-of-pass tick
+    const int pass = form.slides().pictureCount() + 1; // the pictures and the end-of-pass tick
 
     QElapsedTimer clockRun;
     clockRun.start();
@@ -85,7 +83,7 @@ int main(int argc, char** argv) {
     const auto settle = [&] {
         QElapsedTimer wait;
         wait.start();
-        while (!form.prefetch.aheadReady() && wait.elapsed() < 5000) QThread::msleep(1);
+        while (!form.prefetch().aheadReady() && wait.elapsed() < 5000) QThread::msleep(1);
     };
     long lastPassKiB = 0;
     int lastPassFiles = 0;
@@ -109,7 +107,7 @@ int main(int argc, char** argv) {
     const long endKiB = lastPassKiB;
     const int endFiles = lastPassFiles;
     const double growth = 100.0 * double(endKiB - firstPassKiB) / double(firstPassKiB);
-    std::printf("pictures %d, ticks %d in %.0f s, messages %zu\n", pictures - 1, ticks,
+    std::printf("pictures %d, ticks %d in %.0f s, messages %zu\n", pass - 1, ticks,
                 clockRun.elapsed() / 1000.0, messages.shown.size());
     std::printf("resident after the first pass %ld KiB, after the last %ld KiB (%+.2f %%), peak %ld KiB\n",
                 firstPassKiB, endKiB, growth, peakKiB);

@@ -1,4 +1,6 @@
 #include "Layout.h"
+#include "Platform.h"
+#include "SlideShow.h"
 #include "Transition.h"
 
 #include <gtest/gtest.h>
@@ -38,6 +40,69 @@ INSTANTIATE_TEST_SUITE_P(
                     FitCase{960, 672, 960, 672, false},   // exactly the area: not scaled
                     FitCase{10, 10, 10, 10, false}));     // never enlarged
 
+// A list of `pictures` entries, the position to go on from, then for each tick the slot it
+// shows (0 the end of the pass, -1 the empty list) and the slot decoded ahead after it
+// (0 none).
+struct SlideCase {
+    int pictures;
+    std::int16_t from;
+    std::vector<int> shown;
+    std::vector<int> ahead;
+};
+
+class SlideTable : public testing::TestWithParam<SlideCase> {};
+
+TEST_P(SlideTable, PicturesThenTheEndOfThePass) {
+    const SlideCase c = GetParam();
+    viewer::ImageList list = viewer::emptyImageList();
+    for (int i = 1; i <= c.pictures; ++i) list[std::size_t(i)] = QString::number(i);
+    viewer::SlideShow show(list, c.from);
+    EXPECT_EQ(show.pictureCount(), c.pictures);
+    for (std::size_t t = 0; t < c.shown.size(); ++t) {
+        const viewer::Tick tick = show.advance();
+        const int slot = tick.kind == viewer::Tick::Kind::EmptyList   ? -1
+                         : tick.kind == viewer::Tick::Kind::EndOfPass ? 0
+                                                                      : tick.entry.toInt();
+        EXPECT_EQ(slot, c.shown[t]) << "tick " << t;
+        if (slot >= 0) {
+            EXPECT_EQ(show.position(), slot);
+        }
+        EXPECT_EQ(show.upcoming().toInt(), c.ahead[t]) << "tick " << t;
+    }
+}
+
+constexpr int Last = viewer::ImageListSlots - 1;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SlideTable,
+    testing::Values(SlideCase{3, 0, {1, 2, 3, 0, 1, 2}, {2, 3, 1, 1, 2, 3}},
+                    SlideCase{1, 0, {1, 0, 1, 0}, {1, 1, 1, 1}},
+                    SlideCase{0, 0, {-1, -1}, {0, 0}},
+                    // A full list wraps at its last slot.
+                    SlideCase{Last, Last - 2, {Last - 1, Last, 0, 1}, {Last, 1, 1, 2}},
+                    // Going on from beyond a shorter new list: the end of the pass first.
+                    SlideCase{2, 4, {0, 1, 2}, {1, 2, 1}},
+                    // The 16-bit position turned negative: still an end of pass, then 1.
+                    SlideCase{3, 32767, {0, 1}, {1, 2}}));
+
+TEST(SlideShow, AnEmptyListKeepsCountingThePosition) {
+    viewer::SlideShow show;
+    show.advance();
+    show.advance();
+    EXPECT_EQ(show.position(), 2);
+    EXPECT_EQ(show.advance().kind, viewer::Tick::Kind::EmptyList);
+    EXPECT_EQ(show.position(), 3);
+}
+
+TEST(Placement, CentredAcrossAndBelowTheCaption) {
+    const viewer::Placement p = viewer::centreBelowCaption(4800, 3000, 14400, 10800, 480);
+    EXPECT_EQ(p.left, 4800.0f);
+    EXPECT_EQ(p.top, (10800.0f - 480 - 3000) / 2 + 480);
+    EXPECT_EQ(viewer::centredCaptionLeft(14400, 2001), 6199.5f); // halves are kept
+    // Wider than the screen: the picture starts left of it.
+    EXPECT_LT(viewer::centreBelowCaption(20000, 100, 14400, 10800, 480).left, 0.0f);
+}
+
 TEST(SlideIn, StepsOf2000FromMinusWidthNotBeyondTheFinalLeft) {
     EXPECT_EQ(viewer::slideInSteps(960, 0), std::vector<float>{-960});
     EXPECT_EQ(viewer::slideInSteps(3000, 2000), (std::vector<float>{-3000, -1000, 1000}));
@@ -55,6 +120,13 @@ TEST(BackgroundColour, NoBlueAndNeverPast255) {
     // 256 x r = 2.5 rounds to the even neighbour.
     EXPECT_EQ(viewer::backgroundColour(2.5 / 256, 0).red, 2);
     for (double r = 0; r < 1; r += 0.01) EXPECT_EQ(viewer::backgroundColour(r, 1 - r / 2).blue, 0);
+    // The draw reseeds from the clock: the same second gives the same colour.
+    rt::Random a, b;
+    const viewer::Rgb first = viewer::drawBackgroundColour(a, 4000.5);
+    (void)b.next();
+    const viewer::Rgb again = viewer::drawBackgroundColour(b, 4000.5);
+    EXPECT_EQ(first.red, again.red);
+    EXPECT_EQ(first.green, again.green);
 }
 
 std::vector<Figure> record(float width, int pattern) {

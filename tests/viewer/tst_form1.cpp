@@ -86,9 +86,9 @@ private slots:
         QCOMPARE(fake->programEnd.calls, 0);
         QVERIFY(form.Timer1->enabled());
         QCOMPARE(form.Timer1->interval(), 5000);
-        QCOMPARE(form.imageList[1], QStringLiteral(".\\a.jpg"));
-        QCOMPARE(form.imageList[2], QStringLiteral("sub\\b.gif"));
-        QVERIFY(form.imageList[3].isEmpty());
+        QCOMPARE(form.slides().images()[1], QStringLiteral(".\\a.jpg"));
+        QCOMPARE(form.slides().images()[2], QStringLiteral("sub\\b.gif"));
+        QCOMPARE(form.slides().pictureCount(), 2);
         QCOMPARE(form.geometry(), QRect(0, 0, 960, 720));
         QVERIFY(form.windowState() & Qt::WindowFullScreen);
         QVERIFY(fake->screenAwake.held);
@@ -119,7 +119,7 @@ private slots:
         form.Form_Load();
         QCOMPARE(fake->programEnd.calls, 1);
         QVERIFY(!form.Timer1->enabled());
-        QVERIFY(form.imageList[1].isEmpty());
+        QCOMPARE(form.slides().pictureCount(), 0);
     }
 
     void activationSetsTheCrosshair() {
@@ -167,7 +167,7 @@ private slots:
                                         ".\\a.jpg", ".\\b.bmp"}));
         QVERIFY(fake->messages.shown.empty());
         // Each picture was decoded once, ahead of its tick: five shown, the next one ahead.
-        QCOMPARE(form->prefetch.decodes(), 6);
+        QCOMPARE(form->prefetch().decodes(), 6);
     }
 
     void onePictureAlternatesWithTheEndOfPass() {
@@ -258,7 +258,7 @@ private slots:
         QCOMPARE(fake->messages.texts(),
                  QStringList{"Nessun file di immagini trovato in questa cartella."});
         QCOMPARE(dialogs, 2);
-        QCOMPARE(form.SlideIndex, std::int16_t(1));
+        QCOMPARE(form.slides().position(), std::int16_t(1));
         // The next tick goes on at position 2 of the new list.
         form.Timer1_Timer();
         QCOMPARE(form.Label1->text(), QStringLiteral(".\\p2.jpg"));
@@ -270,22 +270,10 @@ private slots:
         for (int i = 0; i < 20; ++i) {
             fake->clock.seconds = 1000.0 + i * 7.3;
             form->Timer1_Timer();
-            if (form->SlideIndex == 0) continue;
+            if (form->slides().position() == 0) continue;
             QCOMPARE(form->Label1->text(), QStringLiteral("vacanze\\mare01.jpg"));
             QCOMPARE(form->backColor().blue(), 0);
         }
-    }
-
-    void aFullListWrapsAtItsLastSlot() {
-        picture("f/a.jpg", {10, 10});
-        auto form = startedShow("f");
-        for (int i = 2; i < viewer::ImageListSlots; ++i) form->imageList[std::size_t(i)] = ".\\a.jpg";
-        form->SlideIndex = viewer::ImageListSlots - 2; // the next tick shows the last slot
-        form->Timer1_Timer();
-        QCOMPARE(form->SlideIndex, std::int16_t(viewer::ImageListSlots - 1));
-        form->Timer1_Timer();
-        QCOMPARE(form->SlideIndex, std::int16_t(0));
-        QCOMPARE(form->Label1->text(), QStringLiteral("Quadrel Fine loop"));
     }
 
     void commentAndMusicStartWithThePicture() {
