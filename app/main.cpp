@@ -4,7 +4,9 @@
 #include "DosFiles.h"
 #include "Form1.h"
 #include "Modulo1.h"
+#include "HostScreenAwake.h"
 #include "RealPlatform.h"
+#include "SdlMedia.h"
 #include "frmAbout.h"
 
 #include <QApplication>

@@ -7,6 +7,7 @@
 
 #include "Form1.h"
 #include "RealPlatform.h"
+#include "SdlMedia.h"
 
 #include "FakePlatform.h"
 

@@ -25,7 +25,4 @@ public:
     virtual bool sndPlaySound(const QString& path, int flags) = 0;
 };
 
-// The host's sound, over SDL2_mixer; silent when no audio device can be opened.
-[[nodiscard]] std::unique_ptr<Media> makeHostMedia(const DosFileSystem& files);
-
 } // namespace rt

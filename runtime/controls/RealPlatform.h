@@ -3,6 +3,8 @@
 
 #include "Platform.h"
 
+#include <QPixmap>
+
 namespace rt {
 
 class QtMessageBoxes final : public MessageBoxes {

@@ -1,18 +1,11 @@
 #pragma once
-// Keeps the screen awake while the show has it: the desktop's screen saver and idle
-// blanking are held off from hold() until release().
+// The desktop's way of keeping the screen awake during the show.
+
+#include "ScreenAwake.h"
 
 #include <memory>
 
 namespace rt {
-
-class ScreenAwake {
-public:
-    virtual ~ScreenAwake() = default;
-    // Held again while held, or released while not held: nothing happens.
-    virtual void hold() = 0;
-    virtual void release() = 0;
-};
 
 // The session's screen saver service (org.freedesktop.ScreenSaver on the session bus)
 // and, under X11, the X server's own screen saver, which is suspended. A part that is

@@ -44,4 +44,7 @@ private:
     std::unique_ptr<Impl> d_;
 };
 
+// The host's sound, over SDL2_mixer; silent when no audio device can be opened.
+[[nodiscard]] std::unique_ptr<Media> makeHostMedia(const DosFileSystem& files);
+
 } // namespace rt

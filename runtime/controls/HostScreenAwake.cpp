@@ -1,4 +1,4 @@
-#include "ScreenAwake.h"
+#include "HostScreenAwake.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

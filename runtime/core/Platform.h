@@ -9,10 +9,12 @@
 #include "Registry.h"
 #include "ScreenAwake.h"
 
-#include <QPixmap>
+#include <QPoint>
 #include <QString>
 
 #include <cstdint>
+
+class QPixmap;
 
 namespace rt {
 
