@@ -1,7 +1,7 @@
-#include "Links.h"
+// The settings dialog's links: the command lines they hand to the launcher, and the
+// messages for those that fail.
 
-#include <QLabel>
-#include <QWidget>
+#include "Links.h"
 
 namespace info {
 
@@ -16,39 +16,43 @@ QString folderOf(const rt::Platform& platform) {
 
 } // namespace
 
-void ShowHelp(rt::Platform& platform, QWidget& secondsCaption, int formHeight) {
-    secondsCaption.move(secondsCaption.x(), formHeight);
+bool ShowHelp(rt::Platform& platform) {
     platform.pointer.setShape(rt::PointerShape::Default);
     const QString command =
         QStringLiteral("start ") + Quote + folderOf(platform) + HelpPage + Quote;
     const rt::Result<qint64> started = platform.launcher.shell(command, rt::MinimizedFocus);
-    if (started.ok()) return;
+    if (started.ok()) return true;
     platform.messages.show(QStringLiteral("Errore ") + QString::number(started.error().number) +
                                QStringLiteral(" - Non trovato il Browser, controllare "
                                               "installazione di Windows"),
                            rt::mb::Question, rt::AppTitle);
+    return false;
 }
 
-void ShowCompanionText(rt::Platform& platform) {
+bool ShowCompanionText(rt::Platform& platform) {
     const QString command =
         QStringLiteral("NOTEPAD ") + Quote + folderOf(platform) + CompanionText + Quote;
-    if (platform.launcher.shell(command, rt::NormalFocus).ok()) return;
+    if (platform.launcher.shell(command, rt::NormalFocus).ok()) return true;
     platform.messages.show(QStringLiteral("Non trovato NOTEPAD.EXE (Blocco appunti) controllare "
                                           "installazione Windows."),
                            rt::mb::Question, rt::AppTitle);
+    return false;
 }
 
-void WriteToAuthor(rt::Platform& platform) {
+bool WriteToAuthor(rt::Platform& platform) {
     platform.pointer.setShape(rt::PointerShape::Arrow);
-    (void)platform.launcher.shell(QStringLiteral("start mailto:") + ContactAddress,
-                                  rt::MinimizedFocus);
+    const QString command = QStringLiteral("start mailto:") + ContactAddress;
+    const bool started = platform.launcher.shell(command, rt::MinimizedFocus).ok();
     platform.pointer.setShape(rt::PointerShape::Arrow);
+    return started;
 }
 
-void VisitHomePage(rt::Platform& platform, const QLabel& homePage) {
+bool VisitHomePage(rt::Platform& platform, const QString& address) {
     platform.pointer.setShape(rt::PointerShape::Arrow);
-    (void)platform.launcher.shell(QStringLiteral("start ") + homePage.text(), rt::MinimizedFocus);
+    const bool started =
+        platform.launcher.shell(QStringLiteral("start ") + address, rt::MinimizedFocus).ok();
     platform.pointer.setShape(rt::PointerShape::Arrow);
+    return started;
 }
 
 } // namespace info

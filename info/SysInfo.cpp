@@ -1,3 +1,5 @@
+// The system information tool: its location read from the registry, and its start.
+
 #include "SysInfo.h"
 
 #include <QByteArray>

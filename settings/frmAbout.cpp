@@ -1,15 +1,16 @@
+// The settings dialog: its controls, their wiring to the handlers, and the handlers.
+
 #include "frmAbout.h"
 
 #include "Links.h"
 #include "Numbers.h"
 #include "Pictures.h"
+#include "Seconds.h"
 #include "SettingsFile.h"
 #include "SysInfo.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QFocusEvent>
-#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,9 +29,6 @@ namespace settings {
 
 namespace {
 
-const QString Text1Refused = QStringLiteral("Inserire un numero di secondi da 1 a 9");
-const QString TooManySeconds = QStringLiteral(
-    "Vuoi fare addormentare tutti quanti! 30 secondi mi sembrano il massimo per una foto.");
 const QString DriveReadError = QStringLiteral("Errore di lettura dal drive specificato");
 
 // How long, after the first exposure, the dialog waits for the window manager's frame.
@@ -68,16 +66,19 @@ void setTextColour(QWidget* w, const QColor& colour) {
 }
 
 // A label as the classic forms draw it: text from the top-left corner of its box.
-QLabel* label(QWidget* parent, const char* name, const QString& text, QRect box) {
-    auto* l = new QLabel(text, parent);
+template <typename Label = QLabel>
+Label* label(QWidget* parent, const char* name, const QString& text, QRect box) {
+    auto* l = new Label(parent);
+    l->setText(text);
     l->setObjectName(QLatin1String(name));
     l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     l->setGeometry(box);
     return l;
 }
 
-QLabel* picture(QWidget* parent, const char* name, const QPixmap& pixmap, QRect box, bool stretch) {
-    QLabel* l = label(parent, name, QString(), box);
+template <typename Label = QLabel>
+Label* picture(QWidget* parent, const char* name, const QPixmap& pixmap, QRect box, bool stretch) {
+    Label* l = label<Label>(parent, name, QString(), box);
     l->setPixmap(pixmap);
     l->setScaledContents(stretch);
     return l;
@@ -104,28 +105,6 @@ QCheckBox* checkBox(QWidget* parent, const char* name, const QString& caption, c
     });
     return c;
 }
-
-// A frame as the classic forms draw it: an etched border whose top runs through the
-// middle of the caption, so the controls can sit close under the caption.
-class EtchedFrame final : public QGroupBox {
-public:
-    using QGroupBox::QGroupBox;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        const QFontMetrics fm(font());
-        const QRect border = rect().adjusted(0, fm.height() / 2, -1, -1);
-        p.setPen(Grey);
-        p.drawRect(border.adjusted(0, 0, -1, -1));
-        p.setPen(White);
-        p.drawRect(border.adjusted(1, 1, 0, 0));
-        const QRect caption(6, 0, fm.horizontalAdvance(title()) + 6, fm.height());
-        p.fillRect(caption, palette().window());
-        style()->drawItemText(&p, caption, Qt::AlignCenter, palette(), isEnabled(), title(),
-                              QPalette::WindowText);
-    }
-};
 
 // Swallows the mouse press that is on its way to a control at the moment it is
 // installed, so that a click which tried to move the focus out of a refused seconds box
@@ -197,16 +176,21 @@ frmAbout::frmAbout(rt::Platform& platform, Modulo1& s, QWidget* parent)
 
     Drive1->onChange = [this] { Drive1_Change(); };
     Dir1->onMouseMove = [this] { Dir1_MouseMove(); };
-    Text1->installEventFilter(this);
-    Frame1->installEventFilter(this);
+    Frame1->onMouseMove = [this] { Frame1_MouseMove(); };
+    Text1->onFocusIn = [this] { Text1_GotFocus(); };
+    Text1->onFocusOut = [this](Qt::FocusReason reason) { return text1LosingFocus(reason); };
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
     connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
     connect(cmdSysInfo, &QPushButton::clicked, this, [this] { cmdSysInfo_Click(); });
-    for (QLabel* l : {Label3, Label4, Image3[0], Image3[1], Image3[2], Image3[3]}) {
-        l->setMouseTracking(true);
-        l->installEventFilter(this);
+    Label3->onMouseMove = [this] { Label3_MouseMove(); };
+    Label3->onClick = [this] { Label3_Click(); };
+    Label4->onMouseMove = [this] { Label4_MouseMove(); };
+    Label4->onClick = [this] { Label4_Click(); };
+    for (std::size_t i = 0; i < Image3.size(); ++i) {
+        Image3[i]->onMouseMove = [this, i] { Image3_MouseMove(int(i)); };
+        Image3[i]->onClick = [this, i] { Image3_Click(int(i)); };
     }
     Timer2->onTick([this] { Timer2_Timer(); });
     Timer3->onTick([this] { Timer3_Timer(); });
@@ -240,19 +224,18 @@ void frmAbout::createControls() {
     // The banner pictures: three stores below the client area, and the one shown.
     for (int i = 0; i < 3; ++i)
         Image3[std::size_t(i)] =
-            picture(this, "", assets::banner(i), {224 + 128 * i, 424, 120, 58}, true);
-    Image3[3] = picture(this, "", assets::banner(0), {24, 216, 169, 89}, true);
+            picture<ClickLabel>(this, "", assets::banner(i), {224 + 128 * i, 424, 120, 58}, true);
+    Image3[3] = picture<ClickLabel>(this, "", assets::banner(0), {24, 216, 169, 89}, true);
     for (std::size_t i = 0; i < Image3.size(); ++i)
         Image3[i]->setObjectName(QStringLiteral("Image3(%1)").arg(i));
 
     Frame1 = new EtchedFrame(QStringLiteral("Quadrello"), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setGeometry(208, 80, 273, 225);
-    Frame1->setMouseTracking(true);
 
     Label1 = label(Frame1, "Label1", QStringLiteral("Tempo di posa di una immagine:"),
                    {24, 24, 153, 17});
-    Text1 = new QLineEdit(QStringLiteral("5"), Frame1);
+    Text1 = new FocusLineEdit(QStringLiteral("5"), Frame1);
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setGeometry(184, 16, 33, 25);
     Text1->setValidator(new TypedLimit(Text1));
@@ -275,9 +258,9 @@ void frmAbout::createControls() {
                       QStringLiteral("Abilita/Disabilita i commenti sonori."), {24, 192, 137, 25});
 
     const QFont link = pixelFont(DialogFontPixels, true, true);
-    Label4 = label(this, "Label4", info::HomePageAddress, {24, 312, 241, 17});
+    Label4 = label<ClickLabel>(this, "Label4", info::HomePageAddress, {24, 312, 241, 17});
     Label4->setToolTip(QStringLiteral("Visita la home page dell'autore ..."));
-    Label3 = label(this, "Label3", info::ContactAddress, {352, 312, 129, 17});
+    Label3 = label<ClickLabel>(this, "Label3", info::ContactAddress, {352, 312, 129, 17});
     Label3->setToolTip(QStringLiteral("Scrivi all'autore ..."));
     for (QLabel* l : {Label4, Label3}) {
         l->setFont(link);
@@ -366,15 +349,10 @@ void frmAbout::cmdOK_Click() {
     s_.GoFlag = True;
 
     const QString seconds = Text1->text();
-    const double number = LeadingNumber(seconds);
-    if (number > 30) {
-        platform_.messages.show(TooManySeconds, rt::mb::OkOnly, rt::AppTitle);
-        Text1->setText(QStringLiteral("30"));
-        focusText1();
-        return;
-    }
-    if (number < 1) {
-        platform_.messages.show(Text1Refused, rt::mb::OkOnly, rt::AppTitle);
+    const SecondsReading reading = ReadSeconds(seconds, QLocale::system());
+    if (!reading.accepted()) {
+        platform_.messages.show(reading.refusal, rt::mb::OkOnly, rt::AppTitle);
+        if (reading.boxText) Text1->setText(*reading.boxText);
         focusText1();
         return;
     }
@@ -384,12 +362,7 @@ void frmAbout::cmdOK_Click() {
     platform_.files.chDrive(platform_.programFolder);
     platform_.files.chDir(platform_.programFolder);
 
-    // The seconds as the user's locale reads them; text it cannot read counts by the
-    // number it begins with.
-    bool ok = false;
-    double localSeconds = QLocale::system().toDouble(seconds, &ok);
-    if (!ok) localSeconds = number;
-    if (const auto ms = rt::toInt16(localSeconds * 1000)) s_.TempoAttesa = *ms;
+    if (reading.ms) s_.TempoAttesa = *reading.ms;
 
     s_.MusicaFM = checkValue(Check1);
     s_.SuonoWAV = checkValue(Check2);
@@ -446,7 +419,10 @@ void frmAbout::Timer3_Timer() {
 }
 
 void frmAbout::Command2_Click() {
-    info::ShowHelp(platform_, *Label1, isVisible() ? frameGeometry().height() : height());
+    // The seconds caption goes out of sight for good: its top moves to the dialog's outer
+    // height.
+    Label1->move(Label1->x(), isVisible() ? frameGeometry().height() : height());
+    info::ShowHelp(platform_);
 }
 void frmAbout::Command3_Click() {
     info::ShowCompanionText(platform_);
@@ -458,7 +434,7 @@ void frmAbout::Label3_Click() {
     info::WriteToAuthor(platform_);
 }
 void frmAbout::Label4_Click() {
-    info::VisitHomePage(platform_, *Label4);
+    info::VisitHomePage(platform_, Label4->text());
 }
 void frmAbout::cmdSysInfo_Click() {
     StartSysInfo();
@@ -530,95 +506,53 @@ void frmAbout::paintEvent(QPaintEvent* event) {
 }
 
 bool frmAbout::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == windowHandle()) {
-        // The first exposure, before the first paint: the frame is known now, so the
-        // dialog is centred again by its outer size.
-        if (event->type() == QEvent::Expose && windowHandle()->isExposed()) {
-            windowHandle()->removeEventFilter(this);
-            frameCentred_ = true;
-            if (!windowHandle()->frameMargins().isNull()) {
-                centreOnScreen();
-            } else {
-                // A busy window manager may tell the frame only after the first exposure:
-                // the dialog is centred again as soon as it does, for a moment after.
-                auto* wait = new QTimer(this);
-                connect(wait, &QTimer::timeout, this, [this, wait, ticks = 0]() mutable {
-                    const bool known = windowHandle() && !windowHandle()->frameMargins().isNull();
-                    if (known) centreOnScreen();
-                    if (known || ++ticks >= FrameWaitTicks) {
-                        wait->stop();
-                        wait->deleteLater();
-                    }
-                });
-                wait->start(FrameWaitStepMs);
-            }
-        }
-        return QDialog::eventFilter(watched, event);
-    }
-    const auto image = std::find(Image3.begin(), Image3.end(), watched);
-    if (watched == Label3 || watched == Label4 || image != Image3.end()) {
-        const auto index = int(image - Image3.begin());
-        const auto button = [event] { return static_cast<QMouseEvent*>(event)->button(); };
-        switch (event->type()) {
-        case QEvent::MouseMove:
-            if (watched == Label3) Label3_MouseMove();
-            else if (watched == Label4) Label4_MouseMove();
-            else Image3_MouseMove(index);
-            break;
-        case QEvent::MouseButtonPress:
-            if (button() != Qt::LeftButton) break;
-            pressedOn_ = watched;
-            return true;
-        case QEvent::MouseButtonDblClick:
-            // The second press of a double click makes no second click.
-            if (button() != Qt::LeftButton) break;
-            pressedOn_ = nullptr;
-            return true;
-        case QEvent::MouseButtonRelease: {
-            if (button() != Qt::LeftButton || pressedOn_ != watched) break;
-            pressedOn_ = nullptr;
-            // A click: the button went down and up over the same control.
-            const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
-            if (!static_cast<QWidget*>(watched)->rect().contains(at)) return true;
-            if (watched == Label3) Label3_Click();
-            else if (watched == Label4) Label4_Click();
-            else Image3_Click(index);
-            return true;
-        }
-        default:
-            break;
-        }
-        return QDialog::eventFilter(watched, event);
-    }
-    if (watched == Frame1 && event->type() == QEvent::MouseMove) {
-        const auto* move = static_cast<QMouseEvent*>(event);
-        if (!Frame1->childAt(move->position().toPoint())) Frame1_MouseMove();
-    } else if (watched == Text1 && event->type() == QEvent::FocusIn) {
-        Text1_GotFocus();
-    } else if (watched == Text1 && event->type() == QEvent::FocusOut) {
-        // Only a move of the focus to another control of this dialog counts: not the
-        // window losing activation, not a popup, not the box of this very check.
-        const auto reason = static_cast<QFocusEvent*>(event)->reason();
-        QWidget* next = QApplication::focusWidget();
-        if (inText1LostFocus_ || reason == Qt::ActiveWindowFocusReason ||
-            reason == Qt::PopupFocusReason || !isVisible() || !next || !isAncestorOf(next))
-            return false;
-        inText1LostFocus_ = true;
-        Text1_LostFocus();
-        inText1LostFocus_ = false;
-        // The dialog's own focus child: while the message box has just closed, the
-        // dialog may not be active yet, and the box gets the focus back on activation.
-        if (focusWidget() == Text1) {
-            // Refused: the focus is back; the click that moved it goes nowhere, and
-            // the box keeps its selection.
-            if (reason == Qt::MouseFocusReason) DropPendingPress::install();
-            return true;
-        }
+    // The dialog's window, only until its first exposure (see showEvent): the frame is
+    // known now, before the first paint, so the dialog is centred again by its outer size.
+    if (watched == windowHandle() && event->type() == QEvent::Expose &&
+        windowHandle()->isExposed()) {
+        windowHandle()->removeEventFilter(this);
+        frameCentred_ = true;
+        if (!windowHandle()->frameMargins().isNull())
+            centreOnScreen();
+        else
+            centreWhenFrameKnown();
     }
     return QDialog::eventFilter(watched, event);
 }
 
 // --- Helpers ----------------------------------------------------------------------
+
+void frmAbout::centreWhenFrameKnown() {
+    // A busy window manager may tell the frame only after the first exposure.
+    auto* wait = new QTimer(this);
+    connect(wait, &QTimer::timeout, this, [this, wait, ticks = 0]() mutable {
+        const bool known = windowHandle() && !windowHandle()->frameMargins().isNull();
+        if (known) centreOnScreen();
+        if (known || ++ticks >= FrameWaitTicks) {
+            wait->stop();
+            wait->deleteLater();
+        }
+    });
+    wait->start(FrameWaitStepMs);
+}
+
+bool frmAbout::text1LosingFocus(Qt::FocusReason reason) {
+    // Only a move of the focus to another control of this dialog counts: not the window
+    // losing activation, not a popup, not the box of this very check.
+    QWidget* next = QApplication::focusWidget();
+    if (inText1LostFocus_ || reason == Qt::ActiveWindowFocusReason ||
+        reason == Qt::PopupFocusReason || !isVisible() || !next || !isAncestorOf(next))
+        return false;
+    inText1LostFocus_ = true;
+    Text1_LostFocus();
+    inText1LostFocus_ = false;
+    // The dialog's own focus child: while the message box has just closed, the dialog may
+    // not be active yet, and the box gets the focus back on activation.
+    if (focusWidget() != Text1) return false;
+    // Refused: the focus is back; the click that moved it goes nowhere.
+    if (reason == Qt::MouseFocusReason) DropPendingPress::install();
+    return true;
+}
 
 void frmAbout::centreOnScreen() {
     const int screenW = int(rt::roundHalfEven(platform_.screen.widthTwips() / rt::TwipsPerPixel));

@@ -8,6 +8,7 @@
 // The controls keep the names the handlers use. Positions are in pixels of the client
 // area; the controls inside Frame1 are placed relative to the frame.
 
+#include "DialogControls.h"
 #include "DirListBox.h"
 #include "DriveListBox.h"
 #include "Modulo1.h"
@@ -21,9 +22,7 @@
 #include <array>
 
 class QCheckBox;
-class QGroupBox;
 class QLabel;
-class QLineEdit;
 class QPushButton;
 
 namespace settings {
@@ -82,10 +81,10 @@ public:
     rt::DirListBox* Dir1;
     rt::DriveListBox* Drive1;
     // 0 to 2 hold the three banner pictures out of sight; 3 is the banner shown.
-    std::array<QLabel*, 4> Image3{};
-    QGroupBox* Frame1;
+    std::array<ClickLabel*, 4> Image3{};
+    EtchedFrame* Frame1;
     QLabel* Label1;
-    QLineEdit* Text1;
+    FocusLineEdit* Text1;
     QLabel* Label2;
     QPushButton* cmdOK;
     QPushButton* Command2;
@@ -95,8 +94,8 @@ public:
     QCheckBox* Check1; // background music
     QCheckBox* Check3; // animated transitions
     QCheckBox* Check2; // sound comments
-    QLabel* Label4;    // home page
-    QLabel* Label3;    // e-mail contact
+    ClickLabel* Label4; // home page
+    ClickLabel* Label3; // e-mail contact
     QLabel* Image2;
     QLabel* lblDisclaimer;
     QLabel* Picture1; // pencil pointer picture, out of sight
@@ -130,6 +129,12 @@ private:
     // Centres the dialog on the screen by its outer size (its client size while the
     // frame is not known).
     void centreOnScreen();
+    // Centres the dialog again as soon as the window manager tells its frame, or gives up
+    // after a moment.
+    void centreWhenFrameKnown();
+    // The seconds box is losing the focus for `reason`. Returns true when the box is to
+    // keep its selection: its value was refused and the focus is back.
+    bool text1LosingFocus(Qt::FocusReason reason);
     void setKeyboardOrder();
     // The seconds box takes the focus again with its whole text selected.
     void focusText1();
@@ -141,7 +146,6 @@ private:
     Modulo1& s_;
     bool inText1LostFocus_ = false;
     bool frameCentred_ = false; // centred again by the frame the window manager gave it
-    QObject* pressedOn_ = nullptr; // the link or banner a left button went down on
 };
 
 // Shows the settings dialog modally, created anew and loaded; returns when it is unloaded.

@@ -668,15 +668,8 @@ private slots:
         const QString f = QStringLiteral("C:\\Programmi\\Quadrello");
         QTest::newRow("Aiuto") << "Command2" << f << "start \"C:\\Programmi\\Quadrello\\QUADREL.htm\""
                                << 2 << "0";
-        QTest::newRow("Aiuto at a drive root")
-            << "Command2" << "C:\\" << "start \"C:\\QUADREL.htm\"" << 2 << "0";
-        QTest::newRow("Aiuto, folder with blanks")
-            << "Command2" << "D:\\Le mie cose\\Quadrello 2"
-            << "start \"D:\\Le mie cose\\Quadrello 2\\QUADREL.htm\"" << 2 << "0";
         QTest::newRow("Trevisolo") << "Command3" << f
                                    << "NOTEPAD \"C:\\Programmi\\Quadrello\\TRV.txt\"" << 1 << "";
-        QTest::newRow("Trevisolo at a drive root")
-            << "Command3" << "C:\\" << "NOTEPAD \"C:\\TRV.txt\"" << 1 << "";
         QTest::newRow("banner") << "Image3(3)" << f
                                 << "NOTEPAD \"C:\\Programmi\\Quadrello\\TRV.txt\"" << 1 << "";
         QTest::newRow("contact address")
@@ -706,7 +699,6 @@ private slots:
         QTest::addColumn<int>("error");
         QTest::addColumn<QString>("message"); // empty: none
         QTest::newRow("Aiuto, 53") << "Command2" << 53 << QStringLiteral("Errore 53") + BrowserMissing;
-        QTest::newRow("Aiuto, 70") << "Command2" << 70 << QStringLiteral("Errore 70") + BrowserMissing;
         QTest::newRow("Trevisolo") << "Command3" << 53 << NotepadMissing;
         QTest::newRow("banner") << "Image3(3)" << 70 << NotepadMissing;
         QTest::newRow("contact address") << "Label3" << 53 << QString();
