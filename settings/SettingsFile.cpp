@@ -1,3 +1,6 @@
+// The settings file QUADRO.INI: five lines read and written, and the leading number of a
+// text.
+
 #include "SettingsFile.h"
 
 #include "Numbers.h"

@@ -1,3 +1,5 @@
+// The walk that lists the pictures of the chosen folder and its direct subfolders.
+
 #include "ImageList.h"
 
 namespace viewer {

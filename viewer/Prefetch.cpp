@@ -1,3 +1,6 @@
+// The next picture decoded on a worker thread, and the proof that its file is still the
+// one that was read.
+
 #include "Prefetch.h"
 
 #include "PictureLoader.h"

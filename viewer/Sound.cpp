@@ -1,3 +1,5 @@
+// A picture's wave comment and its folder's music.
+
 #include "Sound.h"
 
 namespace viewer {

@@ -1,3 +1,5 @@
+// The figures of the clearing, in twips, from the form's width and one random draw.
+
 #include "Transition.h"
 
 #include "Numbers.h"

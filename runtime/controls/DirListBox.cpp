@@ -1,3 +1,5 @@
+// The folder list control: the current folder's ancestors and its subfolders.
+
 #include "DirListBox.h"
 
 #include "Platform.h"

@@ -1,3 +1,6 @@
+// A form's lines and boxes drawn on a layer above it, in pixels, presented once per
+// display frame.
+
 #include "DrawingLayer.h"
 
 #include <QEvent>

@@ -1,3 +1,5 @@
+// The drive list control: one entry a drive letter.
+
 #include "DriveListBox.h"
 
 namespace rt {

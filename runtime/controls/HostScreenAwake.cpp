@@ -1,3 +1,6 @@
+// The screen kept awake: the session's screen saver inhibited over D-Bus, the X screen
+// saver suspended.
+
 #include "HostScreenAwake.h"
 
 #include <QCoreApplication>

@@ -1,3 +1,5 @@
+// The real message boxes, pointer, program end, screen (in twips) and clock.
+
 #include "RealPlatform.h"
 
 #include <QApplication>

@@ -1,3 +1,5 @@
+// The timer control: a period in milliseconds, 0 never ticking, ticks never nested.
+
 #include "Timer.h"
 
 namespace rt {

@@ -1,3 +1,5 @@
+// Splitting a command line into its words: blanks separate, double quotes group.
+
 #include "CommandLine.h"
 
 namespace rt {

@@ -1,3 +1,6 @@
+// The DOS view of the host file system: drive letters, paths both ways, listings,
+// attributes and CR LF text files.
+
 #include "DosFiles.h"
 
 #include <QByteArray>

@@ -1,3 +1,6 @@
+// Starting the host's programs (browser, editor, mail, system information) from a command
+// line.
+
 #include "HostLauncher.h"
 
 #include "CommandLine.h"

@@ -1,3 +1,5 @@
+// Parsing the sequencer command strings ("open", "play", "close") into commands.
+
 #include "MciCommand.h"
 
 #include <vector>

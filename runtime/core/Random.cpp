@@ -1,3 +1,5 @@
+// The pseudo-random generator the forms reseed from the clock.
+
 #include "Platform.h"
 
 #include <bit>

@@ -1,3 +1,5 @@
+// The machine hive read from and kept in registry.reg.
+
 #include "RegistryHive.h"
 
 #include "Platform.h"

@@ -1,3 +1,5 @@
+// Sequencer music and wave comments over SDL2_mixer.
+
 #include "SdlMedia.h"
 
 #include "MciCommand.h"

@@ -1,3 +1,6 @@
+// The show's side of the metafile helper: starting it, one request at a time over a
+// socket, and replacing it when it fails.
+
 #include "MetafileHelper.h"
 
 #include "MetafileHeader.h"
