@@ -1,4 +1,4 @@
-// The drive list control: one entry a drive letter.
+// The drive list control: a drop-down of the DOS view's drives.
 
 #include "DriveListBox.h"
 

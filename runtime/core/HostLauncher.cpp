@@ -1,5 +1,5 @@
-// Starting the host's programs (browser, editor, mail, system information) from a command
-// line.
+// The host's launcher: a command line turned into a program and its arguments and started
+// detached, never through a shell.
 
 #include "HostLauncher.h"
 

@@ -1,4 +1,4 @@
-// The machine hive read from and kept in registry.reg.
+// The registry read from a REGEDIT4 text file (registry.reg in the program folder).
 
 #include "RegistryHive.h"
 
