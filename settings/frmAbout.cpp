@@ -201,6 +201,14 @@ frmAbout::frmAbout(rt::Platform& platform, Modulo1& s, QWidget* parent)
 frmAbout::~frmAbout() = default;
 
 void frmAbout::createControls() {
+    createHeaderAndFolderLists();
+    createFrame1();
+    createLinksAndPictures();
+}
+
+// The icon, the title and the description across the top; the folder and drive lists and
+// the banner down the left.
+void frmAbout::createHeaderAndFolderLists() {
     Image1 = picture(this, "Image1", assets::programIcon(), {24, 8, 58, 58}, true);
     lblTitle = label(this, "lblTitle", QString(), {102, 16, 259, 24});
     setTextColour(lblTitle, Qt::black);
@@ -228,7 +236,10 @@ void frmAbout::createControls() {
     Image3[3] = picture<ClickLabel>(this, "", assets::banner(0), {24, 216, 169, 89}, true);
     for (std::size_t i = 0; i < Image3.size(); ++i)
         Image3[i]->setObjectName(QStringLiteral("Image3(%1)").arg(i));
+}
 
+// The frame on the right: the seconds, the buttons and the three switches.
+void frmAbout::createFrame1() {
     Frame1 = new EtchedFrame(QStringLiteral("Quadrello"), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setGeometry(208, 80, 273, 225);
@@ -256,7 +267,11 @@ void frmAbout::createControls() {
                       {152, 176, 105, 17});
     Check2 = checkBox(Frame1, "Check2", QStringLiteral("Commenti audio"),
                       QStringLiteral("Abilita/Disabilita i commenti sonori."), {24, 192, 137, 25});
+}
 
+// The home page and contact links, the companion's icon, the pointer pictures, the etched
+// lines and the two timers that animate the dialog.
+void frmAbout::createLinksAndPictures() {
     const QFont link = pixelFont(DialogFontPixels, true, true);
     Label4 = label<ClickLabel>(this, "Label4", info::HomePageAddress, {24, 312, 241, 17});
     Label4->setToolTip(QStringLiteral("Visita la home page dell'autore ..."));

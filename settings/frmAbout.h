@@ -126,6 +126,9 @@ protected:
 
 private:
     void createControls();
+    void createHeaderAndFolderLists();
+    void createFrame1();
+    void createLinksAndPictures();
     // Centres the dialog on the screen by its outer size (its client size while the
     // frame is not known).
     void centreOnScreen();
