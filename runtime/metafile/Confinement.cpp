@@ -1,3 +1,5 @@
+// The metafile helper's confinement: resource and CPU limits, Landlock, the system-call filter.
+
 #include "Confinement.h"
 
 #include "MetafileProtocol.h"
