@@ -1,3 +1,5 @@
+// The program's own pictures, loaded once each from the files built into the program.
+
 #include "Pictures.h"
 
 

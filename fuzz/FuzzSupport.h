@@ -1,6 +1,7 @@
 #pragma once
 // Shared by the fuzz targets: a scratch folder of the process's own, files written into
-// it, and the check that stops a run when a parser breaks its promise.
+// it, the input read as text fields, and the check that stops a run when a parser breaks
+// its promise.
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -8,6 +9,8 @@
 #include <QFile>
 #include <QString>
 
+#include <array>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -34,6 +37,18 @@ inline bool writeFile(const QString& hostPath, const char* data, std::size_t siz
     QFile f(hostPath);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
     return f.write(data, qint64(size)) == qint64(size);
+}
+
+// The input as `Count` UTF-8 fields separated by zero bytes: missing ones are empty,
+// further ones are left out.
+template <std::size_t Count>
+std::array<QString, Count> textFields(const std::uint8_t* data, std::size_t size) {
+    const QList<QByteArray> fields =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size)).split('\0');
+    std::array<QString, Count> texts;
+    for (std::size_t i = 0; i < Count && i < std::size_t(fields.size()); ++i)
+        texts[i] = QString::fromUtf8(fields[qsizetype(i)]);
+    return texts;
 }
 
 // A broken promise: says which and stops the run, so that the input is kept as a crash.

@@ -26,12 +26,7 @@ const QString& listingFolder() {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
-    QList<QByteArray> fields = bytes.split('\0');
-    while (fields.size() < 3) fields.append(QByteArray());
-    const QString current = QString::fromUtf8(fields[0]);
-    const QString path = QString::fromUtf8(fields[1]);
-    const QString pattern = QString::fromUtf8(fields[2]);
+    const auto [current, path, pattern] = fuzz::textFields<3>(data, size);
 
     rt::DosFileSystem files;
     const rt::Result<QString> home = files.toDos(listingFolder());

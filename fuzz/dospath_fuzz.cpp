@@ -22,13 +22,7 @@ bool isAbsoluteForm(const QString& p) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
-    QList<QByteArray> fields = bytes.split('\0');
-    while (fields.size() < 4) fields.append(QByteArray());
-    const QString mounts = QString::fromUtf8(fields[0]);
-    const QString path = QString::fromUtf8(fields[1]);
-    const QString pattern = QString::fromUtf8(fields[2]);
-    const QString name = QString::fromUtf8(fields[3]);
+    const auto [mounts, path, pattern, name] = fuzz::textFields<4>(data, size);
 
     const rt::DriveTable table = rt::DriveTable::fromMountTable(mounts);
     FUZZ_CHECK(!table.drives().empty() && table.drives().size() <= 24);

@@ -27,6 +27,32 @@ inline void put32(QByteArray& b, std::uint32_t v) {
 inline std::uint32_t colorRef(const QColor& c) {
     return std::uint32_t(c.red()) | std::uint32_t(c.green()) << 8 | std::uint32_t(c.blue()) << 16;
 }
+// The bytes of a row of a 24-bit device-independent bitmap: whole 32-bit words.
+inline int dibStride(int width) {
+    return (width * 3 + 3) / 4 * 4;
+}
+// A 24-bit device-independent bitmap of an RGB888 picture: its 40-byte header, then the
+// rows, bottom row first, each pixel blue, green, red.
+inline void putDib(QByteArray& b, const QImage& rgb) {
+    const int stride = dibStride(rgb.width());
+    put32(b, 40);
+    put32(b, std::uint32_t(rgb.width()));
+    put32(b, std::uint32_t(rgb.height()));
+    put16(b, 1);
+    put16(b, 24);
+    for (const std::uint32_t v : {0u, std::uint32_t(stride * rgb.height()), 0u, 0u, 0u, 0u})
+        put32(b, v);
+    for (int y = rgb.height() - 1; y >= 0; --y) {
+        const uchar* line = rgb.constScanLine(y);
+        QByteArray row(stride, '\0');
+        for (int x = 0; x < rgb.width(); ++x) {
+            row[3 * x] = char(line[3 * x + 2]);
+            row[3 * x + 1] = char(line[3 * x + 1]);
+            row[3 * x + 2] = char(line[3 * x]);
+        }
+        b.append(row);
+    }
+}
 } // namespace detail
 
 // A placeable WMF: a window of `width` x `height` logical units, `unitsPerInch` of them to
@@ -136,24 +162,7 @@ public:
         for (const int v : {rgb.height(), rgb.width(), 0, 0, dest.height(), dest.width(), dest.top(),
                             dest.left()})
             detail::put16(params, v);
-        const int stride = (rgb.width() * 3 + 3) / 4 * 4;
-        detail::put32(params, 40);
-        detail::put32(params, std::uint32_t(rgb.width()));
-        detail::put32(params, std::uint32_t(rgb.height()));
-        detail::put16(params, 1);
-        detail::put16(params, 24);
-        for (const std::uint32_t v : {0u, std::uint32_t(stride * rgb.height()), 0u, 0u, 0u, 0u})
-            detail::put32(params, v);
-        for (int y = rgb.height() - 1; y >= 0; --y) { // bottom row first
-            const uchar* line = rgb.constScanLine(y);
-            QByteArray row(stride, '\0');
-            for (int x = 0; x < rgb.width(); ++x) { // blue, green, red
-                row[3 * x] = char(line[3 * x + 2]);
-                row[3 * x + 1] = char(line[3 * x + 1]);
-                row[3 * x + 2] = char(line[3 * x]);
-            }
-            params.append(row);
-        }
+        detail::putDib(params, rgb);
         raw(0x0F43, params); // STRETCHDIB
     }
     // Appends a raw record: function number and parameter bytes (an even count).
@@ -289,7 +298,7 @@ public:
     // A picture stretched over `dest`, as a 24-bit device-independent bitmap.
     void bitmap(const QRect& dest, const QImage& image) {
         const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
-        const int stride = (rgb.width() * 3 + 3) / 4 * 4;
+        const int stride = detail::dibStride(rgb.width());
         QByteArray p;
         for (const int v : {dest.left(), dest.top(), dest.right(), dest.bottom(), dest.left(), dest.top(),
                             0, 0, rgb.width(), rgb.height()})
@@ -302,23 +311,7 @@ public:
         detail::put32(p, 0x00CC0020); // SRCCOPY
         detail::put32(p, std::uint32_t(dest.width()));
         detail::put32(p, std::uint32_t(dest.height()));
-        detail::put32(p, 40);
-        detail::put32(p, std::uint32_t(rgb.width()));
-        detail::put32(p, std::uint32_t(rgb.height()));
-        detail::put16(p, 1);
-        detail::put16(p, 24);
-        for (const std::uint32_t v : {0u, std::uint32_t(stride * rgb.height()), 0u, 0u, 0u, 0u})
-            detail::put32(p, v);
-        for (int y = rgb.height() - 1; y >= 0; --y) { // bottom row first
-            const uchar* line = rgb.constScanLine(y);
-            QByteArray row(stride, '\0');
-            for (int x = 0; x < rgb.width(); ++x) { // blue, green, red
-                row[3 * x] = char(line[3 * x + 2]);
-                row[3 * x + 1] = char(line[3 * x + 1]);
-                row[3 * x + 2] = char(line[3 * x]);
-            }
-            p.append(row);
-        }
+        detail::putDib(p, rgb);
         record(81, p); // STRETCHDIBITS
     }
     // Appends a raw record: type and parameter bytes (a multiple of 4).

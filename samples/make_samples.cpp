@@ -3,8 +3,8 @@
 // larger than a screen. Usage: make_samples OUTPUT_FOLDER
 
 #include "MetafileWriter.h"
+#include "PictureWriters.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -100,70 +100,6 @@ QImage sunflower() {
     return img;
 }
 
-// A GIF of a picture in few colours: LZW codes kept at 9 bits by a clear code every
-// 254 pixels, which every reader accepts.
-QByteArray gif(const QImage& source) {
-    const QImage img = source.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
-    QByteArray out("GIF89a");
-    const auto put16 = [&](int v) {
-        out.append(char(v & 0xFF));
-        out.append(char(v >> 8));
-    };
-    put16(img.width());
-    put16(img.height());
-    out.append(char(0xF7)); // global colour table of 256 entries
-    out.append(char(0));
-    out.append(char(0));
-    for (int i = 0; i < 256; ++i) {
-        const QRgb c = i < img.colorCount() ? img.color(i) : qRgb(0, 0, 0);
-        out.append(char(qRed(c)));
-        out.append(char(qGreen(c)));
-        out.append(char(qBlue(c)));
-    }
-    out.append(',');
-    put16(0);
-    put16(0);
-    put16(img.width());
-    put16(img.height());
-    out.append(char(0));
-    out.append(char(8)); // minimum code size
-
-    QByteArray data;
-    quint32 bits = 0;
-    int count = 0;
-    const auto code = [&](int c) {
-        bits |= quint32(c) << count;
-        count += 9;
-        while (count >= 8) {
-            data.append(char(bits & 0xFF));
-            bits >>= 8;
-            count -= 8;
-        }
-    };
-    int run = 0;
-    code(256);
-    for (int y = 0; y < img.height(); ++y) {
-        const uchar* line = img.constScanLine(y);
-        for (int x = 0; x < img.width(); ++x) {
-            code(line[x]);
-            if (++run == 254) {
-                code(256);
-                run = 0;
-            }
-        }
-    }
-    code(257);
-    if (count > 0) data.append(char(bits & 0xFF));
-    for (qsizetype i = 0; i < data.size(); i += 255) {
-        const QByteArray block = data.mid(i, 255);
-        out.append(char(block.size()));
-        out.append(block);
-    }
-    out.append(char(0));
-    out.append(';');
-    return out;
-}
-
 // A five-pointed star, 48 x 48, for the icon.
 QImage star() {
     QImage img(48, 48, QImage::Format_ARGB32);
@@ -207,22 +143,6 @@ QImage arrow() {
     p.setBrush(Qt::white);
     p.drawPolygon(QPolygon({{1, 1}, {1, 24}, {7, 18}, {12, 28}, {16, 26}, {11, 17}, {19, 17}}));
     return img;
-}
-
-// A cursor file: an icon file whose type says cursor, with its hot spot in place of
-// the planes and bit count of its one entry.
-QByteArray cursorFile(const QImage& image, int hotX, int hotY) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "ICO");
-    if (bytes.size() < 22) return {};
-    bytes[2] = 2;
-    bytes[10] = char(hotX);
-    bytes[11] = 0;
-    bytes[12] = char(hotY);
-    bytes[13] = 0;
-    return bytes;
 }
 
 // An island on a map, as a placeable WMF of 3 x 2 inches.
@@ -273,12 +193,12 @@ int main(int argc, char** argv) {
     const auto at = [&](const char* name) { return out.filePath(QString::fromLatin1(name)); };
     bool ok = sunset().save(at("01-tramonto.jpg"), "JPEG", 88);
     ok = lighthouse().save(at("02-faro.bmp"), "BMP") && ok;
-    ok = save(at("03-girasole.gif"), gif(sunflower())) && ok;
+    ok = save(at("03-girasole.gif"), writers::gif(sunflower())) && ok;
     ok = star().save(at("04-stella.ico"), "ICO") && ok;
     ok = save(at("05-mappa.wmf"), islandMap()) && ok;
     ok = save(at("06-onde.emf"), waves()) && ok;
     ok = boat().save(at("07-barca.dib"), "BMP") && ok;
-    ok = save(at("08-freccia.cur"), cursorFile(arrow(), 1, 1)) && ok;
+    ok = save(at("08-freccia.cur"), writers::cursor(arrow(), 1, 1)) && ok;
     if (!ok) std::fprintf(stderr, "make_samples: could not write every picture\n");
     return ok ? 0 : 1;
 }

@@ -1,3 +1,5 @@
+// The .ico and .bmp writers: 16-colour icons with their masks, and 24-bit bitmaps.
+
 #include "IconFiles.h"
 
 namespace draw {

@@ -1,3 +1,5 @@
+// The metafile helper's confinement: resource and CPU limits, Landlock, the system-call filter.
+
 #include "Confinement.h"
 
 #include "MetafileProtocol.h"
@@ -99,6 +101,12 @@ int landlock() {
     return done ? int(abi) : 0;
 }
 
+// A rule's test of the call's argument `arg`: its bits in `mask` equal to `value`. (The
+// library's SCMP_A0... macros write C compound literals, which C++ does not have.)
+scmp_arg_cmp maskedEqual(unsigned arg, scmp_datum_t mask, scmp_datum_t value) {
+    return scmp_arg_cmp{arg, SCMP_CMP_MASKED_EQ, mask, value};
+}
+
 // Everything is allowed but what makes, changes or runs anything outside the process, or
 // reaches out of it. Refused calls fail with EPERM, as a library expects of a call it may
 // not make.
@@ -129,12 +137,12 @@ bool syscallFilter() {
     // Opening for writing or creating.
     for (const std::uint32_t bit : {std::uint32_t(O_WRONLY), std::uint32_t(O_RDWR),
                                     std::uint32_t(O_CREAT), std::uint32_t(O_TRUNC)}) {
-        rule(SCMP_SYS(open), SCMP_A1(SCMP_CMP_MASKED_EQ, bit, bit));
-        rule(SCMP_SYS(openat), SCMP_A2(SCMP_CMP_MASKED_EQ, bit, bit));
+        rule(SCMP_SYS(open), maskedEqual(1, bit, bit));
+        rule(SCMP_SYS(openat), maskedEqual(2, bit, bit));
     }
     // Threads, but no new processes; the newer call hides its flags, and the C library
     // falls back to the older one when it is missing.
-    rule(SCMP_SYS(clone), SCMP_A0(SCMP_CMP_MASKED_EQ, CLONE_THREAD, 0));
+    rule(SCMP_SYS(clone), maskedEqual(0, CLONE_THREAD, 0));
     if (ok) ok = seccomp_rule_add(ctx, SCMP_ACT_ERRNO(ENOSYS), SCMP_SYS(clone3), 0) == 0;
     if (ok) ok = seccomp_rule_add(ctx, SCMP_ACT_ERRNO(ENOSYS), SCMP_SYS(openat2), 0) == 0;
     ok = ok && seccomp_load(ctx) == 0;

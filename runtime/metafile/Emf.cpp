@@ -30,8 +30,12 @@ constexpr qsizetype MaxSvgBytes = qsizetype(1) << 26;
 class Record {
 public:
     Record(const char* data, quint32 size) : data_(data), size_(size) {}
-    [[nodiscard]] quint32 u32(quint32 at) const { return at <= size_ - 4 ? le32(data_ + at) : 0; }
-    [[nodiscard]] quint16 u16(quint32 at) const { return at <= size_ - 2 ? le16(data_ + at) : 0; }
+    [[nodiscard]] quint32 u32(quint32 at) const {
+        return at <= size_ - 4 ? qFromLittleEndian<quint32>(data_ + at) : 0;
+    }
+    [[nodiscard]] quint16 u16(quint32 at) const {
+        return at <= size_ - 2 ? qFromLittleEndian<quint16>(data_ + at) : 0;
+    }
     // Whether `count` items of `item` bytes at `at` lie within the record.
     [[nodiscard]] bool fits(quint64 at, quint64 count, quint64 item = 1) const {
         return at <= size_ && count <= (size_ - at) / std::max<quint64>(item, 1);
@@ -51,10 +55,12 @@ bool bitmapFits(const Record& r, quint32 at) {
     if (headerBytes < 40 || !r.fits(offHeader, headerBytes) || !r.fits(offBits, bitsBytes))
         return false;
     const char* h = r.data() + offHeader;
-    const quint32 size = le32(h);
-    const qint64 w = qint32(le32(h + 4)), height = std::abs(qint64(qint32(le32(h + 8))));
-    const int bits = le16(h + 14);
-    const quint32 compression = le32(h + 16), used = le32(h + 32);
+    const quint32 size = qFromLittleEndian<quint32>(h);
+    const qint64 w = qFromLittleEndian<qint32>(h + 4);
+    const qint64 height = std::abs(qint64(qFromLittleEndian<qint32>(h + 8)));
+    const int bits = qFromLittleEndian<quint16>(h + 14);
+    const quint32 compression = qFromLittleEndian<quint32>(h + 16);
+    const quint32 used = qFromLittleEndian<quint32>(h + 32);
     if (size < 40 || size > headerBytes || w < 1 || height < 1 || w > MaxBitmapSide ||
         height > MaxBitmapSide || w * height > MaxBitmapPixels || used > 256)
         return false;
@@ -137,12 +143,13 @@ bool contentsFit(quint32 type, const Record& r) {
 Result<qsizetype> walk(const QByteArray& bytes) {
     const qsizetype n = bytes.size();
     const char* b = bytes.constData();
-    if (n < 88 || le32(b) != 1 || bytes.mid(40, 4) != " EMF")
+    if (n < 88 || qFromLittleEndian<quint32>(b) != 1 || bytes.mid(40, 4) != " EMF")
         return invalid(QStringLiteral("not an enhanced metafile"));
     qsizetype at = 0, count = 0;
     for (;;) {
         if (n - at < 8) return invalid(QStringLiteral("the metafile ends early"));
-        const quint32 type = le32(b + at), size = le32(b + at + 4);
+        const quint32 type = qFromLittleEndian<quint32>(b + at);
+        const quint32 size = qFromLittleEndian<quint32>(b + at + 4);
         if (size < 8 || size % 4 != 0 || size > n - at)
             return invalid(QStringLiteral("a metafile record has a bad length"));
         if (++count > MaxRecords) return invalid(QStringLiteral("the metafile has too many records"));

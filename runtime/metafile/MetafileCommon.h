@@ -1,26 +1,19 @@
 #pragma once
-// What every metafile renderer shares: little-endian fields, the bounds on picture and
-// bitmap sizes, and the blank image a picture is drawn into.
+// What every metafile renderer shares: the bounds on picture and bitmap sizes, and the
+// blank image a picture is drawn into (little-endian fields come from <QtEndian>).
 
 #include "MetafileHeader.h"
 
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
+#include <QtEndian>
 
 #include <cmath>
 
 namespace rt::mf {
 
 inline Error invalid(const QString& why) { return Error{err::InvalidPicture, why}; }
-
-inline quint32 le32(const char* p) {
-    return quint32(quint8(p[0])) | quint32(quint8(p[1])) << 8 | quint32(quint8(p[2])) << 16 |
-           quint32(quint8(p[3])) << 24;
-}
-inline quint16 le16(const char* p) { return quint16(quint8(p[0]) | quint8(p[1]) << 8); }
-inline qint32 le32s(const QByteArray& b, qsizetype at) { return qint32(le32(b.constData() + at)); }
-inline qint16 le16s(const QByteArray& b, qsizetype at) { return qint16(le16(b.constData() + at)); }
 
 // Pictures larger than this many pixels a side are refused, whatever their header says.
 inline constexpr int MaxSide = 32767;

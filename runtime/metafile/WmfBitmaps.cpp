@@ -14,21 +14,21 @@ namespace {
 QImage decodeDib(const unsigned char* data, long length) {
     if (!data || length < 12) return {};
     const char* p = reinterpret_cast<const char*>(data);
-    const quint32 headerSize = le32(p);
+    const quint32 headerSize = qFromLittleEndian<quint32>(p);
     qint64 w = 0, h = 0;
     int bits = 0, entrySize = 4;
     quint32 compression = 0, used = 0;
     if (headerSize == 12) {
-        w = le16(p + 4);
-        h = le16(p + 6);
-        bits = le16(p + 10);
+        w = qFromLittleEndian<quint16>(p + 4);
+        h = qFromLittleEndian<quint16>(p + 6);
+        bits = qFromLittleEndian<quint16>(p + 10);
         entrySize = 3;
     } else if (headerSize >= 40 && headerSize <= 124 && length >= long(headerSize)) {
-        w = qint32(le32(p + 4));
-        h = qint32(le32(p + 8));
-        bits = le16(p + 14);
-        compression = le32(p + 16);
-        used = le32(p + 32);
+        w = qFromLittleEndian<qint32>(p + 4);
+        h = qFromLittleEndian<qint32>(p + 8);
+        bits = qFromLittleEndian<quint16>(p + 14);
+        compression = qFromLittleEndian<quint32>(p + 16);
+        used = qFromLittleEndian<quint32>(p + 32);
     } else {
         return {};
     }

@@ -1,3 +1,5 @@
+// A Windows metafile's records checked before playing, and its frame in logical and device units.
+
 #include "WmfPlan.h"
 
 #include <algorithm>
@@ -151,13 +153,14 @@ Result<Plan> walk(const QByteArray& bytes) {
     Plan plan;
     const qsizetype n = bytes.size();
     const char* b = bytes.constData();
-    if (n >= 4 && le32(b) == PlaceableKey) {
+    if (n >= 4 && qFromLittleEndian<quint32>(b) == PlaceableKey) {
         if (n < PlaceableSize) return invalid(QStringLiteral("the WMF header is cut short"));
         plan.placeable = true;
-        const int left = le16s(bytes, 6), top = le16s(bytes, 8);
-        const int right = le16s(bytes, 10), bottom = le16s(bytes, 12);
+        const int left = qFromLittleEndian<qint16>(b + 6), top = qFromLittleEndian<qint16>(b + 8);
+        const int right = qFromLittleEndian<qint16>(b + 10);
+        const int bottom = qFromLittleEndian<qint16>(b + 12);
         plan.box = QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
-        plan.mapping.inch = le16(b + 14);
+        plan.mapping.inch = qFromLittleEndian<quint16>(b + 14);
         plan.mapping.mode = Placeable;
         if (plan.mapping.inch == 0) return invalid(QStringLiteral("no units per inch"));
         if (left == right || top == bottom) return invalid(QStringLiteral("the WMF frame is empty"));
@@ -165,10 +168,12 @@ Result<Plan> walk(const QByteArray& bytes) {
     }
     const qsizetype h = plan.headerAt;
     if (n < h + HeaderSize) return invalid(QStringLiteral("the WMF header is cut short"));
-    const quint16 type = le16(b + h), words = le16(b + h + 2), version = le16(b + h + 4);
+    const quint16 type = qFromLittleEndian<quint16>(b + h);
+    const quint16 words = qFromLittleEndian<quint16>(b + h + 2);
+    const quint16 version = qFromLittleEndian<quint16>(b + h + 4);
     if ((type != 1 && type != 2) || words != 9 || (version != 0x0100 && version != 0x0300))
         return invalid(QStringLiteral("not a Windows metafile"));
-    ObjectTable objects(le16(b + h + 10));
+    ObjectTable objects(qFromLittleEndian<quint16>(b + h + 10));
 
     Mapping& m = plan.mapping;
     bool drawing = false;
@@ -177,15 +182,17 @@ Result<Plan> walk(const QByteArray& bytes) {
     qsizetype at = h + HeaderSize, count = 0;
     for (;;) {
         if (n - at < 6) return invalid(QStringLiteral("the metafile ends early"));
-        const quint32 size = le32(b + at);
-        const quint16 f = le16(b + at + 4);
+        const quint32 size = qFromLittleEndian<quint32>(b + at);
+        const quint16 f = qFromLittleEndian<quint16>(b + at + 4);
         if (size < 3 || qint64(size) * 2 > n - at)
             return invalid(QStringLiteral("a metafile record has a bad length"));
         if (++count > MaxRecords) return invalid(QStringLiteral("the metafile has too many records"));
         plan.maxRecord = std::max(plan.maxRecord, size);
         const char* p = b + at + 6;
         const quint32 params = size - 3;
-        const auto par = [&](quint32 i) { return i < params ? qint16(le16(p + 2 * i)) : qint16(0); };
+        const auto par = [&](quint32 i) {
+            return i < params ? qFromLittleEndian<qint16>(p + 2 * i) : qint16(0);
+        };
         at += qsizetype(size) * 2;
         if (f == Eof && size == 3) break;
 

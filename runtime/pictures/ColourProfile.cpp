@@ -1,3 +1,5 @@
+// Conversion to sRGB with Little CMS: RGB pictures carrying an ICC profile, and CMYK pixels.
+
 #include "ColourProfile.h"
 
 #include <lcms2.h>

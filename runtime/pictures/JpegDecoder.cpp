@@ -1,3 +1,5 @@
+// JPEG through libjpeg-turbo: header, EXIF orientation, reduced decode to RGB32; sizes in pixels.
+
 #include "JpegDecoder.h"
 
 #include "ColourProfile.h"

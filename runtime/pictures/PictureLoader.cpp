@@ -1,3 +1,5 @@
+// The picture loader: format by content, size from the header (pixels), file checks, decoding.
+
 #include "PictureLoader.h"
 
 #include "JpegDecoder.h"
@@ -5,6 +7,7 @@
 
 #include <QFile>
 #include <QImageReader>
+#include <QtEndian>
 
 namespace rt {
 
@@ -12,13 +15,6 @@ namespace {
 
 // Enough of the file for every format's signature and header.
 constexpr qint64 HeadBytes = 64;
-
-quint16 le16(const QByteArray& b, int at) {
-    return quint16(quint8(b[at]) | quint8(b[at + 1]) << 8);
-}
-quint32 le32(const QByteArray& b, int at) {
-    return quint32(le16(b, at)) | quint32(le16(b, at + 2)) << 16;
-}
 
 Error invalid(const QString& why) { return Error{err::InvalidPicture, why}; }
 
@@ -59,19 +55,21 @@ std::optional<BmpInfo> bmpInfo(QFile& f) {
     if (!f.seek(0)) return std::nullopt;
     const QByteArray head = f.read(54);
     if (head.size() < 30) return std::nullopt;
-    const quint32 offBits = le32(head, 10), headerSize = le32(head, 14);
+    const char* h = head.constData();
+    const quint32 offBits = qFromLittleEndian<quint32>(h + 10);
+    const quint32 headerSize = qFromLittleEndian<quint32>(h + 14);
     qint64 width = 0, height = 0, bits = 0, compression = 0, imageSize = 0;
     if (headerSize == 12) {
-        width = le16(head, 18);
-        height = le16(head, 20);
-        bits = le16(head, 24);
+        width = qFromLittleEndian<quint16>(h + 18);
+        height = qFromLittleEndian<quint16>(h + 20);
+        bits = qFromLittleEndian<quint16>(h + 24);
     } else {
         if (head.size() < 38) return std::nullopt;
-        width = qint32(le32(head, 18));
-        height = std::abs(qint64(qint32(le32(head, 22))));
-        bits = le16(head, 28);
-        compression = le32(head, 30);
-        imageSize = le32(head, 34);
+        width = qFromLittleEndian<qint32>(h + 18);
+        height = std::abs(qint64(qFromLittleEndian<qint32>(h + 22)));
+        bits = qFromLittleEndian<quint16>(h + 28);
+        compression = qFromLittleEndian<quint32>(h + 30);
+        imageSize = qFromLittleEndian<quint32>(h + 34);
     }
     if (width < 1 || height < 1 || width > MaxSide || height > MaxSide) return std::nullopt;
     qint64 needed = 0;
@@ -110,7 +108,8 @@ bool gifIsComplete(QFile& f) {
             if (!skipBlocks()) return false;
         } else if (kind == ',') { // the image: descriptor, colours, code size, data blocks
             if (b.size() - at < 11) return false;
-            const int w = le16(b, int(at) + 5), h = le16(b, int(at) + 7);
+            const int w = qFromLittleEndian<quint16>(b.constData() + at + 5);
+            const int h = qFromLittleEndian<quint16>(b.constData() + at + 7);
             if (w < 1 || h < 1 || w > MaxSide || h > MaxSide) return false;
             const quint8 flags = quint8(b[at + 9]);
             at += 10;
@@ -129,14 +128,14 @@ bool iconDirectoryIsSound(QFile& f) {
     if (!f.seek(0)) return false;
     const QByteArray head = f.read(6);
     if (head.size() < 6) return false;
-    const qint64 count = le16(head, 4);
+    const qint64 count = qFromLittleEndian<quint16>(head.constData() + 4);
     const qint64 directoryEnd = 6 + 16 * count;
     if (count == 0 || directoryEnd > f.size()) return false;
     const QByteArray entries = f.read(16 * count);
     if (entries.size() < 16 * count) return false;
     for (qint64 i = 0; i < count; ++i) {
-        const qint64 bytes = le32(entries, int(16 * i + 8));
-        const qint64 offset = le32(entries, int(16 * i + 12));
+        const qint64 bytes = qFromLittleEndian<quint32>(entries.constData() + 16 * i + 8);
+        const qint64 offset = qFromLittleEndian<quint32>(entries.constData() + 16 * i + 12);
         if (offset < directoryEnd || bytes < 8 || offset + bytes > f.size()) return false;
     }
     return true;
@@ -148,15 +147,20 @@ std::optional<PictureFormat> sniffPicture(const QByteArray& head) {
     if (head.startsWith("\xFF\xD8\xFF")) return PictureFormat::Jpeg;
     if (head.startsWith("BM")) return PictureFormat::Bmp;
     if (head.startsWith("GIF87a") || head.startsWith("GIF89a")) return PictureFormat::Gif;
-    if (head.size() >= 6 && le16(head, 0) == 0 && le16(head, 4) > 0) {
-        if (le16(head, 2) == 1) return PictureFormat::Icon;
-        if (le16(head, 2) == 2) return PictureFormat::Cursor;
-    }
     if (head.startsWith("\xD7\xCD\xC6\x9A")) return PictureFormat::Wmf; // placeable
-    if (head.size() >= 6 && (le16(head, 0) == 1 || le16(head, 0) == 2) && le16(head, 2) == 9 &&
-        (le16(head, 4) == 0x0100 || le16(head, 4) == 0x0300))
-        return PictureFormat::Wmf;
-    if (head.size() >= 44 && le32(head, 0) == 1 && head.mid(40, 4) == " EMF")
+    if (head.size() >= 6) {
+        // Icons, cursors and metafiles without a placeable header start with three words.
+        const char* h = head.constData();
+        const quint16 first = qFromLittleEndian<quint16>(h);
+        const quint16 second = qFromLittleEndian<quint16>(h + 2);
+        const quint16 third = qFromLittleEndian<quint16>(h + 4);
+        if (first == 0 && third > 0 && second == 1) return PictureFormat::Icon;
+        if (first == 0 && third > 0 && second == 2) return PictureFormat::Cursor;
+        if ((first == 1 || first == 2) && second == 9 && (third == 0x0100 || third == 0x0300))
+            return PictureFormat::Wmf;
+    }
+    if (head.size() >= 44 && qFromLittleEndian<quint32>(head.constData()) == 1 &&
+        head.mid(40, 4) == " EMF")
         return PictureFormat::Emf;
     return std::nullopt;
 }
@@ -202,7 +206,8 @@ Result<PictureHeader> PictureLoader::readHeader(const QString& hostPath) {
         return invalid(QStringLiteral("the picture is too large"));
     if (*format == PictureFormat::Gif && f.seek(6)) { // the logical screen, which Qt allocates
         const QByteArray screen = f.read(4);
-        if (screen.size() < 4 || le16(screen, 0) > MaxSide || le16(screen, 2) > MaxSide)
+        if (screen.size() < 4 || qFromLittleEndian<quint16>(screen.constData()) > MaxSide ||
+            qFromLittleEndian<quint16>(screen.constData() + 2) > MaxSide)
             return invalid(QStringLiteral("the picture is too large"));
     }
     return PictureHeader{*format, size};

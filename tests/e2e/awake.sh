@@ -3,19 +3,11 @@
 # seconds, it does start while the dialog is open, but not during the show, which also
 # asks the session's screen saver service to hold off and lets it go when it ends.
 # Usage: awake.sh PROGRAM_FOLDER AWAKE_HELPER
-set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/xenv.sh"
 helper="$2"
-
-cleanup() {
-    [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
-    [ -n "${STANDIN_PID:-}" ] && kill "$STANDIN_PID" 2>/dev/null
-    [ -n "${BUS_PID:-}" ] && kill "$BUS_PID" 2>/dev/null
-    x_stop
-    [ -n "${PROG:-}" ] && rm -rf "$PROG"
-}
-trap cleanup EXIT
+e2e_open 800x600x24 "$1"
+e2e_at_exit kill STANDIN_PID BUS_PID
 
 # Waits until the X screen saver is in STATE, at most SECONDS.
 wait_saver() {
@@ -27,14 +19,11 @@ wait_saver() {
     return 1
 }
 
-x_start 800x600x24 || fail "no X server"
 xset s 2 0 s blank
-PROG=$(program_copy "$1")
 log="$PROG/screensaver.log"
 mkdir -p "$PROG/foto"
 convert -size 200x100 xc:'rgb(0,0,255)' "$PROG/foto/a.jpg"
-printf 'PATH=%s\r\nTempoAttesa=1\r\nMusicaFM= 0 \r\nSuonoWAV= 0 \r\nEffetti= 0 \r\n' \
-    "$(echo "C:$PROG/foto" | tr '/' '\\')" > "$PROG/QUADRO.INI"
+show_settings "$PROG/foto" 1
 
 # A private session bus with the stand-in service on it.
 read -r DBUS_SESSION_BUS_ADDRESS BUS_PID < <(dbus-daemon --session --fork --print-address=1 \
@@ -46,10 +35,7 @@ STANDIN_PID=$!
 for i in $(seq 50); do grep -q ready "$log" 2>/dev/null && break; sleep 0.1; done
 grep -q ready "$log" || fail "the stand-in service did not start"
 
-cd "$PROG"
-"$PROG/quadrello" &
-APP_PID=$!
-dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "the settings dialog did not appear"
+start_dialog
 # The dialog does not hold the screen: the screen saver starts.
 wait_saver on 15 || fail "the screen saver did not start while the dialog was open ($("$helper" xstate); $(xset q | grep -A1 -i "screen saver" | tr -s " \n" " "))"
 grep -q Inhibit "$log" && fail "the dialog asked the service to hold off"

@@ -3,17 +3,12 @@
 # and the contact address move; "&Aiuto" hands the help page to the desktop's opener;
 # "&System Info..." runs the program the registry hive names, or says there is none.
 # Usage: info.sh PROGRAM_FOLDER
-set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/xenv.sh"
-
-cleanup() {
-    [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
-    x_stop
-    [ -n "${PROG:-}" ] && rm -rf "$PROG"
-    [ -n "${BIN:-}" ] && rm -rf "$BIN"
-}
-trap cleanup EXIT
+e2e_open 1280x1024x24 "$1"
+e2e_at_exit remove BIN
+BIN=$(mktemp -d)
+out="${E2E_SHOTS:-$BIN}"
 
 # Waits until a file exists, at most SECONDS.
 wait_file() {
@@ -44,17 +39,9 @@ region_changes() {
 }
 
 start_program() {
-    cd "$PROG"
-    "$PROG/quadrello" &
-    APP_PID=$!
-    dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "the settings dialog did not appear"
+    start_dialog
     read -r CX CY < <(client_origin "$dlg")
 }
-
-x_start 1280x1024x24 || fail "no X server"
-PROG=$(program_copy "$1")
-BIN=$(mktemp -d)
-out="${E2E_SHOTS:-$BIN}"
 
 # A logging xdg-open first on PATH.
 cat > "$BIN/xdg-open" <<'SH'

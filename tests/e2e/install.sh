@@ -3,17 +3,11 @@
 # and the metadata valid, the installed command starts and keeps its settings in its
 # own folder; uninstall keeps the settings file, purge removes it too.
 # Usage: install.sh SOURCE_TREE BUILD_DIR
-set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/xenv.sh"
 src="$1"
-
-cleanup() {
-    [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
-    x_stop
-    [ -n "${HOME_DIR:-}" ] && rm -rf "$HOME_DIR"
-}
-trap cleanup EXIT
+e2e_open
+e2e_at_exit remove HOME_DIR
 
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}" QUADRELLO_BUILD="$2"
 HOME_DIR=$(mktemp -d)

@@ -3,21 +3,10 @@
 # a picture smaller than the screen drawn pixel for pixel, a phone photo stored on its side
 # shown upright, and the show's two messages painted with their text and button.
 # Usage: photos.sh PROGRAM_FOLDER
-set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/xenv.sh"
-
-cleanup() {
-    [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
-    x_stop
-    [ -n "${PROG:-}" ] && rm -rf "$PROG"
-}
-trap cleanup EXIT
-
-x_start 2048x1536x24 || fail "no X server"
+e2e_open 2048x1536x24 "$1"
 export QT_SCALE_FACTOR=2
-PROG=$(program_copy "$1")
-out="${E2E_SHOTS:-$PROG}"
 mkdir -p "$PROG/foto" "$PROG/vuota"
 
 # a: 1600 x 1000 with one-pixel stripes, which any resampling would blur.
@@ -35,10 +24,6 @@ payload = b"Exif\x00\x00" + tiff
 open(sys.argv[2], "wb").write(jpg[:2] + b"\xff\xe1" + struct.pack(">H", len(payload) + 2) + payload + jpg[2:])
 EOF
 echo "not a picture" > "$PROG/foto/c.jpg"
-dos() { echo "C:$1" | tr '/' '\\'; }
-settings() {
-    printf 'PATH=%s\r\nTempoAttesa=2\r\nMusicaFM= 0 \r\nSuonoWAV= 0 \r\nEffetti= 0 \r\n' "$(dos "$1")" > "$PROG/QUADRO.INI"
-}
 
 # A message window's pixels: the dialog's light face with dark text on it, not an empty
 # black or unpainted rectangle.
@@ -56,11 +41,8 @@ check_painted() {
         fail "the $what message is not painted (window $geometry: brightness $mean, dark share $dark)"
 }
 
-settings "$PROG/foto"
-cd "$PROG"
-"$PROG/quadrello" &
-APP_PID=$!
-dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "the settings dialog did not appear"
+show_settings "$PROG/foto" 2
+start_dialog
 press "$dlg" Return
 
 # The first tick: a, at its own pixels in the middle of the screen.
@@ -100,10 +82,8 @@ xdotool mousemove 20 20 click 1
 wait_gone "$APP_PID" 10 || fail "a click did not end the show"
 
 # An empty folder: its message is painted, and Enter brings the dialog back.
-settings "$PROG/vuota"
-"$PROG/quadrello" &
-APP_PID=$!
-dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "the settings dialog did not appear"
+show_settings "$PROG/vuota" 2
+start_dialog
 press "$dlg" Return
 msg=$(wait_window "^Quadrello$" 10) || fail "no message for the empty folder"
 sleep 0.5

@@ -3,30 +3,15 @@
 # background without blue, a broken picture gets its message, and a click ends the program;
 # so does a dead key.
 # Usage: show.sh PROGRAM_FOLDER
-set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/xenv.sh"
-
-cleanup() {
-    [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
-    x_stop
-    [ -n "${PROG:-}" ] && rm -rf "$PROG"
-}
-trap cleanup EXIT
-
-x_start 1280x1024x24 || fail "no X server"
-PROG=$(program_copy "$1")
-out="${E2E_SHOTS:-$PROG}"
+e2e_open 1280x1024x24 "$1"
 mkdir -p "$PROG/foto"
 convert -size 200x100 xc:'rgb(0,0,255)' "$PROG/foto/a.jpg"
 echo "not a picture" > "$PROG/foto/b.jpg"
-printf 'PATH=%s\r\nTempoAttesa=1\r\nMusicaFM= 0 \r\nSuonoWAV= 0 \r\nEffetti= 0 \r\n' \
-    "$(echo "C:$PROG/foto" | tr '/' '\\')" > "$PROG/QUADRO.INI"
+show_settings "$PROG/foto" 1
 
-cd "$PROG"
-"$PROG/quadrello" &
-APP_PID=$!
-dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "the settings dialog did not appear"
+start_dialog
 press "$dlg" Return
 
 # The first tick shows a.jpg; the picture is looked for in the screenshot.
@@ -65,11 +50,8 @@ APP_PID=""
 # A dead key ends the show on its first press too: no input method holds it back as the
 # start of a character. The compose tables of a UTF-8 locale know it.
 rm -f "$PROG/foto/b.jpg"
-printf 'PATH=%s\r\nTempoAttesa=5\r\nMusicaFM= 0 \r\nSuonoWAV= 0 \r\nEffetti= 0 \r\n' \
-    "$(echo "C:$PROG/foto" | tr '/' '\\')" > "$PROG/QUADRO.INI"
-LC_ALL=C.UTF-8 "$PROG/quadrello" &
-APP_PID=$!
-dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "the settings dialog did not come back"
+show_settings "$PROG/foto" 5
+start_dialog LC_ALL=C.UTF-8
 press "$dlg" Return
 viewer=$(wait_viewer "$APP_PID" 1280) || fail "no full-screen viewer for the dead key"
 sleep 0.5

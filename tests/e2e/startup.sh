@@ -3,32 +3,17 @@
 # OK writes the settings file byte for byte, and the viewer covers the screen; from a
 # folder with no DOS name the program says so and ends.
 # Usage: startup.sh PROGRAM_FOLDER
-set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/xenv.sh"
-
-cleanup() {
-    [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
-    x_stop
-    [ -n "${PROG:-}" ] && rm -rf "$PROG"
-    [ -n "${ODD:-}" ] && rm -rf "$ODD"
-}
-trap cleanup EXIT
-
-x_start 1280x1024x24 || fail "no X server"
-PROG=$(program_copy "$1")
-out="${E2E_SHOTS:-$PROG}"
+e2e_open 1280x1024x24 "$1"
+e2e_at_exit remove ODD
 
 # The pictures to show, in a folder whose name has a blank.
 mkdir -p "$PROG/Le mie foto/gite"
 convert -size 64x48 xc:red "$PROG/Le mie foto/a.jpg"
 convert -size 64x48 xc:blue "$PROG/Le mie foto/gite/b.gif"
 
-cd "$PROG"
-"$PROG/quadrello" &
-APP_PID=$!
-
-dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "the settings dialog did not appear"
+start_dialog
 shot "$out/dialog.png"
 
 # Centred as the user sees it: the middle of the window with its frame and title bar
@@ -56,9 +41,7 @@ wait_gone "$APP_PID" 10 || fail "Fine did not end the program"
 # A settings file naming the picture folder; OK takes it as it is.
 printf 'PATH=%s\r\nTempoAttesa=3\r\nMusicaFM= 0 \r\nSuonoWAV= 1 \r\nEffetti= 1 \r\n' \
     "$(echo "C:$PROG/Le mie foto" | tr '/' '\\')" > "$PROG/QUADRO.INI"
-"$PROG/quadrello" &
-APP_PID=$!
-dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "the dialog did not come back"
+start_dialog
 press "$dlg" Return
 
 # OK wrote the file byte for byte.

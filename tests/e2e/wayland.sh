@@ -3,18 +3,11 @@
 # dialog appears and the program stays up; through XWayland, the dialog, the full-screen
 # show and a key that ends it.
 # Usage: wayland.sh PROGRAM_FOLDER
-set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/xenv.sh"
-
-cleanup() {
-    [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
-    [ -n "${WESTON_PID:-}" ] && kill "$WESTON_PID" 2>/dev/null
-    wait 2>/dev/null
-    [ -n "${PROG:-}" ] && rm -rf "$PROG"
-    [ -n "${RUNTIME:-}" ] && rm -rf "$RUNTIME"
-}
-trap cleanup EXIT
+e2e_open
+e2e_at_exit kill WESTON_PID
+e2e_at_exit remove RUNTIME
 
 # A screenshot of the whole output, as FILE.
 wl_shot() {

@@ -1,7 +1,8 @@
 # A private X server with a small window manager, for the real binary.
 # Sourced. Provides: x_start, x_stop, wait_window NAME [SECONDS], wait_viewer PID WIDTH,
 # shot FILE, program_copy DIR (a fresh copy of the program folder to run from), press,
-# and fail MESSAGE (ends a test script).
+# fail MESSAGE (ends a test script), show_settings FOLDER SECONDS, start_dialog, and for
+# test scripts e2e_open and e2e_at_exit.
 
 x_start() {
     local geometry="${1:-1280x1024x24}"
@@ -99,4 +100,61 @@ press() {
         sleep 0.05
     done
     xdotool key --clearmodifiers "$@"
+}
+
+# The opening of a test script: unset variables and failures inside pipes are errors (each
+# check ends the script through fail, not set -e), and an EXIT trap ends the program
+# ($APP_PID) and what e2e_at_exit names, stops the X server and removes the program copy
+# ($PROG). With GEOMETRY and PROGRAM_FOLDER it also starts the X server, makes the copy
+# and points $out, where screenshots go, at $E2E_SHOTS or the copy.
+# Usage: e2e_open [GEOMETRY PROGRAM_FOLDER]
+e2e_open() {
+    set -uo pipefail
+    E2E_KILL="" E2E_REMOVE=""
+    trap e2e_close EXIT
+    if [ $# -ge 2 ]; then
+        x_start "$1" || fail "no X server"
+        PROG=$(program_copy "$2")
+        out="${E2E_SHOTS:-$PROG}"
+    fi
+}
+
+# At exit, also ends the processes ("kill") or removes the folders ("remove") whose names
+# the variables NAME... hold by then.
+# Usage: e2e_at_exit kill|remove NAME...
+e2e_at_exit() {
+    local what="$1"; shift
+    case "$what" in
+    kill) E2E_KILL="$E2E_KILL $*" ;;
+    remove) E2E_REMOVE="$E2E_REMOVE $*" ;;
+    esac
+}
+
+e2e_close() {
+    local name
+    for name in APP_PID $E2E_KILL; do
+        [ -n "${!name:-}" ] && kill "${!name}" 2>/dev/null
+    done
+    x_stop
+    for name in PROG $E2E_REMOVE; do
+        [ -n "${!name:-}" ] && rm -rf "${!name}"
+    done
+}
+
+# Starts the program copy from its folder, with the NAME=VALUE settings of its
+# environment given, and waits for the settings dialog: its process in $APP_PID, the
+# dialog's window in $dlg.
+# Usage: start_dialog [NAME=VALUE...]
+start_dialog() {
+    cd "$PROG"
+    env "$@" "$PROG/quadrello" &
+    APP_PID=$!
+    dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "the settings dialog did not appear"
+}
+
+# A settings file in the program copy: pictures from host FOLDER, SECONDS a picture, no
+# music, sound or effects.
+show_settings() {
+    printf 'PATH=%s\r\nTempoAttesa=%s\r\nMusicaFM= 0 \r\nSuonoWAV= 0 \r\nEffetti= 0 \r\n' \
+        "$(echo "C:$1" | tr '/' '\\')" "$2" > "$PROG/QUADRO.INI"
 }

@@ -6,16 +6,9 @@
 # Screenshots of the pictures named in SHOTS (names without folder, space-separated) and
 # of the end of the pass go to OUT.
 # Usage: corpus_show.sh PROGRAM_FOLDER PICTURE_FOLDER OUT [SHOTS]
-set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/../e2e/xenv.sh"
-
-cleanup() {
-    [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null
-    x_stop
-    [ -n "${PROG:-}" ] && rm -rf "$PROG"
-}
-trap cleanup EXIT
+e2e_open
 
 folder=$(cd "$2" && pwd)
 out="$3"
@@ -25,8 +18,7 @@ pictures=$(find "$folder" -maxdepth 2 -type f -iregex '.*\.\(jpg\|bmp\|cur\|ico\
 
 x_start 1280x1024x24 || fail "no X server"
 PROG=$(program_copy "$1")
-printf 'PATH=%s\r\nTempoAttesa=1\r\nMusicaFM= 0 \r\nSuonoWAV= 0 \r\nEffetti= 0 \r\n' \
-    "$(echo "C:$folder" | tr '/' '\\')" > "$PROG/QUADRO.INI"
+show_settings "$folder" 1
 log="$out/show.log"
 cd "$PROG"
 QT_LOGGING_RULES="quadrello.show.debug=true" "$PROG/quadrello" 2>"$log" &

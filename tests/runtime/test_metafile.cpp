@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QPainter>
+#include <QtEndian>
 
 #include <functional>
 #include <random>
@@ -328,7 +329,8 @@ using pictures::put16;
 using pictures::put32;
 QByteArray words(std::initializer_list<int> values) {
     QByteArray b;
-    for (const int v : values) b.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF));
+    for (const int v : values)
+        writers::append16(b, v);
     return b;
 }
 
@@ -337,8 +339,7 @@ std::vector<qsizetype> wmfRecords(const QByteArray& b) {
     std::vector<qsizetype> at;
     for (qsizetype p = 22 + 18; p + 6 <= b.size();) {
         at.push_back(p);
-        const quint32 size = quint32(quint8(b[p])) | quint32(quint8(b[p + 1])) << 8 |
-                             quint32(quint8(b[p + 2])) << 16 | quint32(quint8(b[p + 3])) << 24;
+        const quint32 size = qFromLittleEndian<quint32>(b.constData() + p);
         p += qsizetype(size) * 2;
     }
     return at;
@@ -474,8 +475,7 @@ std::vector<qsizetype> emfRecords(const QByteArray& b) {
     std::vector<qsizetype> at;
     for (qsizetype p = 0; p + 8 <= b.size();) {
         at.push_back(p);
-        const quint32 size = quint32(quint8(b[p + 4])) | quint32(quint8(b[p + 5])) << 8 |
-                             quint32(quint8(b[p + 6])) << 16 | quint32(quint8(b[p + 7])) << 24;
+        const quint32 size = qFromLittleEndian<quint32>(b.constData() + p + 4);
         if (size < 8) break;
         p += size;
     }

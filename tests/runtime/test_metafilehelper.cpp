@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QPainter>
 #include <QProcess>
+#include <QtEndian>
 
 namespace {
 
@@ -93,7 +94,9 @@ TEST(MetafileHelper, IsConfinedOnceStarted) {
 // --- EMF text, clipping and font lookups through the real helper -------------------------
 
 void put32(QByteArray& b, quint32 v) {
-    for (int i = 0; i < 4; ++i) b.append(char((v >> (8 * i)) & 0xFF));
+    char field[4];
+    qToLittleEndian(v, field);
+    b.append(field, 4);
 }
 
 // Text in Arial `height` pixels tall, at `at`: characters, or glyph indices (which the

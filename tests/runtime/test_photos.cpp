@@ -275,7 +275,9 @@ QByteArray bmp(const BmpLayout& l) {
                 const quint16 v = l.compression == 3
                                       ? quint16((c.red() >> 3) << 11 | (c.green() >> 2) << 5 | c.blue() >> 3)
                                       : quint16((c.red() >> 3) << 10 | (c.green() >> 3) << 5 | c.blue() >> 3);
-                line.append(char(v & 0xFF)).append(char(v >> 8));
+                QByteArray b(2, '\0');
+                pictures::put16(b, 0, v);
+                line.append(b);
             } else {
                 const quint32 v = l.compression == 3 ? quint32(c.red()) << 24 | quint32(c.green()) << 16 | quint32(c.blue()) << 8
                                                      : quint32(c.red()) << 16 | quint32(c.green()) << 8 | quint32(c.blue());

@@ -12,6 +12,7 @@
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QtEndian>
 
 #include <memory>
 #include <string>
@@ -261,7 +262,7 @@ TEST(PictureLoader, BrokenFilesFailWith481InBoundedTime) {
 TEST(PictureLoader, AnIconBitmapClaimingAHugeSizeIsNotAllocatedAtIt) {
     TempDir dir;
     QByteArray ico = pictures::file(QStringLiteral("a.ico"));
-    const qsizetype bitmap = qsizetype(quint8(ico[18])) | qsizetype(quint8(ico[19])) << 8;
+    const qsizetype bitmap = qFromLittleEndian<quint32>(ico.constData() + 18);
     put32(ico, bitmap + 4, 60000);
     put32(ico, bitmap + 8, 120000); // both halves: colours and mask
     dir.file(QStringLiteral("huge.ico"), ico);
