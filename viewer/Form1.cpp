@@ -31,8 +31,6 @@ const QString EndOfPass = QStringLiteral("Quadrel Fine loop");
 // The wait after each figure of the clearing: a wipe across a 1920-pixel screen
 // (3601 steps) lasts about half a second.
 constexpr std::chrono::nanoseconds TransitionStepWait(139'000);
-// The slide-in moves the picture this many twips a frame.
-constexpr float SlideStep = 2000.0f;
 
 int px(float twips) { return int(std::lround(twips / rt::TwipsPerPixel)); }
 float twips(int pixels) { return float(pixels * rt::TwipsPerPixel); }

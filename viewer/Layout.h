@@ -102,11 +102,14 @@ template <class Generator>
     return backgroundColour(red, green);
 }
 
+// The slide-in moves the picture this many twips a frame.
+inline constexpr float SlideInStep = 2000.0f;
+
 // The left edges of the slide-in of a picture W twips wide towards its final left X:
 // -W, -W + 2000, ... while not beyond X.
 [[nodiscard]] inline std::vector<float> slideInSteps(float W, float X) {
     std::vector<float> steps;
-    for (float x = -W; x <= X; x += 2000.0f) steps.push_back(x);
+    for (float x = -W; x <= X; x += SlideInStep) steps.push_back(x);
     return steps;
 }
 
