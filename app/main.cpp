@@ -3,8 +3,8 @@
 
 #include "DosFiles.h"
 #include "Form1.h"
-#include "Modulo1.h"
 #include "HostScreenAwake.h"
+#include "Modulo1.h"
 #include "RealPlatform.h"
 #include "SdlMedia.h"
 #include "frmAbout.h"

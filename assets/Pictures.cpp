@@ -2,7 +2,6 @@
 
 #include "Pictures.h"
 
-
 #include <algorithm>
 
 namespace assets {
@@ -23,17 +22,29 @@ QString pictureFile(const QString& name) {
     return QStringLiteral(":/pictures/") + name;
 }
 
-QPixmap programIcon() { return load("quadrello.ico"); }
+QPixmap programIcon() {
+    return load("quadrello.ico");
+}
 
 QPixmap banner(int index) {
     static const char* files[3] = {"banner-a.bmp", "banner-b.bmp", "banner-c.bmp"};
     return load(files[std::clamp(index, 0, 2)]);
 }
 
-QPixmap trevisoloIcon() { return load("trevisolo.ico"); }
-QPixmap pencilIcon() { return load("pencil.ico"); }
-QPoint pencilHotSpot() { return {30, 30}; }
-QPixmap handIcon() { return load("hand.ico"); }
-QPoint handHotSpot() { return {12, 0}; }
+QPixmap trevisoloIcon() {
+    return load("trevisolo.ico");
+}
+QPixmap pencilIcon() {
+    return load("pencil.ico");
+}
+QPoint pencilHotSpot() {
+    return {30, 30};
+}
+QPixmap handIcon() {
+    return load("hand.ico");
+}
+QPoint handHotSpot() {
+    return {12, 0};
+}
 
 } // namespace assets

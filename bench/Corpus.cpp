@@ -36,11 +36,14 @@ int main(int argc, char** argv) {
                            : slot == 4 ? bench::Size100MP
                                        : bench::Size24MP;
         const bool progressive = slot == 1;
-        const char* kind = slot == 0 ? "2mp" : slot == 4 ? "panorama" : progressive ? "progressive" : "baseline";
+        const char* kind = slot == 0     ? "2mp"
+                           : slot == 4   ? "panorama"
+                           : progressive ? "progressive"
+                                         : "baseline";
         const QColor c = colours[std::size_t(i - 1)];
         const QString name = QStringLiteral("p%1.jpg").arg(i, 2, 10, QLatin1Char('0'));
-        if (!bench::saveJpeg(bench::photoLike(size, c, quint32(i)), folder + QLatin1Char('/') + name,
-                             90, progressive)) {
+        if (!bench::saveJpeg(bench::photoLike(size, c, quint32(i)),
+                             folder + QLatin1Char('/') + name, 90, progressive)) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(name));
             return 1;
         }

@@ -15,8 +15,8 @@
 
 #include "DosFiles.h"
 #include "ImageList.h"
-#include "Platform.h"
 #include "PictureLoader.h"
+#include "Platform.h"
 #include "Prefetch.h"
 #include "RealPlatform.h"
 #include "TestPictures.h"
@@ -30,10 +30,10 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <memory>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -44,7 +44,7 @@ constexpr int TreeFolders = 1000; // the chosen folder and 999 subfolders
 constexpr int PicturesPerFolder = 10;
 
 QTemporaryDir* workDir = nullptr;
-QString treeRoot;      // host path of the chosen folder
+QString treeRoot; // host path of the chosen folder
 QString picture24, picture2;
 viewer::ShowArea screenArea;
 
@@ -58,7 +58,8 @@ void makeTree() {
     QDir().mkpath(treeRoot);
     for (int d = 0; d < TreeFolders; ++d) {
         const QString folder =
-            d == 0 ? treeRoot : treeRoot + QStringLiteral("/viaggio%1").arg(d, 3, 10, QLatin1Char('0'));
+            d == 0 ? treeRoot
+                   : treeRoot + QStringLiteral("/viaggio%1").arg(d, 3, 10, QLatin1Char('0'));
         if (d) QDir().mkpath(folder);
         for (int p = 0; p < PicturesPerFolder; ++p)
             touch(folder + QStringLiteral("/foto%1.jpg").arg(p, 2, 10, QLatin1Char('0')));
@@ -96,8 +97,8 @@ void BM_Walk(benchmark::State& state) {
     for (auto _ : state) {
         viewer::ImageList list = viewer::emptyImageList();
         viewer::BuildImageList(files, folder, list);
-        found = std::size_t(std::count_if(list.begin(), list.end(),
-                                          [](const QString& s) { return !s.isEmpty(); }));
+        found = std::size_t(
+            std::count_if(list.begin(), list.end(), [](const QString& s) { return !s.isEmpty(); }));
         benchmark::DoNotOptimize(list.data());
     }
     state.counters["pictures"] = double(found);
@@ -142,8 +143,12 @@ void BM_DecodeFull(benchmark::State& state) {
     }
     state.counters["image_MiB"] = double(bytes) / (1 << 20);
 }
-BENCHMARK(BM_DecodeFull)->Name("Decode/full/MP")->Arg(24)->Arg(2)
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DecodeFull)
+    ->Name("Decode/full/MP")
+    ->Arg(24)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 viewer::Fit fitOf(QSize natural) {
     return viewer::fitPicture(float(natural.width() * rt::TwipsPerPixel),
@@ -169,8 +174,12 @@ void BM_DecodeFitFull(benchmark::State& state) {
     }
     state.counters["image_MiB"] = double(bytes) / (1 << 20);
 }
-BENCHMARK(BM_DecodeFitFull)->Name("DecodeFit/full/MP")->Arg(24)->Arg(2)
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DecodeFitFull)
+    ->Name("DecodeFit/full/MP")
+    ->Arg(24)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_DecodeFitScaled(benchmark::State& state) {
     qint64 bytes = 0;
@@ -186,8 +195,12 @@ void BM_DecodeFitScaled(benchmark::State& state) {
     }
     state.counters["image_MiB"] = double(bytes) / (1 << 20);
 }
-BENCHMARK(BM_DecodeFitScaled)->Name("DecodeFit/scaled/MP")->Arg(24)->Arg(2)
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DecodeFitScaled)
+    ->Name("DecodeFit/scaled/MP")
+    ->Arg(24)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace
 

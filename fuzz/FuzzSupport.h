@@ -22,9 +22,11 @@ inline const QString& scratchFolder() {
     static const struct Folder {
         QString path;
         Folder() {
-            const QString base = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm")
-                                                                           : QDir::tempPath();
-            path = base + QStringLiteral("/quadrello-fuzz-") + QString::number(QCoreApplication::applicationPid());
+            const QString base = QDir(QStringLiteral("/dev/shm")).exists()
+                                     ? QStringLiteral("/dev/shm")
+                                     : QDir::tempPath();
+            path = base + QStringLiteral("/quadrello-fuzz-") +
+                   QString::number(QCoreApplication::applicationPid());
             QDir().mkpath(path);
         }
         ~Folder() { QDir(path).removeRecursively(); }
@@ -56,9 +58,9 @@ std::array<QString, Count> textFields(const std::uint8_t* data, std::size_t size
     std::fprintf(stderr, "fuzz: %s\n", what);
     std::abort();
 }
-#define FUZZ_CHECK(cond)                                                                         \
-    do {                                                                                         \
-        if (!(cond)) ::fuzz::broken(#cond);                                                      \
+#define FUZZ_CHECK(cond)                                                                           \
+    do {                                                                                           \
+        if (!(cond)) ::fuzz::broken(#cond);                                                        \
     } while (0)
 
 } // namespace fuzz

@@ -55,8 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (found.ok())
             for (const QString& entry : found.value())
                 FUZZ_CHECK(entry == QLatin1String(".") || entry == QLatin1String("..") ||
-                           rt::DosFileSystem::matchesPattern(pattern.isEmpty() ? QStringLiteral("*.*") : pattern,
-                                                             entry));
+                           rt::DosFileSystem::matchesPattern(
+                               pattern.isEmpty() ? QStringLiteral("*.*") : pattern, entry));
     }
     return 0;
 }

@@ -15,7 +15,8 @@ bool isAbsoluteForm(const QString& p) {
     if (p.size() < 3 || p[1] != QLatin1Char(':') || p[2] != QLatin1Char('\\')) return false;
     if (p.size() == 3) return true;
     for (const QString& part : p.mid(3).split(QLatin1Char('\\')))
-        if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String("..")) return false;
+        if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String(".."))
+            return false;
     return !p.contains(QLatin1Char('/'));
 }
 

@@ -33,7 +33,8 @@ using pictures::put32;
 QImage picture(int w, int h) {
     QImage image(w, h, QImage::Format_RGB32);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) image.setPixel(x, y, qRgb(x * 255 / w, y * 255 / h, 128));
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, qRgb(x * 255 / w, y * 255 / h, 128));
     QPainter p(&image);
     p.setBrush(Qt::yellow);
     p.drawEllipse(QRect(w / 4, h / 4, w / 2, h / 2));
@@ -47,7 +48,7 @@ QByteArray rle8Bmp() {
     QByteArray pixels;
     for (int y = 0; y < h; ++y) {
         pixels.append(char(w)).append(char(y + 1)); // a run of w pixels of colour y + 1
-        pixels.append(char(0)).append(char(0));      // end of line
+        pixels.append(char(0)).append(char(0));     // end of line
     }
     pixels.append(char(0)).append(char(1)); // end of bitmap
     QByteArray b(54 + 256 * 4, '\0');
@@ -61,7 +62,8 @@ QByteArray rle8Bmp() {
     put16(b, 28, 8);
     put32(b, 30, 1); // RLE8
     put32(b, 34, quint32(pixels.size()));
-    for (int i = 0; i < 256; ++i) put32(b, 54 + 4 * i, quint32(i * 0x010203));
+    for (int i = 0; i < 256; ++i)
+        put32(b, 54 + 4 * i, quint32(i * 0x010203));
     b.append(pixels);
     put32(b, 2, quint32(b.size()));
     return b;
@@ -189,7 +191,8 @@ int main(int argc, char** argv) {
     // DIB: BMP files under the other name, a 32-bit and an 8-bit one, and one cut short.
     put(QStringLiteral("dib"), QStringLiteral("argb32.dib"),
         pictures::encoded(small.convertToFormat(QImage::Format_ARGB32), "BMP"));
-    const QByteArray dib8 = pictures::encoded(picture(7, 5).convertToFormat(QImage::Format_Indexed8), "BMP");
+    const QByteArray dib8 =
+        pictures::encoded(picture(7, 5).convertToFormat(QImage::Format_Indexed8), "BMP");
     put(QStringLiteral("dib"), QStringLiteral("palette8.dib"), dib8);
     put(QStringLiteral("dib"), QStringLiteral("cut.dib"), dib8.left(60));
 

@@ -24,10 +24,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     switch (c.verb) {
     case rt::MciVerb::Open:
         if (c.path.contains(QLatin1Char('"'))) return 0;
-        again = QStringLiteral("open \"") + c.path + QStringLiteral("\" type sequencer alias ") + c.alias;
+        again = QStringLiteral("open \"") + c.path + QStringLiteral("\" type sequencer alias ") +
+                c.alias;
         break;
-    case rt::MciVerb::Play: again = QStringLiteral("play ") + c.alias; break;
-    case rt::MciVerb::Close: again = QStringLiteral("close ") + c.alias; break;
+    case rt::MciVerb::Play:
+        again = QStringLiteral("play ") + c.alias;
+        break;
+    case rt::MciVerb::Close:
+        again = QStringLiteral("close ") + c.alias;
+        break;
     }
     const rt::Result<rt::MciCommand> reread = rt::parseMciCommand(again);
     FUZZ_CHECK(reread.ok() && reread.value() == c);

@@ -74,14 +74,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(measured.value().width() >= 1 && measured.value().height() >= 1 &&
                measured.value().width() <= 32767 && measured.value().height() <= 32767);
     const QSize asked = showSize(measured.value());
-    const rt::Result<QImage> drawn = wmf ? rt::renderWmf(bytes, asked) : rt::renderEmf(bytes, asked);
-    if (drawn.ok()) FUZZ_CHECK(drawn.value().size() == asked);
-    else FUZZ_CHECK(drawn.error().number == rt::err::InvalidPicture);
+    const rt::Result<QImage> drawn =
+        wmf ? rt::renderWmf(bytes, asked) : rt::renderEmf(bytes, asked);
+    if (drawn.ok())
+        FUZZ_CHECK(drawn.value().size() == asked);
+    else
+        FUZZ_CHECK(drawn.error().number == rt::err::InvalidPicture);
     return 0;
 #endif
     static const QString file = fuzz::scratchFolder() + QStringLiteral("/picture");
     if (!fuzz::writeFile(file, chars, size)) fuzz::broken("cannot write the picture file");
-    const auto sniffed = rt::sniffPicture(QByteArray::fromRawData(chars, qsizetype(std::min<std::size_t>(size, 64))));
+    const auto sniffed = rt::sniffPicture(
+        QByteArray::fromRawData(chars, qsizetype(std::min<std::size_t>(size, 64))));
 
     const rt::Result<rt::PictureHeader> header = rt::PictureLoader::readHeader(file);
     if (header.ok()) {
@@ -93,8 +97,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                    natural.height() <= maxSide);
         const QSize wanted = showSize(natural);
         const rt::Result<QImage> image = rt::PictureLoader::decode(file, wanted);
-        if (image.ok()) FUZZ_CHECK(image.value().size() == wanted);
-        else FUZZ_CHECK(image.error().number == rt::err::InvalidPicture);
+        if (image.ok())
+            FUZZ_CHECK(image.value().size() == wanted);
+        else
+            FUZZ_CHECK(image.error().number == rt::err::InvalidPicture);
     } else {
         FUZZ_CHECK(header.error().number == rt::err::InvalidPicture);
     }

@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const qsizetype slash = key.lastIndexOf(QLatin1Char('\\'));
         if (slash > 0) (void)hive.hasKey(key.left(slash));
     }
-    const QString tools = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
+    const QString tools =
+        QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
     if (hive.value(tools, QStringLiteral("PATH"))) FUZZ_CHECK(hive.hasKey(tools));
     return 0;
 }

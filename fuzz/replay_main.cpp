@@ -35,7 +35,8 @@ int main(int argc, char** argv) {
     std::sort(files.begin(), files.end());
     for (const fs::path& p : files) {
         std::ifstream in(p, std::ios::binary);
-        const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        const std::vector<char> bytes{std::istreambuf_iterator<char>(in),
+                                      std::istreambuf_iterator<char>()};
         if (!in.eof() && in.fail()) {
             std::fprintf(stderr, "replay: cannot read %s\n", p.c_str());
             return 2;

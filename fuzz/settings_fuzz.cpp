@@ -39,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     settings::Modulo1 s;
     const settings::CheckValues checks = settings::LoadSettings(s, files, folder.dos);
     FUZZ_CHECK(!s.FolderPath.isEmpty());
-    for (const std::int16_t v : {s.MusicaFM, s.SuonoWAV, s.Effetti}) FUZZ_CHECK(v >= 0 && v <= 2);
+    for (const std::int16_t v : {s.MusicaFM, s.SuonoWAV, s.Effetti})
+        FUZZ_CHECK(v >= 0 && v <= 2);
     for (const auto& c : {checks.check1, checks.check2, checks.check3})
         FUZZ_CHECK(!c || (*c >= 0 && *c <= 2));
     FUZZ_CHECK(files.curDir() == folder.dos);

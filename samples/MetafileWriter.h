@@ -60,13 +60,20 @@ inline void putDib(QByteArray& b, const QImage& rgb) {
 class WmfWriter {
 public:
     // Brush hatches, pen styles and polygon fill modes as the format numbers them.
-    enum Hatch { Horizontal = 0, Vertical, ForwardDiagonal, BackwardDiagonal, Cross, DiagonalCross };
+    enum Hatch {
+        Horizontal = 0,
+        Vertical,
+        ForwardDiagonal,
+        BackwardDiagonal,
+        Cross,
+        DiagonalCross
+    };
     enum PenStyle { Solid = 0, Dash, Dot, DashDot, DashDotDot, NoLine, InsideFrame };
 
     WmfWriter(int width, int height, int unitsPerInch = 1440)
         : width_(width), height_(height), inch_(unitsPerInch) {
-        record(0x020B, {0, 0});              // SETWINDOWORG y, x
-        record(0x020C, {height_, width_});   // SETWINDOWEXT y, x
+        record(0x020B, {0, 0});            // SETWINDOWORG y, x
+        record(0x020C, {height_, width_}); // SETWINDOWEXT y, x
     }
     // Replaces the brush (solid) and the pen (solid, `penWidth` units; 0 for none).
     void colours(const QColor& fill, const QColor& line, int penWidth = 1) {
@@ -97,9 +104,9 @@ public:
         select(pen_);
         release(old);
     }
-    void backgroundMode(bool opaque) { record(0x0102, {opaque ? 2 : 1}); }     // SETBKMODE
-    void backgroundColour(const QColor& c) { colourRecord(0x0201, c); }       // SETBKCOLOR
-    void polyFillMode(bool winding) { record(0x0106, {winding ? 2 : 1}); }   // SETPOLYFILLMODE
+    void backgroundMode(bool opaque) { record(0x0102, {opaque ? 2 : 1}); } // SETBKMODE
+    void backgroundColour(const QColor& c) { colourRecord(0x0201, c); }    // SETBKCOLOR
+    void polyFillMode(bool winding) { record(0x0106, {winding ? 2 : 1}); } // SETPOLYFILLMODE
 
     void rectangle(const QRect& r) { record(0x041B, {r.bottom(), r.right(), r.top(), r.left()}); }
     void ellipse(const QRect& r) { record(0x0418, {r.bottom(), r.right(), r.top(), r.left()}); }
@@ -108,9 +115,15 @@ public:
     }
     // Arcs of the ellipse in `r`, counterclockwise from the ray through `start` to the ray
     // through `end`; a pie closes to the centre, a chord to itself.
-    void arc(const QRect& r, const QPoint& start, const QPoint& end) { arcRecord(0x0817, r, start, end); }
-    void pie(const QRect& r, const QPoint& start, const QPoint& end) { arcRecord(0x081A, r, start, end); }
-    void chord(const QRect& r, const QPoint& start, const QPoint& end) { arcRecord(0x0830, r, start, end); }
+    void arc(const QRect& r, const QPoint& start, const QPoint& end) {
+        arcRecord(0x0817, r, start, end);
+    }
+    void pie(const QRect& r, const QPoint& start, const QPoint& end) {
+        arcRecord(0x081A, r, start, end);
+    }
+    void chord(const QRect& r, const QPoint& start, const QPoint& end) {
+        arcRecord(0x0830, r, start, end);
+    }
     void line(const QPoint& from, const QPoint& to) {
         record(0x0214, {from.y(), from.x()}); // MOVETO
         record(0x0213, {to.y(), to.x()});     // LINETO
@@ -120,7 +133,8 @@ public:
     void polyPolygon(const QVector<QVector<QPoint>>& polygons) {
         QByteArray params;
         detail::put16(params, int(polygons.size()));
-        for (const QVector<QPoint>& points : polygons) detail::put16(params, int(points.size()));
+        for (const QVector<QPoint>& points : polygons)
+            detail::put16(params, int(points.size()));
         for (const QVector<QPoint>& points : polygons)
             for (const QPoint& p : points) {
                 detail::put16(params, p.x());
@@ -159,8 +173,8 @@ public:
         QByteArray params;
         detail::put32(params, 0x00CC0020); // SRCCOPY
         detail::put16(params, 0);          // colours are RGB
-        for (const int v : {rgb.height(), rgb.width(), 0, 0, dest.height(), dest.width(), dest.top(),
-                            dest.left()})
+        for (const int v : {rgb.height(), rgb.width(), 0, 0, dest.height(), dest.width(),
+                            dest.top(), dest.left()})
             detail::put16(params, v);
         detail::putDib(params, rgb);
         raw(0x0F43, params); // STRETCHDIB
@@ -178,7 +192,8 @@ public:
         QByteArray placeable;
         detail::put32(placeable, 0x9AC6CDD7);
         detail::put16(placeable, 0);
-        for (const int v : {0, 0, width_, height_}) detail::put16(placeable, v);
+        for (const int v : {0, 0, width_, height_})
+            detail::put16(placeable, v);
         detail::put16(placeable, inch_);
         detail::put32(placeable, 0);
         int sum = 0;
@@ -208,7 +223,8 @@ public:
 private:
     void record(int function, std::initializer_list<int> words) {
         QByteArray params;
-        for (const int w : words) detail::put16(params, w);
+        for (const int w : words)
+            detail::put16(params, w);
         raw(function, params);
     }
     void colourRecord(int function, const QColor& c) {
@@ -226,13 +242,14 @@ private:
         raw(function, params);
     }
     void arcRecord(int function, const QRect& r, const QPoint& start, const QPoint& end) {
-        record(function, {end.y(), end.x(), start.y(), start.x(), r.bottom(), r.right(), r.top(),
-                          r.left()});
+        record(function,
+               {end.y(), end.x(), start.y(), start.x(), r.bottom(), r.right(), r.top(), r.left()});
     }
     // Objects take the lowest free slot of the table, as the player assigns them.
     int create(int function, const QByteArray& params) {
         int slot = 0;
-        while (slot < int(used_.size()) && used_[std::size_t(slot)]) ++slot;
+        while (slot < int(used_.size()) && used_[std::size_t(slot)])
+            ++slot;
         if (slot == int(used_.size())) used_.push_back(false);
         used_[std::size_t(slot)] = true;
         objects_ = std::max(objects_, int(used_.size()));
@@ -300,10 +317,10 @@ public:
         const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
         const int stride = detail::dibStride(rgb.width());
         QByteArray p;
-        for (const int v : {dest.left(), dest.top(), dest.right(), dest.bottom(), dest.left(), dest.top(),
-                            0, 0, rgb.width(), rgb.height()})
+        for (const int v : {dest.left(), dest.top(), dest.right(), dest.bottom(), dest.left(),
+                            dest.top(), 0, 0, rgb.width(), rgb.height()})
             detail::put32(p, std::uint32_t(v));
-        detail::put32(p, 80);  // the bitmap header, after the fixed part
+        detail::put32(p, 80); // the bitmap header, after the fixed part
         detail::put32(p, 40);
         detail::put32(p, 120); // the pixels, after the header
         detail::put32(p, std::uint32_t(stride * rgb.height()));
@@ -333,10 +350,12 @@ public:
         QByteArray h;
         detail::put32(h, 1);   // HEADER
         detail::put32(h, 108); // its size
-        for (const int v : {0, 0, width_ - 1, height_ - 1}) detail::put32(h, std::uint32_t(v));
+        for (const int v : {0, 0, width_ - 1, height_ - 1})
+            detail::put32(h, std::uint32_t(v));
         // The frame in hundredths of a millimetre at 96 dpi.
         const auto hmm = [](int px) { return std::uint32_t(px * 2540 / 96); };
-        for (const std::uint32_t v : {0u, 0u, hmm(width_) - 1, hmm(height_) - 1}) detail::put32(h, v);
+        for (const std::uint32_t v : {0u, 0u, hmm(width_) - 1, hmm(height_) - 1})
+            detail::put32(h, v);
         detail::put32(h, 0x464D4520); // " EMF"
         detail::put32(h, 0x10000);
         detail::put32(h, total);
@@ -345,14 +364,14 @@ public:
         detail::put16(h, 0);
         detail::put32(h, 0); // no description
         detail::put32(h, 0);
-        detail::put32(h, 0); // no palette
+        detail::put32(h, 0);    // no palette
         detail::put32(h, 1024); // reference device in pixels
         detail::put32(h, 768);
         detail::put32(h, 1024 * 254 / 960); // and in millimetres at 96 dpi
         detail::put32(h, 768 * 254 / 960);
         detail::put32(h, 0); // no pixel format
         detail::put32(h, 0);
-        detail::put32(h, 0); // not OpenGL
+        detail::put32(h, 0);                     // not OpenGL
         detail::put32(h, 1024 * 254 * 100 / 96); // micrometres
         detail::put32(h, 768 * 254 * 100 / 96);
         return h + body_ + tail;
@@ -366,13 +385,15 @@ private:
     }
     void box(std::uint32_t type, const QRect& r) {
         QByteArray p;
-        for (const int v : {r.left(), r.top(), r.right(), r.bottom()}) detail::put32(p, std::uint32_t(v));
+        for (const int v : {r.left(), r.top(), r.right(), r.bottom()})
+            detail::put32(p, std::uint32_t(v));
         record(type, p);
     }
     void poly(std::uint32_t type, const QVector<QPoint>& points) {
         QByteArray p;
         QRect bounds;
-        for (const QPoint& pt : points) bounds |= QRect(pt, QSize(1, 1));
+        for (const QPoint& pt : points)
+            bounds |= QRect(pt, QSize(1, 1));
         for (const int v : {bounds.left(), bounds.top(), bounds.right(), bounds.bottom()})
             detail::put32(p, std::uint32_t(v));
         detail::put32(p, std::uint32_t(points.size()));

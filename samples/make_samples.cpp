@@ -68,8 +68,10 @@ QImage lighthouse() {
     for (int i = 0; i < 6; ++i) {
         p.setBrush(i % 2 ? QColor(250, 250, 250) : QColor(200, 30, 30));
         const int top = 140 + i * 50, inset = i * 4;
-        p.drawPolygon(QPolygon({{150 - 20 + inset - 24, top + 50}, {150 + 20 - inset + 84, top + 50},
-                                {150 + 20 - inset + 80, top}, {150 - 20 + inset - 20, top}}));
+        p.drawPolygon(QPolygon({{150 - 20 + inset - 24, top + 50},
+                                {150 + 20 - inset + 84, top + 50},
+                                {150 + 20 - inset + 80, top},
+                                {150 - 20 + inset - 20, top}}));
     }
     p.setBrush(QColor(255, 230, 120));
     p.drawRect(140, 100, 80, 40);
@@ -151,7 +153,12 @@ QByteArray islandMap() {
     w.colours(QColor(70, 130, 200), QColor(40, 80, 160), 10);
     w.rectangle({0, 0, 4320, 2880});
     w.colours(QColor(230, 210, 150), QColor(150, 120, 60), 20);
-    w.polygon({{900, 1400}, {1400, 700}, {2400, 500}, {3300, 900}, {3500, 1700}, {2700, 2300},
+    w.polygon({{900, 1400},
+               {1400, 700},
+               {2400, 500},
+               {3300, 900},
+               {3500, 1700},
+               {2700, 2300},
                {1500, 2300}});
     w.colours(QColor(60, 150, 60), QColor(30, 100, 30), 10);
     w.ellipse({1700, 1000, 1100, 800});

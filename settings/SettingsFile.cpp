@@ -18,17 +18,21 @@ namespace settings {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Length of the longest numeric beginning of `s` (already free of blanks).
 std::size_t numericPrefix(const std::string& s) {
     std::size_t i = 0;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
     std::size_t digits = 0;
-    while (i < s.size() && isDigit(s[i])) ++i, ++digits;
+    while (i < s.size() && isDigit(s[i]))
+        ++i, ++digits;
     if (i < s.size() && s[i] == '.') {
         ++i;
-        while (i < s.size() && isDigit(s[i])) ++i, ++digits;
+        while (i < s.size() && isDigit(s[i]))
+            ++i, ++digits;
     }
     if (digits == 0) return 0;
     // The exponent counts only when it is complete: "1e" and "1e+" read as 1.
@@ -36,7 +40,8 @@ std::size_t numericPrefix(const std::string& s) {
         std::size_t j = i + 1;
         if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
         const std::size_t expStart = j;
-        while (j < s.size() && isDigit(s[j])) ++j;
+        while (j < s.size() && isDigit(s[j]))
+            ++j;
         if (j > expStart) i = j;
     }
     return i;
@@ -60,7 +65,8 @@ constexpr std::array<KeyName, 5> Keys{{
 
 QString withoutLeadingBlanks(const QString& s) {
     qsizetype i = 0;
-    while (i < s.size() && s[i] == QLatin1Char(' ')) ++i;
+    while (i < s.size() && s[i] == QLatin1Char(' '))
+        ++i;
     return s.mid(i);
 }
 
@@ -103,7 +109,8 @@ double LeadingNumber(const QString& text) {
         // Too large: an infinity of the right sign; too small: zero.
         const bool negative = number.front() == '-';
         const auto expAt = number.find('e');
-        const bool tiny = expAt != std::string::npos && number.find('-', expAt) != std::string::npos;
+        const bool tiny =
+            expAt != std::string::npos && number.find('-', expAt) != std::string::npos;
         if (tiny) return 0.0;
         return negative ? -std::numeric_limits<double>::infinity()
                         : std::numeric_limits<double>::infinity();
@@ -123,7 +130,8 @@ CheckValues LoadSettings(Modulo1& s, rt::DosFileSystem& files, const QString& pr
 
     CheckValues checks;
     const rt::Result<QStringList> lines =
-        files.fileExists(path) ? files.readLines(path) : rt::Result<QStringList>(rt::Error{rt::err::FileNotFound, {}});
+        files.fileExists(path) ? files.readLines(path)
+                               : rt::Result<QStringList>(rt::Error{rt::err::FileNotFound, {}});
     if (!lines.ok()) {
         applyDefaults(s, programFolder);
         return checks;
@@ -157,7 +165,8 @@ CheckValues LoadSettings(Modulo1& s, rt::DosFileSystem& files, const QString& pr
         case Key::Effetti:
             if (const auto n = switchValue(number)) s.Effetti = *n, checks.check3 = *n;
             break;
-        case Key::Path: break;
+        case Key::Path:
+            break;
         }
     }
     if (s.FolderPath.isEmpty()) s.FolderPath = programFolder;

@@ -4,9 +4,9 @@
 //
 //   PATH=C:\home\anna\foto
 //   TempoAttesa=5
-//   MusicaFM= 1 
-//   SuonoWAV= 1 
-//   Effetti= 0 
+//   MusicaFM= 1
+//   SuonoWAV= 1
+//   Effetti= 0
 
 #include "DosFiles.h"
 #include "Modulo1.h"
@@ -50,6 +50,6 @@ CheckValues LoadSettings(Modulo1& s, rt::DosFileSystem& files, const QString& pr
 // switches of `s` in number form. The old file stays whole when anything fails. The
 // dialog passes a failure over in silence; the error is returned for those who care.
 rt::Error SaveSettings(const Modulo1& s, rt::DosFileSystem& files, const QString& programFolder,
-                  const QString& folder, const QString& secondsText);
+                       const QString& folder, const QString& secondsText);
 
 } // namespace settings

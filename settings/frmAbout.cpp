@@ -489,7 +489,8 @@ void frmAbout::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // Until the window is mapped, the window manager has not told its frame: the load
     // centred the client area alone.
-    if (QWindow* window = windowHandle(); window && !frameCentred_) window->installEventFilter(this);
+    if (QWindow* window = windowHandle(); window && !frameCentred_)
+        window->installEventFilter(this);
 }
 
 void frmAbout::mouseMoveEvent(QMouseEvent* event) {
@@ -573,7 +574,8 @@ void frmAbout::centreOnScreen() {
     const int screenW = int(rt::roundHalfEven(platform_.screen.widthTwips() / rt::TwipsPerPixel));
     const int screenH = int(rt::roundHalfEven(platform_.screen.heightTwips() / rt::TwipsPerPixel));
     // The window as the user sees it, title bar and frame included, once they are known.
-    const QMargins frame = isVisible() && windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    const QMargins frame =
+        isVisible() && windowHandle() ? windowHandle()->frameMargins() : QMargins();
     const QSize outer = size().grownBy(frame);
     move(int(rt::roundHalfEven((screenW - outer.width()) / 2.0)),
          int(rt::roundHalfEven((screenH - outer.height()) / 2.0)));

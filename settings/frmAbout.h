@@ -91,9 +91,9 @@ public:
     QPushButton* cmdSysInfo;
     QPushButton* Command1;
     QPushButton* Command3;
-    QCheckBox* Check1; // background music
-    QCheckBox* Check3; // animated transitions
-    QCheckBox* Check2; // sound comments
+    QCheckBox* Check1;  // background music
+    QCheckBox* Check3;  // animated transitions
+    QCheckBox* Check2;  // sound comments
     ClickLabel* Label4; // home page
     ClickLabel* Label3; // e-mail contact
     QLabel* Image2;

@@ -3,8 +3,8 @@
 #include "Form1.h"
 
 #include "Layout.h"
-#include "ShowLog.h"
 #include "Pictures.h"
+#include "ShowLog.h"
 #include "Transition.h"
 
 #include <QCoreApplication>
@@ -32,12 +32,19 @@ const QString EndOfPass = QStringLiteral("Quadrel Fine loop");
 // (3601 steps) lasts about half a second.
 constexpr std::chrono::nanoseconds TransitionStepWait(139'000);
 
-int px(float twips) { return int(std::lround(twips / rt::TwipsPerPixel)); }
-float twips(int pixels) { return float(pixels * rt::TwipsPerPixel); }
-QPoint pxPoint(int x, int y) { return {px(float(x)), px(float(y))}; }
+int px(float twips) {
+    return int(std::lround(twips / rt::TwipsPerPixel));
+}
+float twips(int pixels) {
+    return float(pixels * rt::TwipsPerPixel);
+}
+QPoint pxPoint(int x, int y) {
+    return {px(float(x)), px(float(y))};
+}
 
 QString invalidPicture(const QString& entry) {
-    return QStringLiteral("Il file: ") + entry + QStringLiteral(" non e' un file di immagini valido.");
+    return QStringLiteral("Il file: ") + entry +
+           QStringLiteral(" non e' un file di immagini valido.");
 }
 
 qint64 monotonicNs() {
@@ -121,7 +128,9 @@ void Form1::setLabel1Caption(const QString& caption) {
     label1_.height = twips(Label1->height());
 }
 
-QColor Form1::backColor() const { return palette().color(QPalette::Window); }
+QColor Form1::backColor() const {
+    return palette().color(QPalette::Window);
+}
 
 void Form1::setBackColor(const QColor& colour) {
     QPalette pal = palette();
@@ -142,8 +151,8 @@ void Form1::Form_Load() {
 
     // The start screen: the program's title above its icon, centred below the caption band.
     setLabel1Caption(rt::AppTitle);
-    const StartLayout l = startLayout(screenW, screenH, label1_.width, label1_.height,
-                                      image1_.width, image1_.height);
+    const StartLayout l =
+        startLayout(screenW, screenH, label1_.width, label1_.height, image1_.width, image1_.height);
     setImage1({l.imageLeft, l.imageTop, image1_.width, image1_.height});
     setLabel1Position(l.labelLeft, l.labelTop);
 
@@ -184,7 +193,9 @@ void Form1::prefetchNext() {
     prefetch_.clear();
 }
 
-void Form1::Form_Activate() { platform_.pointer.setShape(rt::PointerShape::Crosshair); }
+void Form1::Form_Activate() {
+    platform_.pointer.setShape(rt::PointerShape::Crosshair);
+}
 
 // --- The slide cycle ----------------------------------------------------------------
 
@@ -246,9 +257,9 @@ bool Form1::showPicture(const QString& entry) {
     setBackColor(QColor(c.red, c.green, c.blue));
 
     // Fitted and centred below the caption band (on the screen, not the form).
-    const Placement at =
-        centreBelowCaption(picture.fit.width, picture.fit.height, float(platform_.screen.widthTwips()),
-                           float(platform_.screen.heightTwips()), label1_.height);
+    const Placement at = centreBelowCaption(picture.fit.width, picture.fit.height,
+                                            float(platform_.screen.widthTwips()),
+                                            float(platform_.screen.heightTwips()), label1_.height);
     setImage1({image1_.left, at.top, picture.fit.width, picture.fit.height});
 
     // Shown, sliding in from the left when transitions are on.
@@ -325,10 +336,18 @@ void Form1::Fine() {
     platform_.programEnd.end();
 }
 
-void Form1::Form_Click() { Fine(); }
-void Form1::Image1_Click() { Fine(); }
-void Form1::Form_KeyDown() { Fine(); }
-void Form1::Form_KeyPress() { Fine(); }
+void Form1::Form_Click() {
+    Fine();
+}
+void Form1::Image1_Click() {
+    Fine();
+}
+void Form1::Form_KeyDown() {
+    Fine();
+}
+void Form1::Form_KeyPress() {
+    Fine();
+}
 
 bool Form1::event(QEvent* e) {
     if (e->type() == QEvent::WindowActivate) Form_Activate();

@@ -21,7 +21,9 @@ inline constexpr int FolderListSlots = 1000;
 // "vacanze\mare01.JPG".
 using ImageList = std::vector<QString>;
 
-[[nodiscard]] inline ImageList emptyImageList() { return ImageList(ImageListSlots); }
+[[nodiscard]] inline ImageList emptyImageList() {
+    return ImageList(ImageListSlots);
+}
 
 // Whether a file name is a picture: its last four characters (the whole name when shorter),
 // in upper case, begin with "." and occur in ".JPG.BMP.CUR.ICO.DIB.GIF.EMF.WMF".

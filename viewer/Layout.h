@@ -20,8 +20,8 @@ struct StartLayout {
 // 104 twips above it and centred on the form. `labelWidth` is the caption's width
 // after its text was set.
 [[nodiscard]] inline StartLayout startLayout(float screenWidth, float screenHeight,
-                                             float labelWidth, float labelHeight,
-                                             float imageWidth, float imageHeight) {
+                                             float labelWidth, float labelHeight, float imageWidth,
+                                             float imageHeight) {
     StartLayout l{};
     l.imageTop = (screenHeight - labelHeight - imageHeight) / 2.0f + labelHeight;
     l.imageLeft = float(rt::halfOf(screenWidth - imageWidth));
@@ -109,7 +109,8 @@ inline constexpr float SlideInStep = 2000.0f;
 // -W, -W + 2000, ... while not beyond X.
 [[nodiscard]] inline std::vector<float> slideInSteps(float W, float X) {
     std::vector<float> steps;
-    for (float x = -W; x <= X; x += SlideInStep) steps.push_back(x);
+    for (float x = -W; x <= X; x += SlideInStep)
+        steps.push_back(x);
     return steps;
 }
 

@@ -30,11 +30,13 @@ float naturalTwips(int pixels, rt::PictureFormat format, double ratio) {
     const bool metafile = format == rt::PictureFormat::Wmf || format == rt::PictureFormat::Emf;
     return float(pixels * rt::TwipsPerPixel / (metafile ? 1.0 : ratio));
 }
-qint64 nowNs() { return QDateTime::currentMSecsSinceEpoch() * 1'000'000; }
+qint64 nowNs() {
+    return QDateTime::currentMSecsSinceEpoch() * 1'000'000;
+}
 } // namespace
 
 FileStamp stampOf(const QString& hostPath) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(QFile::encodeName(hostPath).constData(), &st) != 0) return {};
     return {quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
             qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
@@ -70,11 +72,11 @@ Decoded decodeForShow(const QString& hostPath, const ShowArea& area) {
     }
     const rt::PictureHeader h = header.value();
     d.fit = fitPicture(naturalTwips(h.natural.width(), h.format, area.pixelRatio),
-                       naturalTwips(h.natural.height(), h.format, area.pixelRatio),
-                       area.formWidth, area.formHeight, area.labelHeight);
-    rt::Result<QImage> image = rt::PictureLoader::decode(
-        hostPath, QSize(devicePixels(d.fit.width, area.pixelRatio),
-                        devicePixels(d.fit.height, area.pixelRatio)));
+                       naturalTwips(h.natural.height(), h.format, area.pixelRatio), area.formWidth,
+                       area.formHeight, area.labelHeight);
+    rt::Result<QImage> image =
+        rt::PictureLoader::decode(hostPath, QSize(devicePixels(d.fit.width, area.pixelRatio),
+                                                  devicePixels(d.fit.height, area.pixelRatio)));
     if (!image.ok()) {
         d.error = image.error();
         return d;
@@ -107,7 +109,8 @@ void Prefetch::start(const QString& hostPath, const ShowArea& area) {
     aheadPath_ = hostPath;
     aheadArea_ = area;
     ++decodes_;
-    ahead_ = QtConcurrent::run(pool_.get(), [hostPath, area] { return decodeForShow(hostPath, area); });
+    ahead_ =
+        QtConcurrent::run(pool_.get(), [hostPath, area] { return decodeForShow(hostPath, area); });
 }
 
 Decoded Prefetch::take(const QString& hostPath, const ShowArea& area) {

@@ -29,7 +29,8 @@ QString SlideShow::upcoming() const {
 
 int SlideShow::pictureCount() const {
     int count = 0;
-    while (holdsPicture(count + 1)) ++count;
+    while (holdsPicture(count + 1))
+        ++count;
     return count;
 }
 

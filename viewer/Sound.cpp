@@ -27,8 +27,8 @@ void Sound::UpdateMusic(const QString& entry) {
     const QString key = prefix + s_.FolderPath;
     if (key == MusicKey) return;
 
-    const rt::Result<QStringList> midi =
-        platform_.files.list(s_.FolderPath + prefix + QStringLiteral("*.mid"), rt::ListMode::FilesOnly);
+    const rt::Result<QStringList> midi = platform_.files.list(
+        s_.FolderPath + prefix + QStringLiteral("*.mid"), rt::ListMode::FilesOnly);
     if (midi.ok() && !midi.value().isEmpty() && s_.MusicaFM != 0) {
         platform_.media.mciSendString(QStringLiteral("close ") + MusicAlias);
         letEventsRun_();
@@ -41,6 +41,8 @@ void Sound::UpdateMusic(const QString& entry) {
     MusicKey = key;
 }
 
-void Sound::StopMusic() { platform_.media.mciSendString(QStringLiteral("close ") + MusicAlias); }
+void Sound::StopMusic() {
+    platform_.media.mciSendString(QStringLiteral("close ") + MusicAlias);
+}
 
 } // namespace viewer

@@ -6,7 +6,9 @@
 
 namespace viewer {
 
-int transitionPattern(double r) { return int(5.0 * r); }
+int transitionPattern(double r) {
+    return int(5.0 * r);
+}
 
 Centre transitionCentre(float formWidth) {
     const int HW = int(rt::roundHalfEven(formWidth / 2.0f));
@@ -14,7 +16,8 @@ Centre transitionCentre(float formWidth) {
     return {HW, HH};
 }
 
-void transitionFigures(float formWidth, int pattern, const std::function<void(const Figure&)>& emit) {
+void transitionFigures(float formWidth, int pattern,
+                       const std::function<void(const Figure&)>& emit) {
     const auto [HW, HH] = transitionCentre(formWidth);
     const bool growing = pattern == 1 || pattern == 3;
     const int step = growing ? 4 : -4;

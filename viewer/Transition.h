@@ -28,6 +28,7 @@ struct Centre {
 
 // Emits the figures of a pattern in order: per step a white figure, a pause, the same
 // figure in black (two lines each for patterns 3 and 4).
-void transitionFigures(float formWidth, int pattern, const std::function<void(const Figure&)>& emit);
+void transitionFigures(float formWidth, int pattern,
+                       const std::function<void(const Figure&)>& emit);
 
 } // namespace viewer

@@ -85,8 +85,8 @@ void die(QPainter& p) {
     p.drawRect(2, 6, 24, 24);
     p.setPen(Qt::NoPen);
     p.setBrush(Black);
-    for (const QPoint c : {QPoint(8, 12), QPoint(20, 12), QPoint(14, 18), QPoint(8, 24),
-                           QPoint(20, 24)})
+    for (const QPoint c :
+         {QPoint(8, 12), QPoint(20, 12), QPoint(14, 18), QPoint(8, 24), QPoint(20, 24)})
         p.drawRect(c.x() - 2, c.y() - 2, 4, 4);
 }
 
@@ -198,7 +198,8 @@ QImage banner(int which) {
                    White);
         p.setPen(Qt::NoPen);
         p.setBrush(White);
-        for (int i = 0; i < 5; ++i) p.drawEllipse(QPointF(34 + 8 * i, 40), 1.5, 1.5);
+        for (int i = 0; i < 5; ++i)
+            p.drawEllipse(QPointF(34 + 8 * i, 40), 1.5, 1.5);
         return img;
     }
     // A pictogram on the left, two lines of text on the right.

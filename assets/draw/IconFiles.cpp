@@ -6,7 +6,9 @@ namespace draw {
 
 namespace {
 
-void u8(QByteArray& out, unsigned v) { out.append(char(v & 0xFF)); }
+void u8(QByteArray& out, unsigned v) {
+    out.append(char(v & 0xFF));
+}
 void u16(QByteArray& out, unsigned v) {
     u8(out, v);
     u8(out, v >> 8);
@@ -88,7 +90,8 @@ const std::array<QColor, 16>& standardColours() {
 
 QByteArray icoFile(const std::vector<QImage>& pictures) {
     std::vector<QByteArray> images;
-    for (const QImage& p : pictures) images.push_back(iconImage(p));
+    for (const QImage& p : pictures)
+        images.push_back(iconImage(p));
     QByteArray out;
     u16(out, 0);
     u16(out, 1); // icon
@@ -105,7 +108,8 @@ QByteArray icoFile(const std::vector<QImage>& pictures) {
         u32(out, offset);
         offset += quint32(images[i].size());
     }
-    for (const QByteArray& image : images) out += image;
+    for (const QByteArray& image : images)
+        out += image;
     return out;
 }
 

@@ -69,7 +69,9 @@ QPainter& DrawingLayer::painter() {
     return *painter_;
 }
 
-void DrawingLayer::endPainting() const { painter_.reset(); }
+void DrawingLayer::endPainting() const {
+    painter_.reset();
+}
 
 void DrawingLayer::line(QPoint a, QPoint b, const QColor& colour) {
     if ((a.x() == b.x() || a.y() == b.y()) && colour.alpha() == 255) {
@@ -144,7 +146,8 @@ void DrawingLayer::paintEvent(QPaintEvent* event) {
     endPainting(); // every figure drawn so far is in the image
     QPainter p(this);
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    for (const QRect& r : event->region()) p.drawImage(r, image_, r);
+    for (const QRect& r : event->region())
+        p.drawImage(r, image_, r);
 }
 
 } // namespace rt

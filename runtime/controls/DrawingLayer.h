@@ -4,9 +4,9 @@
 // once per display refresh, each showing every figure drawn so far.
 
 #include <QColor>
+#include <QImage>
 #include <QPainter>
 #include <QRegion>
-#include <QImage>
 #include <QWidget>
 
 #include <chrono>

@@ -35,8 +35,8 @@ public:
         held_ = true;
         QDBusConnection bus = QDBusConnection::sessionBus();
         if (bus.isConnected()) {
-            QDBusMessage call =
-                QDBusMessage::createMethodCall(Service, ObjectPath, Service, QStringLiteral("Inhibit"));
+            QDBusMessage call = QDBusMessage::createMethodCall(Service, ObjectPath, Service,
+                                                               QStringLiteral("Inhibit"));
             call << QCoreApplication::applicationName()
                  << QStringLiteral("Proiezione di immagini in corso");
             const QDBusMessage reply = bus.call(call, QDBus::Block, CallTimeoutMs);

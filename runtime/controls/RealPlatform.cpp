@@ -52,11 +52,15 @@ void QtMousePointer::setShape(PointerShape shape) {
         if (overridden_) QApplication::restoreOverrideCursor();
         overridden_ = false;
         return;
-    case PointerShape::Arrow: cursor = QCursor(Qt::ArrowCursor); break;
-    case PointerShape::Crosshair: cursor = QCursor(Qt::CrossCursor); break;
+    case PointerShape::Arrow:
+        cursor = QCursor(Qt::ArrowCursor);
+        break;
+    case PointerShape::Crosshair:
+        cursor = QCursor(Qt::CrossCursor);
+        break;
     case PointerShape::Custom:
-        cursor = icon_.isNull() ? QCursor(Qt::ArrowCursor)
-                                : QCursor(icon_, hotSpot_.x(), hotSpot_.y());
+        cursor =
+            icon_.isNull() ? QCursor(Qt::ArrowCursor) : QCursor(icon_, hotSpot_.x(), hotSpot_.y());
         break;
     }
     if (overridden_) {
@@ -79,8 +83,12 @@ QSize screenPixels() {
 }
 } // namespace
 
-double QtScreen::widthTwips() const { return double(screenPixels().width()) * TwipsPerPixel; }
-double QtScreen::heightTwips() const { return double(screenPixels().height()) * TwipsPerPixel; }
+double QtScreen::widthTwips() const {
+    return double(screenPixels().width()) * TwipsPerPixel;
+}
+double QtScreen::heightTwips() const {
+    return double(screenPixels().height()) * TwipsPerPixel;
+}
 double QtScreen::pixelRatio() const {
     const QScreen* s = QGuiApplication::primaryScreen();
     return s ? s->devicePixelRatio() : 1.0;

@@ -7,7 +7,7 @@ namespace rt {
 QStringList splitCommandLine(const QString& commandLine) {
     QStringList words;
     QString word;
-    bool inWord = false;   // a word has begun (it may still be empty: "")
+    bool inWord = false; // a word has begun (it may still be empty: "")
     bool inQuotes = false;
     for (const QChar c : commandLine) {
         if (c == QLatin1Char('"')) {

@@ -46,7 +46,8 @@ enum class ListMode {
 struct Drive {
     QChar letter;     // upper case, 'C' for the host root
     QString hostRoot; // absolute host path of the drive's root, "/" for C:
-    QString label;    // what the drive list shows between brackets: "/" for C:, else the volume's folder name
+    QString label;    // what the drive list shows between brackets: "/" for C:, else the volume's
+                      // folder name
 };
 
 class DriveTable {
@@ -127,8 +128,8 @@ public:
 
     // --- Sequential text files -----------------------------------------------
     // The lines of a text file: a line ends at CR LF, at a lone CR or at a lone LF (a
-    // file saved by a Linux editor), a last line without an end still counts. Text is read as UTF-8 (the host's code
-    // page). Fails (53) when the file is missing, (75) when it cannot be read.
+    // file saved by a Linux editor), a last line without an end still counts. Text is read as UTF-8
+    // (the host's code page). Fails (53) when the file is missing, (75) when it cannot be read.
     [[nodiscard]] Result<QStringList> readLines(const QString& path) const;
     // Replaces the file with the given lines, each followed by CR LF, in UTF-8. The new
     // content is written beside the old file and renamed over it only when complete, so

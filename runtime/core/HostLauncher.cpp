@@ -117,7 +117,8 @@ class HostLauncher final : public Launcher {
 public:
     explicit HostLauncher(const DosFileSystem& files) : files_(files) {}
 
-    Result<qint64> shell(const QString& commandLine, int /*windowStyle: see HostLauncher.h*/) override {
+    Result<qint64> shell(const QString& commandLine,
+                         int /*windowStyle: see HostLauncher.h*/) override {
         const Result<LaunchPlan> plan = planLaunch(commandLine, files_);
         if (!plan.ok()) return plan.error();
         qint64 pid = 0;
@@ -136,11 +137,11 @@ private:
 
 const QStringList& textEditors() {
     static const QStringList editors{
-        QStringLiteral("gedit"),      QStringLiteral("gnome-text-editor"),
-        QStringLiteral("mousepad"),   QStringLiteral("kate"),
-        QStringLiteral("kwrite"),     QStringLiteral("pluma"),
-        QStringLiteral("xed"),        QStringLiteral("featherpad"),
-        QStringLiteral("leafpad"),    QStringLiteral("l3afpad"),
+        QStringLiteral("gedit"),    QStringLiteral("gnome-text-editor"),
+        QStringLiteral("mousepad"), QStringLiteral("kate"),
+        QStringLiteral("kwrite"),   QStringLiteral("pluma"),
+        QStringLiteral("xed"),      QStringLiteral("featherpad"),
+        QStringLiteral("leafpad"),  QStringLiteral("l3afpad"),
     };
     return editors;
 }
@@ -162,8 +163,8 @@ Result<LaunchPlan> planLaunch(const QString& commandLine, const DosFileSystem& f
     if (!plan.ok()) return plan;
 
     LaunchPlan result = std::move(plan).value();
-    if (const Result<QString> here = files.toHost(files.curDir()); here.ok() &&
-                                                                    QFileInfo(here.value()).isDir())
+    if (const Result<QString> here = files.toHost(files.curDir());
+        here.ok() && QFileInfo(here.value()).isDir())
         result.workingFolder = here.value();
     return result;
 }

@@ -13,9 +13,13 @@ struct Word {
     bool quoted = false;
 };
 
-bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
+bool isBlank(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
 
-Error fail(int number, const char* what) { return {number, QString::fromLatin1(what)}; }
+Error fail(int number, const char* what) {
+    return {number, QString::fromLatin1(what)};
+}
 
 // Splits a command into words. A word that begins with a double quote runs to the next
 // double quote and must be followed by a blank or the end; a double quote anywhere else
@@ -70,7 +74,8 @@ Result<MciCommand> parseOpen(const std::vector<Word>& w) {
     if (w.size() < 3) return fail(mcierr::MissingParameter, "open without a device type");
     if (!isKeyword(w[2], "type")) return fail(mcierr::UnrecognizedKeyword, "expected 'type'");
     if (w.size() < 4) return fail(mcierr::MissingStringArgument, "open without a device type");
-    if (!isKeyword(w[3], "sequencer")) return fail(mcierr::InvalidDeviceName, "unknown device type");
+    if (!isKeyword(w[3], "sequencer"))
+        return fail(mcierr::InvalidDeviceName, "unknown device type");
     if (w.size() < 5) return fail(mcierr::MissingParameter, "open without an alias");
     if (!isKeyword(w[4], "alias")) return fail(mcierr::UnrecognizedKeyword, "expected 'alias'");
     if (w.size() < 6) return fail(mcierr::MissingStringArgument, "open without an alias");

@@ -18,7 +18,9 @@ std::uint64_t splitMix(std::uint64_t& state) {
 }
 } // namespace
 
-void Random::seed(double seed) { state_ = std::bit_cast<std::uint64_t>(seed); }
+void Random::seed(double seed) {
+    state_ = std::bit_cast<std::uint64_t>(seed);
+}
 
 double Random::next() {
     // The top 53 bits give a uniform double in [0, 1).

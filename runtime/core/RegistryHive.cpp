@@ -28,7 +28,8 @@ const std::map<HKEY, QString>& rootNames() {
 }
 
 QString trimmedKey(QString path) {
-    while (path.endsWith(QLatin1Char('\\'))) path.chop(1);
+    while (path.endsWith(QLatin1Char('\\')))
+        path.chop(1);
     return path;
 }
 
@@ -77,7 +78,8 @@ std::optional<RegValue> valueData(const QString& text) {
         const uint n = digits.toUInt(&ok, 16);
         if (!ok || digits.size() > 8) return std::nullopt;
         QByteArray data(4, '\0');
-        for (int i = 0; i < 4; ++i) data[i] = char((n >> (8 * i)) & 0xFF);
+        for (int i = 0; i < 4; ++i)
+            data[i] = char((n >> (8 * i)) & 0xFF);
         return RegValue{reg::Dword, data};
     }
     if (!text.startsWith(QLatin1String("hex"), Qt::CaseInsensitive)) return std::nullopt;
@@ -158,7 +160,8 @@ Hive Hive::parse(const QString& text) {
         } else {
             continue;
         }
-        while (pos < line.size() && line[pos].isSpace()) ++pos;
+        while (pos < line.size() && line[pos].isSpace())
+            ++pos;
         if (pos >= line.size() || line[pos] != QLatin1Char('=')) continue;
         const QString data = line.mid(pos + 1).trimmed();
         if (data == QLatin1String("-")) {
@@ -245,8 +248,10 @@ long HiveRegistry::RegCloseKey(HKEY key) {
     return open_.erase(key) ? reg::Success : reg::InvalidHandle;
 }
 
-std::unique_ptr<Registry> makeHostRegistry(const DosFileSystem& files, const QString& programFolder) {
-    const Result<QString> host = files.toHost(withBackslash(programFolder) + QStringLiteral("registry.reg"));
+std::unique_ptr<Registry> makeHostRegistry(const DosFileSystem& files,
+                                           const QString& programFolder) {
+    const Result<QString> host =
+        files.toHost(withBackslash(programFolder) + QStringLiteral("registry.reg"));
     return std::make_unique<HiveRegistry>(host.valueOr(QString()));
 }
 

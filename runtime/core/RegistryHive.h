@@ -54,10 +54,10 @@ class HiveRegistry final : public Registry {
 public:
     explicit HiveRegistry(QString hostPath);
 
-    long RegOpenKeyEx(HKEY root, const QString& subKey, std::uint32_t options,
-                      std::uint32_t access, HKEY& key) override;
-    long RegQueryValueEx(HKEY key, const QString& valueName, std::uint32_t& type,
-                         QByteArray& data, std::uint32_t& size) override;
+    long RegOpenKeyEx(HKEY root, const QString& subKey, std::uint32_t options, std::uint32_t access,
+                      HKEY& key) override;
+    long RegQueryValueEx(HKEY key, const QString& valueName, std::uint32_t& type, QByteArray& data,
+                         std::uint32_t& size) override;
     long RegCloseKey(HKEY key) override;
 
 private:

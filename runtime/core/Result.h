@@ -13,13 +13,13 @@ namespace rt {
 
 // The run-time error numbers the program's handlers may see.
 namespace err {
-inline constexpr int BadCall = 5;          // invalid procedure call or argument
-inline constexpr int BadFileName = 52;     // bad file name or number
-inline constexpr int FileNotFound = 53;    // file not found
+inline constexpr int BadCall = 5;            // invalid procedure call or argument
+inline constexpr int BadFileName = 52;       // bad file name or number
+inline constexpr int FileNotFound = 53;      // file not found
 inline constexpr int DeviceUnavailable = 68; // drive letter unknown or its volume is gone
 inline constexpr int PermissionDenied = 70;
 inline constexpr int DiskNotReady = 71;
-inline constexpr int PathFileAccess = 75;  // path/file access error
+inline constexpr int PathFileAccess = 75; // path/file access error
 inline constexpr int PathNotFound = 76;
 inline constexpr int InvalidPicture = 481;
 } // namespace err

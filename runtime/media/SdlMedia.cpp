@@ -28,12 +28,9 @@ constexpr int CommentChannel = 0;
 
 // Where Debian's General MIDI soundfonts live; the system's chosen default first.
 const char* const SoundFontPaths[] = {
-    "/usr/share/sounds/sf2/default-GM.sf2",
-    "/usr/share/sounds/sf2/TimGM6mb.sf2",
-    "/usr/share/sounds/sf2/FluidR3_GM.sf2",
-    "/usr/share/sounds/sf3/default-GM.sf3",
-    "/usr/share/sounds/sf3/FluidR3Mono_GM.sf3",
-    "/usr/share/sounds/sf3/MuseScore_General.sf3",
+    "/usr/share/sounds/sf2/default-GM.sf2",     "/usr/share/sounds/sf2/TimGM6mb.sf2",
+    "/usr/share/sounds/sf2/FluidR3_GM.sf2",     "/usr/share/sounds/sf3/default-GM.sf3",
+    "/usr/share/sounds/sf3/FluidR3Mono_GM.sf3", "/usr/share/sounds/sf3/MuseScore_General.sf3",
 };
 
 // ALSA's library reports every failed probe of a missing sound card on stderr while
@@ -69,7 +66,8 @@ struct SdlMedia::Impl {
         if (audio == Audio::Open) {
             Mix_HaltChannel(-1);
             if (comment) Mix_FreeChunk(comment);
-            for (auto& [alias, music] : musics) Mix_FreeMusic(music);
+            for (auto& [alias, music] : musics)
+                Mix_FreeMusic(music);
             Mix_CloseAudio();
             Mix_Quit();
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -178,7 +176,8 @@ struct SdlMedia::Impl {
             Uint64(rate) * Uint64(channels) * Uint64(SDL_AUDIO_BITSIZE(format) / 8);
         const Uint64 lengthMs = bytesPerSecond ? Uint64(comment->alen) * 1000 / bytesPerSecond : 0;
         const Uint64 deadline = SDL_GetTicks64() + lengthMs + 1000;
-        while (Mix_Playing(CommentChannel) && SDL_GetTicks64() < deadline) SDL_Delay(5);
+        while (Mix_Playing(CommentChannel) && SDL_GetTicks64() < deadline)
+            SDL_Delay(5);
     }
 
     const DosFileSystem& files;
@@ -198,14 +197,19 @@ int SdlMedia::mciSendString(const QString& command) {
     if (!parsed.ok()) return parsed.error().number;
     const MciCommand& c = parsed.value();
     switch (c.verb) {
-    case MciVerb::Open: return d_->open(c);
-    case MciVerb::Play: return d_->play(c);
-    case MciVerb::Close: return d_->close(c);
+    case MciVerb::Open:
+        return d_->open(c);
+    case MciVerb::Play:
+        return d_->play(c);
+    case MciVerb::Close:
+        return d_->close(c);
     }
     return mcierr::UnrecognizedCommand;
 }
 
-bool SdlMedia::sndPlaySound(const QString& path, int flags) { return d_->playWave(path, flags); }
+bool SdlMedia::sndPlaySound(const QString& path, int flags) {
+    return d_->playWave(path, flags);
+}
 
 QString SdlMedia::audioDriver() const {
     if (d_->audio != Impl::Audio::Open) return QString();

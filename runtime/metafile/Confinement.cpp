@@ -45,12 +45,12 @@ struct RulesetAttr {
     std::uint64_t scoped = 0;
 };
 
-constexpr std::uint64_t FsAbi1 = (1ULL << 13) - 1;   // execute ... make symlink
-constexpr std::uint64_t FsRefer = 1ULL << 13;        // ABI 2
-constexpr std::uint64_t FsTruncate = 1ULL << 14;     // ABI 3
-constexpr std::uint64_t FsIoctlDev = 1ULL << 15;     // ABI 5
-constexpr std::uint64_t NetTcp = (1ULL << 2) - 1;     // ABI 4: bind and connect
-constexpr std::uint64_t ScopeAll = (1ULL << 2) - 1;   // ABI 6: abstract sockets, signals
+constexpr std::uint64_t FsAbi1 = (1ULL << 13) - 1;  // execute ... make symlink
+constexpr std::uint64_t FsRefer = 1ULL << 13;       // ABI 2
+constexpr std::uint64_t FsTruncate = 1ULL << 14;    // ABI 3
+constexpr std::uint64_t FsIoctlDev = 1ULL << 15;    // ABI 5
+constexpr std::uint64_t NetTcp = (1ULL << 2) - 1;   // ABI 4: bind and connect
+constexpr std::uint64_t ScopeAll = (1ULL << 2) - 1; // ABI 6: abstract sockets, signals
 constexpr std::uint64_t ReadFile = 1ULL << 2, ReadDir = 1ULL << 3;
 
 std::string envOr(const char* name, const std::string& fallback) {
@@ -61,9 +61,16 @@ std::string envOr(const char* name, const std::string& fallback) {
 // Where fonts, their configuration and caches, and libraries are read from.
 std::vector<std::string> readableFolders() {
     const std::string home = envOr("HOME", "/nonexistent");
-    return {"/usr/lib", "/usr/lib64", "/lib", "/lib64", "/usr/local/lib",
-            "/usr/share/fonts", "/usr/local/share/fonts", "/usr/share/fontconfig",
-            "/etc/fonts", "/var/cache/fontconfig",
+    return {"/usr/lib",
+            "/usr/lib64",
+            "/lib",
+            "/lib64",
+            "/usr/local/lib",
+            "/usr/share/fonts",
+            "/usr/local/share/fonts",
+            "/usr/share/fontconfig",
+            "/etc/fonts",
+            "/var/cache/fontconfig",
             home + "/.fonts",
             envOr("XDG_DATA_HOME", home + "/.local/share") + "/fonts",
             envOr("XDG_CONFIG_HOME", home + "/.config") + "/fontconfig",
@@ -71,7 +78,8 @@ std::vector<std::string> readableFolders() {
 }
 
 int landlock() {
-    const long abi = ::syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
+    const long abi =
+        ::syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
     if (abi < 1) return 0;
     RulesetAttr attr;
     attr.handledFs = FsAbi1 | (abi >= 2 ? FsRefer : 0) | (abi >= 3 ? FsTruncate : 0) |
@@ -119,20 +127,57 @@ bool syscallFilter() {
         if (call < 0) return; // not a call of this architecture
         ok = ok && seccomp_rule_add(ctx, deny, call, sizeof...(args), args...) == 0;
     };
-    for (const int call :
-         {SCMP_SYS(execve), SCMP_SYS(execveat), SCMP_SYS(fork), SCMP_SYS(vfork), SCMP_SYS(creat),
-          SCMP_SYS(mkdir), SCMP_SYS(mkdirat), SCMP_SYS(mknod), SCMP_SYS(mknodat), SCMP_SYS(unlink),
-          SCMP_SYS(unlinkat), SCMP_SYS(rmdir), SCMP_SYS(rename), SCMP_SYS(renameat),
-          SCMP_SYS(renameat2), SCMP_SYS(link), SCMP_SYS(linkat), SCMP_SYS(symlink),
-          SCMP_SYS(symlinkat), SCMP_SYS(chmod), SCMP_SYS(fchmod), SCMP_SYS(fchmodat),
-          SCMP_SYS(chown), SCMP_SYS(fchown), SCMP_SYS(lchown), SCMP_SYS(fchownat),
-          SCMP_SYS(truncate), SCMP_SYS(utimensat), SCMP_SYS(utimes), SCMP_SYS(setxattr),
-          SCMP_SYS(lsetxattr), SCMP_SYS(fsetxattr), SCMP_SYS(removexattr), SCMP_SYS(socket),
-          SCMP_SYS(socketpair), SCMP_SYS(connect), SCMP_SYS(bind), SCMP_SYS(listen),
-          SCMP_SYS(accept), SCMP_SYS(accept4), SCMP_SYS(ptrace), SCMP_SYS(process_vm_writev),
-          SCMP_SYS(process_vm_readv), SCMP_SYS(mount), SCMP_SYS(umount2), SCMP_SYS(pivot_root),
-          SCMP_SYS(chroot), SCMP_SYS(unshare), SCMP_SYS(setns), SCMP_SYS(memfd_create),
-          SCMP_SYS(io_uring_setup)})
+    for (const int call : {SCMP_SYS(execve),
+                           SCMP_SYS(execveat),
+                           SCMP_SYS(fork),
+                           SCMP_SYS(vfork),
+                           SCMP_SYS(creat),
+                           SCMP_SYS(mkdir),
+                           SCMP_SYS(mkdirat),
+                           SCMP_SYS(mknod),
+                           SCMP_SYS(mknodat),
+                           SCMP_SYS(unlink),
+                           SCMP_SYS(unlinkat),
+                           SCMP_SYS(rmdir),
+                           SCMP_SYS(rename),
+                           SCMP_SYS(renameat),
+                           SCMP_SYS(renameat2),
+                           SCMP_SYS(link),
+                           SCMP_SYS(linkat),
+                           SCMP_SYS(symlink),
+                           SCMP_SYS(symlinkat),
+                           SCMP_SYS(chmod),
+                           SCMP_SYS(fchmod),
+                           SCMP_SYS(fchmodat),
+                           SCMP_SYS(chown),
+                           SCMP_SYS(fchown),
+                           SCMP_SYS(lchown),
+                           SCMP_SYS(fchownat),
+                           SCMP_SYS(truncate),
+                           SCMP_SYS(utimensat),
+                           SCMP_SYS(utimes),
+                           SCMP_SYS(setxattr),
+                           SCMP_SYS(lsetxattr),
+                           SCMP_SYS(fsetxattr),
+                           SCMP_SYS(removexattr),
+                           SCMP_SYS(socket),
+                           SCMP_SYS(socketpair),
+                           SCMP_SYS(connect),
+                           SCMP_SYS(bind),
+                           SCMP_SYS(listen),
+                           SCMP_SYS(accept),
+                           SCMP_SYS(accept4),
+                           SCMP_SYS(ptrace),
+                           SCMP_SYS(process_vm_writev),
+                           SCMP_SYS(process_vm_readv),
+                           SCMP_SYS(mount),
+                           SCMP_SYS(umount2),
+                           SCMP_SYS(pivot_root),
+                           SCMP_SYS(chroot),
+                           SCMP_SYS(unshare),
+                           SCMP_SYS(setns),
+                           SCMP_SYS(memfd_create),
+                           SCMP_SYS(io_uring_setup)})
         rule(call);
     // Opening for writing or creating.
     for (const std::uint32_t bit : {std::uint32_t(O_WRONLY), std::uint32_t(O_RDWR),

@@ -13,7 +13,7 @@ void limitResources();
 void limitCpuFor(int seconds);
 
 struct Confined {
-    int landlockAbi = 0;       // 0: the kernel has no Landlock, files are not confined
+    int landlockAbi = 0;        // 0: the kernel has no Landlock, files are not confined
     bool syscallFilter = false; // false: the filter could not be installed
 };
 // Irreversible. What could not be put in place is reported, not fatal.

@@ -84,9 +84,11 @@ bool regionFits(const Record& r, quint32 countAt, quint32 dataAt) {
 
 bool polyPolygonFits(const Record& r, quint32 pointSize) {
     const quint32 polygons = r.u32(24), points = r.u32(28);
-    if (!r.fits(32, polygons, 4) || !r.fits(32 + quint64(polygons) * 4, points, pointSize)) return false;
+    if (!r.fits(32, polygons, 4) || !r.fits(32 + quint64(polygons) * 4, points, pointSize))
+        return false;
     quint64 sum = 0;
-    for (quint32 i = 0; i < polygons; ++i) sum += r.u32(32 + 4 * i);
+    for (quint32 i = 0; i < polygons; ++i)
+        sum += r.u32(32 + 4 * i);
     return sum <= points;
 }
 
@@ -99,29 +101,68 @@ bool textFits(const Record& r, bool wide) {
 
 bool contentsFit(quint32 type, const Record& r) {
     switch (type) {
-    case 1: return r.u32(60) == 0 || r.fits(r.u32(64), r.u32(60), 2);
-    case 2: case 3: case 4: case 5: case 6: return r.fits(28, r.u32(24), 8);
-    case 85: case 86: case 87: case 88: case 89: return r.fits(28, r.u32(24), 4);
-    case 7: case 8: return polyPolygonFits(r, 8);
-    case 90: case 91: return polyPolygonFits(r, 4);
-    case 56: return r.fits(28, r.u32(24), 9);
-    case 92: return r.fits(28, r.u32(24), 5);
-    case 14: return r.u32(8) == 0 || r.fits(r.u32(12), r.u32(8), 4);
-    case 49: return r.fits(16, r.u16(14), 4);
-    case 50: return r.fits(20, r.u32(16), 4);
-    case 70: return r.fits(12, r.u32(8));
-    case 71: return regionFits(r, 24, 32);
-    case 72: return regionFits(r, 24, 40);
-    case 73: case 74: return regionFits(r, 24, 28);
-    case 75: return regionFits(r, 8, 16);
-    case 76: case 77: case 114: case 116: return bitmapFits(r, 84);
-    case 78: return bitmapFits(r, 84) && bitmapFits(r, 112);
-    case 79: return bitmapFits(r, 96) && bitmapFits(r, 124);
-    case 80: case 81: return bitmapFits(r, 48);
-    case 93: case 94: return bitmapFits(r, 16);
-    case 95: return bitmapFits(r, 12) && r.fits(52, r.u32(48), 4);
-    case 83: return textFits(r, false);
-    case 84: return textFits(r, true);
+    case 1:
+        return r.u32(60) == 0 || r.fits(r.u32(64), r.u32(60), 2);
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 6:
+        return r.fits(28, r.u32(24), 8);
+    case 85:
+    case 86:
+    case 87:
+    case 88:
+    case 89:
+        return r.fits(28, r.u32(24), 4);
+    case 7:
+    case 8:
+        return polyPolygonFits(r, 8);
+    case 90:
+    case 91:
+        return polyPolygonFits(r, 4);
+    case 56:
+        return r.fits(28, r.u32(24), 9);
+    case 92:
+        return r.fits(28, r.u32(24), 5);
+    case 14:
+        return r.u32(8) == 0 || r.fits(r.u32(12), r.u32(8), 4);
+    case 49:
+        return r.fits(16, r.u16(14), 4);
+    case 50:
+        return r.fits(20, r.u32(16), 4);
+    case 70:
+        return r.fits(12, r.u32(8));
+    case 71:
+        return regionFits(r, 24, 32);
+    case 72:
+        return regionFits(r, 24, 40);
+    case 73:
+    case 74:
+        return regionFits(r, 24, 28);
+    case 75:
+        return regionFits(r, 8, 16);
+    case 76:
+    case 77:
+    case 114:
+    case 116:
+        return bitmapFits(r, 84);
+    case 78:
+        return bitmapFits(r, 84) && bitmapFits(r, 112);
+    case 79:
+        return bitmapFits(r, 96) && bitmapFits(r, 124);
+    case 80:
+    case 81:
+        return bitmapFits(r, 48);
+    case 93:
+    case 94:
+        return bitmapFits(r, 16);
+    case 95:
+        return bitmapFits(r, 12) && r.fits(52, r.u32(48), 4);
+    case 83:
+        return textFits(r, false);
+    case 84:
+        return textFits(r, true);
     case 108: {
         const quint32 chars = r.u32(16), options = r.u32(20);
         return r.fits(options & 0x100 ? 36 : 52, chars, options & 0x200 ? 1 : 2);
@@ -135,7 +176,8 @@ bool contentsFit(quint32 type, const Record& r) {
             if (r.u32(quint32(36 + quint64(vertices) * 16 + 4 * i)) >= vertices) return false;
         return true;
     }
-    default: return true;
+    default:
+        return true;
     }
 }
 
@@ -152,8 +194,10 @@ Result<qsizetype> walk(const QByteArray& bytes) {
         const quint32 size = qFromLittleEndian<quint32>(b + at + 4);
         if (size < 8 || size % 4 != 0 || size > n - at)
             return invalid(QStringLiteral("a metafile record has a bad length"));
-        if (++count > MaxRecords) return invalid(QStringLiteral("the metafile has too many records"));
-        if ((type == 1) != (at == 0)) return invalid(QStringLiteral("the metafile's header is out of place"));
+        if (++count > MaxRecords)
+            return invalid(QStringLiteral("the metafile has too many records"));
+        if ((type == 1) != (at == 0))
+            return invalid(QStringLiteral("the metafile's header is out of place"));
         const Record record(b + at, size);
         // libUEMF checks each record's fixed part and what its offsets and counts point
         // to, within 32 bits; what that leaves (wider counts, whole bitmaps, sums of
@@ -192,6 +236,5 @@ Result<QImage> renderEmf(const QByteArray& bytes, QSize size) {
         return invalid(QStringLiteral("the EMF records could not be read"));
     return renderSvg(QByteArray(svg, qsizetype(svgLength)), natural.value(), size);
 }
-
 
 } // namespace rt

@@ -52,13 +52,15 @@ bool writeAll(int fd, const void* from, std::size_t length) {
     return true;
 }
 
-bool answer(Status status, int width, int height, const void* data = nullptr, std::uint32_t length = 0) {
+bool answer(Status status, int width, int height, const void* data = nullptr,
+            std::uint32_t length = 0) {
     Answer a;
     a.status = status;
     a.width = width;
     a.height = height;
     a.length = length;
-    return writeAll(HelperSocket, &a, sizeof a) && (length == 0 || writeAll(HelperSocket, data, length));
+    return writeAll(HelperSocket, &a, sizeof a) &&
+           (length == 0 || writeAll(HelperSocket, data, length));
 }
 
 bool refuse(const QString& why) {
@@ -68,7 +70,8 @@ bool refuse(const QString& why) {
 
 bool serve(const Request& r, const QByteArray& bytes) {
     if (r.op == Op::Size) {
-        const rt::Result<QSize> size = r.kind == Kind::Wmf ? rt::wmfSize(bytes) : rt::emfSize(bytes);
+        const rt::Result<QSize> size =
+            r.kind == Kind::Wmf ? rt::wmfSize(bytes) : rt::emfSize(bytes);
         if (!size.ok()) return refuse(size.error().description);
         return answer(Status::Size, size.value().width(), size.value().height());
     }
@@ -80,7 +83,8 @@ bool serve(const Request& r, const QByteArray& bytes) {
     const QImage pixels = image.value().convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (pixels.size() != wanted || pixels.bytesPerLine() != qsizetype(wanted.width()) * 4)
         return refuse(QStringLiteral("the metafile could not be drawn at that size"));
-    return answer(Status::Image, r.width, r.height, pixels.constBits(), std::uint32_t(pixels.sizeInBytes()));
+    return answer(Status::Image, r.width, r.height, pixels.constBits(),
+                  std::uint32_t(pixels.sizeInBytes()));
 }
 
 // Everything loaded once, before the confinement: fonts and fontconfig, image plugins,
@@ -99,9 +103,11 @@ void warmUp() {
     dot.fill(Qt::red);
     emf.bitmap({5, 5, 10, 10}, dot);
     (void)rt::renderEmf(emf.bytes(), QSize(40, 20));
-    (void)rt::mf::renderSvg(QByteArrayLiteral(
-        R"(<svg xmlns="http://www.w3.org/2000/svg" width="40" height="20"><text x="2" y="15" )"
-        R"(font-family="Arial" font-size="12">Quadrello</text></svg>)"), QSize(40, 20), QSize(40, 20));
+    (void)rt::mf::renderSvg(
+        QByteArrayLiteral(
+            R"(<svg xmlns="http://www.w3.org/2000/svg" width="40" height="20"><text x="2" y="15" )"
+            R"(font-family="Arial" font-size="12">Quadrello</text></svg>)"),
+        QSize(40, 20), QSize(40, 20));
 }
 
 int checkConfinement(const Confined& c) {
@@ -114,7 +120,8 @@ int checkConfinement(const Confined& c) {
     tryOpen("read outside", "/etc/passwd", O_RDONLY);
     tryOpen("read fonts", "/etc/fonts/fonts.conf", O_RDONLY);
     tryOpen("create", "/tmp/quadrello-metafile-check", O_WRONLY | O_CREAT);
-    std::printf("make folder: %s\n", ::mkdir("/tmp/quadrello-metafile-check.d", 0700) == 0 ? "allowed" : "refused");
+    std::printf("make folder: %s\n",
+                ::mkdir("/tmp/quadrello-metafile-check.d", 0700) == 0 ? "allowed" : "refused");
     std::fflush(stdout);
     char* const argv[] = {const_cast<char*>("/bin/true"), nullptr};
     ::execv("/bin/true", argv);
@@ -147,7 +154,8 @@ int main(int argc, char** argv) {
         Request r;
         if (!readAll(HelperSocket, &r, sizeof r)) end(0); // the show has gone
         if (r.magic != RequestMagic || r.length > MaxFileBytes ||
-            (r.kind != Kind::Wmf && r.kind != Kind::Emf) || (r.op != Op::Size && r.op != Op::Render))
+            (r.kind != Kind::Wmf && r.kind != Kind::Emf) ||
+            (r.op != Op::Size && r.op != Op::Render))
             end(2);
         QByteArray bytes(qsizetype(r.length), Qt::Uninitialized);
         if (!readAll(HelperSocket, bytes.data(), r.length)) end(0);

@@ -13,7 +13,9 @@
 
 namespace rt::mf {
 
-inline Error invalid(const QString& why) { return Error{err::InvalidPicture, why}; }
+inline Error invalid(const QString& why) {
+    return Error{err::InvalidPicture, why};
+}
 
 // Pictures larger than this many pixels a side are refused, whatever their header says.
 inline constexpr int MaxSide = 32767;

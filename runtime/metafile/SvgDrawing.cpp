@@ -46,10 +46,14 @@ QByteArray boundedSvg(const QByteArray& svg, double limit) {
             bounded += QStringView(value).mid(from, n.capturedStart() - from);
             const double most = matrix && index < 4 ? MaxScale : limit;
             const QString token = n.captured();
-            const double v = token.contains(QLatin1Char('n'), Qt::CaseInsensitive) ? qQNaN() : token.toDouble();
-            if (!std::isfinite(v)) bounded += QLatin1Char('0');
-            else if (std::abs(v) > most) bounded += QString::number(v < 0 ? -most : most, 'f', 4);
-            else bounded += token;
+            const double v =
+                token.contains(QLatin1Char('n'), Qt::CaseInsensitive) ? qQNaN() : token.toDouble();
+            if (!std::isfinite(v))
+                bounded += QLatin1Char('0');
+            else if (std::abs(v) > most)
+                bounded += QString::number(v < 0 ? -most : most, 'f', 4);
+            else
+                bounded += token;
             from = n.capturedEnd();
             ++index;
         }
@@ -61,7 +65,6 @@ QByteArray boundedSvg(const QByteArray& svg, double limit) {
     out += QStringView(text).mid(copied);
     return out.toUtf8();
 }
-
 
 Result<QImage> renderSvg(const QByteArray& svg, QSize natural, QSize size) {
     const double limit = 8.0 * std::max(natural.width(), natural.height());
@@ -80,9 +83,11 @@ Result<QImage> renderSvg(const QByteArray& svg, QSize natural, QSize size) {
         cairo_image_surface_create_for_data(out.bits(), CAIRO_FORMAT_ARGB32, out.width(),
                                             out.height(), int(out.bytesPerLine())),
         &cairo_surface_destroy);
-    const std::unique_ptr<cairo_t, decltype(&cairo_destroy)> cr(cairo_create(surface.get()), &cairo_destroy);
+    const std::unique_ptr<cairo_t, decltype(&cairo_destroy)> cr(cairo_create(surface.get()),
+                                                                &cairo_destroy);
     // The document's frame stretched over the image.
-    cairo_scale(cr.get(), double(size.width()) / natural.width(), double(size.height()) / natural.height());
+    cairo_scale(cr.get(), double(size.width()) / natural.width(),
+                double(size.height()) / natural.height());
     const RsvgRectangle frame{0, 0, double(natural.width()), double(natural.height())};
     const bool drawn = rsvg_handle_render_document(handle.get(), cr.get(), &frame, &error);
     g_clear_error(&error);

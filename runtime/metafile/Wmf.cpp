@@ -51,15 +51,15 @@ public:
     Player(QByteArray bytes, Device* device) : bytes_(std::move(bytes)) {
         wmfAPI_Options options{};
         options.function = setUpDevice;
-        const unsigned long flags = WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR |
-                                    WMF_OPT_NO_DEBUG;
+        const unsigned long flags =
+            WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
         if (wmf_lite_create(&api_, flags, &options) != wmf_E_None) {
             api_ = nullptr;
             return;
         }
         api_->device_data = device;
-        if (wmf_mem_open(api_, reinterpret_cast<unsigned char*>(bytes_.data()), long(bytes_.size())) !=
-            wmf_E_None) {
+        if (wmf_mem_open(api_, reinterpret_cast<unsigned char*>(bytes_.data()),
+                         long(bytes_.size())) != wmf_E_None) {
             wmf_lite_destroy(api_);
             api_ = nullptr;
         }
@@ -95,7 +95,8 @@ private:
 std::optional<QRectF> usableFrame(const Plan& plan, const std::optional<QRectF>& drawn) {
     std::optional<QRectF> frame = deviceFrame(plan);
     if (!frame || !finite(*frame) || frame->width() <= 0 || frame->height() <= 0) frame = drawn;
-    if (!frame || !finite(*frame) || frame->width() <= 0 || frame->height() <= 0) return std::nullopt;
+    if (!frame || !finite(*frame) || frame->width() <= 0 || frame->height() <= 0)
+        return std::nullopt;
     return frame;
 }
 
@@ -111,7 +112,8 @@ Result<QSize> wmfSize(const QByteArray& bytes) {
     const wmf::Mapping& m = plan.value().mapping;
     const double perPixel = m.unitsPerInch() / 96.0;
     if (const auto frame = wmf::logicalFrame(plan.value()))
-        return checkedSize(std::abs(frame->width()) / perPixel, std::abs(frame->height()) / perPixel);
+        return checkedSize(std::abs(frame->width()) / perPixel,
+                           std::abs(frame->height()) / perPixel);
     wmf::Device device;
     wmf::Player player(wmf::trimmed(bytes, plan.value()), &device);
     if (!player.ok()) return invalid(QStringLiteral("the metafile could not be opened"));
@@ -138,13 +140,13 @@ Result<QImage> renderWmf(const QByteArray& bytes, QSize size) {
 
     QImage image = std::move(blank).value();
     device.scale = QSizeF(size.width() / frame->width(), size.height() / frame->height());
-    device.toImage = QTransform(device.scale.width(), 0, 0, device.scale.height(),
-                                -frame->left() * device.scale.width(),
-                                -frame->top() * device.scale.height());
+    device.toImage =
+        QTransform(device.scale.width(), 0, 0, device.scale.height(),
+                   -frame->left() * device.scale.width(), -frame->top() * device.scale.height());
     const double diagonal = std::hypot(size.width(), size.height());
     device.maxPenWidth = 2 * diagonal / std::min(device.scale.width(), device.scale.height());
-    device.reach = QRectF(QPointF(0, 0), QSizeF(size)).adjusted(-3 * diagonal, -3 * diagonal,
-                                                                3 * diagonal, 3 * diagonal);
+    device.reach = QRectF(QPointF(0, 0), QSizeF(size))
+                       .adjusted(-3 * diagonal, -3 * diagonal, 3 * diagonal, 3 * diagonal);
     bool played = false;
     {
         QPainter painter(&image);

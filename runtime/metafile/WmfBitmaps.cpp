@@ -52,7 +52,8 @@ QImage decodeDib(const unsigned char* data, long length) {
     file.reserve(14 + length);
     file.append("BM");
     const auto put32 = [&](quint32 v) {
-        for (int i = 0; i < 4; ++i) file.append(char((v >> (8 * i)) & 0xFF));
+        for (int i = 0; i < 4; ++i)
+            file.append(char((v >> (8 * i)) & 0xFF));
     };
     put32(quint32(14 + length));
     put32(0);
@@ -108,22 +109,37 @@ void bmpDraw(wmfAPI* api, wmfBMP_Draw_t* b) {
         if (!image) return;
         const QRect source = QRect(b->crop.x, b->crop.y, b->crop.w, b->crop.h) & image->rect();
         if (source.isEmpty()) return;
-        const QRectF target(point(b->pt),
-                            QSizeF(source.width() * b->pixel_width, source.height() * b->pixel_height));
+        const QRectF target(point(b->pt), QSizeF(source.width() * b->pixel_width,
+                                                 source.height() * b->pixel_height));
         if (!finite(target) || target.isEmpty()) return;
         QPainter& p = *d.painter;
         p.save();
         p.setRenderHint(QPainter::SmoothPixmapTransform);
         using M = QPainter::CompositionMode;
         switch (b->type) {
-        case SRCAND: p.setCompositionMode(M::RasterOp_SourceAndDestination); break;
-        case SRCPAINT: p.setCompositionMode(M::RasterOp_SourceOrDestination); break;
-        case SRCINVERT: p.setCompositionMode(M::RasterOp_SourceXorDestination); break;
-        case SRCERASE: p.setCompositionMode(M::RasterOp_SourceAndNotDestination); break;
-        case NOTSRCCOPY: p.setCompositionMode(M::RasterOp_NotSource); break;
-        case NOTSRCERASE: p.setCompositionMode(M::RasterOp_NotSourceAndNotDestination); break;
-        case MERGEPAINT: p.setCompositionMode(M::RasterOp_NotSourceOrDestination); break;
-        default: break;
+        case SRCAND:
+            p.setCompositionMode(M::RasterOp_SourceAndDestination);
+            break;
+        case SRCPAINT:
+            p.setCompositionMode(M::RasterOp_SourceOrDestination);
+            break;
+        case SRCINVERT:
+            p.setCompositionMode(M::RasterOp_SourceXorDestination);
+            break;
+        case SRCERASE:
+            p.setCompositionMode(M::RasterOp_SourceAndNotDestination);
+            break;
+        case NOTSRCCOPY:
+            p.setCompositionMode(M::RasterOp_NotSource);
+            break;
+        case NOTSRCERASE:
+            p.setCompositionMode(M::RasterOp_NotSourceAndNotDestination);
+            break;
+        case MERGEPAINT:
+            p.setCompositionMode(M::RasterOp_NotSourceOrDestination);
+            break;
+        default:
+            break;
         }
         p.drawImage(target, *image, source);
         p.restore();

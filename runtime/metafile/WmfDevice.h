@@ -39,7 +39,9 @@ struct Device {
 // All the bitmaps of one metafile together are bounded too.
 inline constexpr qint64 MaxAllBitmapPixels = qint64(1) << 26;
 
-inline Device* deviceOf(wmfAPI* api) { return static_cast<Device*>(api->device_data); }
+inline Device* deviceOf(wmfAPI* api) {
+    return static_cast<Device*>(api->device_data);
+}
 
 // Runs a drawing callback: never without a painter, and no exception back into C.
 template <class F> void draw(wmfAPI* api, F&& body) {
@@ -52,17 +54,22 @@ template <class F> void draw(wmfAPI* api, F&& body) {
     }
 }
 
-inline QColor colour(const wmfRGB& c) { return QColor(c.r, c.g, c.b); }
-inline QPointF point(const wmfD_Coord& c) { return QPointF(c.x, c.y); }
+inline QColor colour(const wmfRGB& c) {
+    return QColor(c.r, c.g, c.b);
+}
+inline QPointF point(const wmfD_Coord& c) {
+    return QPointF(c.x, c.y);
+}
 inline bool finite(const QRectF& r) {
     return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width()) &&
            std::isfinite(r.height());
 }
-inline bool finite(const QPointF& p) { return std::isfinite(p.x()) && std::isfinite(p.y()); }
+inline bool finite(const QPointF& p) {
+    return std::isfinite(p.x()) && std::isfinite(p.y());
+}
 inline QRectF box(const wmfD_Coord& a, const wmfD_Coord& b) {
     return QRectF(point(a), point(b)).normalized();
 }
-
 
 inline const QImage* bitmapOf(const Device& d, const void* data) {
     return d.liveBitmaps.count(data) ? static_cast<const QImage*>(data) : nullptr;

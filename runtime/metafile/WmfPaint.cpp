@@ -15,10 +15,14 @@ using namespace mf;
 // Raster operations on the pen and brush colours.
 QColor ropColour(int rop, const QColor& c) {
     switch (rop) {
-    case R2_BLACK: return Qt::black;
-    case R2_WHITE: return Qt::white;
-    case R2_NOTCOPYPEN: return QColor(255 - c.red(), 255 - c.green(), 255 - c.blue());
-    default: return c;
+    case R2_BLACK:
+        return Qt::black;
+    case R2_WHITE:
+        return Qt::white;
+    case R2_NOTCOPYPEN:
+        return QColor(255 - c.red(), 255 - c.green(), 255 - c.blue());
+    default:
+        return c;
     }
 }
 // And on the pixels below.
@@ -26,18 +30,41 @@ bool applyRop(QPainter& p, int rop) {
     using M = QPainter::CompositionMode;
     M mode = M::CompositionMode_SourceOver;
     switch (rop) {
-    case R2_XORPEN: mode = M::RasterOp_SourceXorDestination; break;
-    case R2_NOTXORPEN: mode = M::RasterOp_NotSourceXorDestination; break;
-    case R2_NOT: mode = M::RasterOp_NotDestination; break;
-    case R2_MASKPEN: mode = M::RasterOp_SourceAndDestination; break;
-    case R2_MERGEPEN: mode = M::RasterOp_SourceOrDestination; break;
-    case R2_MASKPENNOT: mode = M::RasterOp_SourceAndNotDestination; break;
-    case R2_MASKNOTPEN: mode = M::RasterOp_NotSourceAndDestination; break;
-    case R2_MERGENOTPEN: mode = M::RasterOp_NotSourceOrDestination; break;
-    case R2_MERGEPENNOT: mode = M::RasterOp_SourceOrNotDestination; break;
-    case R2_NOTMASKPEN: mode = M::RasterOp_NotSourceOrNotDestination; break;
-    case R2_NOTMERGEPEN: mode = M::RasterOp_NotSourceAndNotDestination; break;
-    default: return false;
+    case R2_XORPEN:
+        mode = M::RasterOp_SourceXorDestination;
+        break;
+    case R2_NOTXORPEN:
+        mode = M::RasterOp_NotSourceXorDestination;
+        break;
+    case R2_NOT:
+        mode = M::RasterOp_NotDestination;
+        break;
+    case R2_MASKPEN:
+        mode = M::RasterOp_SourceAndDestination;
+        break;
+    case R2_MERGEPEN:
+        mode = M::RasterOp_SourceOrDestination;
+        break;
+    case R2_MASKPENNOT:
+        mode = M::RasterOp_SourceAndNotDestination;
+        break;
+    case R2_MASKNOTPEN:
+        mode = M::RasterOp_NotSourceAndDestination;
+        break;
+    case R2_MERGENOTPEN:
+        mode = M::RasterOp_NotSourceOrDestination;
+        break;
+    case R2_MERGEPENNOT:
+        mode = M::RasterOp_SourceOrNotDestination;
+        break;
+    case R2_NOTMASKPEN:
+        mode = M::RasterOp_NotSourceOrNotDestination;
+        break;
+    case R2_NOTMERGEPEN:
+        mode = M::RasterOp_NotSourceAndNotDestination;
+        break;
+    default:
+        return false;
     }
     p.setCompositionMode(mode);
     p.setRenderHint(QPainter::Antialiasing, false); // raster operations work on whole pixels
@@ -50,12 +77,15 @@ QBrush brushOf(const Device& d, const wmfDC* dc, bool* hatched) {
     const wmfBrush* b = dc->brush;
     if (!b) return Qt::NoBrush;
     const QColor c = ropColour(dc->ROPmode, colour(b->lbColor));
-    const QTransform unscaled = QTransform::fromScale(1.0 / d.scale.width(), 1.0 / d.scale.height());
+    const QTransform unscaled =
+        QTransform::fromScale(1.0 / d.scale.width(), 1.0 / d.scale.height());
     switch (b->lbStyle) {
-    case BS_NULL: return Qt::NoBrush;
+    case BS_NULL:
+        return Qt::NoBrush;
     case BS_HATCHED: {
-        static const std::array<Qt::BrushStyle, 6> hatches{Qt::HorPattern, Qt::VerPattern,
-            Qt::FDiagPattern, Qt::BDiagPattern, Qt::CrossPattern, Qt::DiagCrossPattern};
+        static const std::array<Qt::BrushStyle, 6> hatches{Qt::HorPattern,   Qt::VerPattern,
+                                                           Qt::FDiagPattern, Qt::BDiagPattern,
+                                                           Qt::CrossPattern, Qt::DiagCrossPattern};
         QBrush brush(c, b->lbHatch < hatches.size() ? hatches[b->lbHatch] : Qt::DiagCrossPattern);
         brush.setTransform(unscaled);
         *hatched = true;
@@ -70,7 +100,8 @@ QBrush brushOf(const Device& d, const wmfDC* dc, bool* hatched) {
             return brush;
         }
         return QBrush(c);
-    default: return QBrush(c);
+    default:
+        return QBrush(c);
     }
 }
 
@@ -94,24 +125,47 @@ std::optional<QPen> penOf(const Device& d, const wmfDC* dc, bool* dashed) {
         pen.setWidthF(std::min(width, d.maxPenWidth));
     }
     switch (WMF_PEN_ENDCAP(wp)) {
-    case PS_ENDCAP_SQUARE: pen.setCapStyle(Qt::SquareCap); break;
-    case PS_ENDCAP_FLAT: pen.setCapStyle(Qt::FlatCap); break;
-    default: pen.setCapStyle(Qt::RoundCap); break;
+    case PS_ENDCAP_SQUARE:
+        pen.setCapStyle(Qt::SquareCap);
+        break;
+    case PS_ENDCAP_FLAT:
+        pen.setCapStyle(Qt::FlatCap);
+        break;
+    default:
+        pen.setCapStyle(Qt::RoundCap);
+        break;
     }
     switch (WMF_PEN_JOIN(wp)) {
-    case PS_JOIN_BEVEL: pen.setJoinStyle(Qt::BevelJoin); break;
-    case PS_JOIN_MITER: pen.setJoinStyle(Qt::MiterJoin); break;
-    default: pen.setJoinStyle(Qt::RoundJoin); break;
+    case PS_JOIN_BEVEL:
+        pen.setJoinStyle(Qt::BevelJoin);
+        break;
+    case PS_JOIN_MITER:
+        pen.setJoinStyle(Qt::MiterJoin);
+        break;
+    default:
+        pen.setJoinStyle(Qt::RoundJoin);
+        break;
     }
     if (thin) {
         QList<qreal> pattern;
         switch (style) {
-        case PS_DASH: pattern = {18, 6}; break;
-        case PS_DOT: pattern = {3, 3}; break;
-        case PS_DASHDOT: pattern = {9, 6, 3, 6}; break;
-        case PS_DASHDOTDOT: pattern = {9, 3, 3, 3, 3, 3}; break;
-        case PS_ALTERNATE: pattern = {1, 1}; break;
-        default: break;
+        case PS_DASH:
+            pattern = {18, 6};
+            break;
+        case PS_DOT:
+            pattern = {3, 3};
+            break;
+        case PS_DASHDOT:
+            pattern = {9, 6, 3, 6};
+            break;
+        case PS_DASHDOTDOT:
+            pattern = {9, 3, 3, 3, 3, 3};
+            break;
+        case PS_ALTERNATE:
+            pattern = {1, 1};
+            break;
+        default:
+            break;
         }
         if (!pattern.isEmpty()) {
             pen.setDashPattern(pattern);
@@ -131,15 +185,20 @@ QPolygonF clipPolygon(const QPolygonF& polygon, const QRectF& r) {
     for (int edge = 0; edge < 4 && !poly.isEmpty(); ++edge) {
         const auto inside = [&](const QPointF& p) {
             switch (edge) {
-            case 0: return p.x() >= r.left();
-            case 1: return p.x() <= r.right();
-            case 2: return p.y() >= r.top();
-            default: return p.y() <= r.bottom();
+            case 0:
+                return p.x() >= r.left();
+            case 1:
+                return p.x() <= r.right();
+            case 2:
+                return p.y() >= r.top();
+            default:
+                return p.y() <= r.bottom();
             }
         };
         const auto cross = [&](const QPointF& a, const QPointF& b) {
-            const double t = edge < 2 ? ((edge == 0 ? r.left() : r.right()) - a.x()) / (b.x() - a.x())
-                                      : ((edge == 2 ? r.top() : r.bottom()) - a.y()) / (b.y() - a.y());
+            const double t = edge < 2
+                                 ? ((edge == 0 ? r.left() : r.right()) - a.x()) / (b.x() - a.x())
+                                 : ((edge == 2 ? r.top() : r.bottom()) - a.y()) / (b.y() - a.y());
             return a + (b - a) * t;
         };
         QPolygonF out;
@@ -168,8 +227,10 @@ QList<QPolygonF> clipPolyline(const QPolygonF& line, const QRectF& r) {
         const auto keep = [&](double p, double q) {
             if (p == 0) return q >= 0;
             const double t = q / p;
-            if (p < 0) t0 = std::max(t0, t);
-            else t1 = std::min(t1, t);
+            if (p < 0)
+                t0 = std::max(t0, t);
+            else
+                t1 = std::min(t1, t);
             return t0 <= t1;
         };
         if (keep(-delta.x(), a.x() - r.left()) && keep(delta.x(), r.right() - a.x()) &&
@@ -201,7 +262,8 @@ QPainterPath withinReach(const Device& d, const QPainterPath& path, bool closed)
             out.addPolygon(clipped);
             out.closeSubpath();
         } else {
-            for (const QPolygonF& run : clipPolyline(poly, d.reach)) out.addPolygon(run);
+            for (const QPolygonF& run : clipPolyline(poly, d.reach))
+                out.addPolygon(run);
         }
     }
     return d.toImage.inverted().map(out);

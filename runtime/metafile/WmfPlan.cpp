@@ -18,8 +18,8 @@ constexpr int HeaderSize = 18;
 
 // Bounds on the work a file may ask for.
 constexpr qsizetype MaxRecords = 1'000'000;
-constexpr int MaxExcludedClips = 4096;    // each may split the clip region further
-constexpr qint64 MaxRegionWords = 16384;  // region bands are merged one rectangle at a time
+constexpr int MaxExcludedClips = 4096;   // each may split the clip region further
+constexpr qint64 MaxRegionWords = 16384; // region bands are merged one rectangle at a time
 constexpr int MaxSavedStates = 1024;
 
 // Record functions.
@@ -69,22 +69,50 @@ enum : quint16 {
 // Records that only change the drawing state; the first other record starts the drawing.
 bool changesStateOnly(quint16 f) {
     switch (f) {
-    case SaveDc: case RealizePalette: case SetPaletteEntries: case CreatePalette: case SetBkMode:
-    case SetMapMode: case SetRop2: case SetRelAbs: case SetPolyFillMode: case SetStretchBltMode:
-    case SetTextCharExtra: case RestoreDc: case SelectClipRegion: case SelectObject:
-    case SetTextAlign: case DibCreatePatternBrush: case DeleteObject: case SetBkColor:
-    case SetTextColor: case SetTextJustification: case SetWindowOrg: case SetWindowExt:
-    case SetViewportOrg: case SetViewportExt: case OffsetWindowOrg: case OffsetViewportOrg:
-    case MoveTo: case OffsetClipRgn: case SetMapperFlags: case SelectPalette:
-    case CreatePenIndirect: case CreateFontIndirect: case CreateBrushIndirect: case ScaleWindowExt:
-    case ScaleViewportExt: case ExcludeClipRect: case IntersectClipRect: case Escape:
+    case SaveDc:
+    case RealizePalette:
+    case SetPaletteEntries:
+    case CreatePalette:
+    case SetBkMode:
+    case SetMapMode:
+    case SetRop2:
+    case SetRelAbs:
+    case SetPolyFillMode:
+    case SetStretchBltMode:
+    case SetTextCharExtra:
+    case RestoreDc:
+    case SelectClipRegion:
+    case SelectObject:
+    case SetTextAlign:
+    case DibCreatePatternBrush:
+    case DeleteObject:
+    case SetBkColor:
+    case SetTextColor:
+    case SetTextJustification:
+    case SetWindowOrg:
+    case SetWindowExt:
+    case SetViewportOrg:
+    case SetViewportExt:
+    case OffsetWindowOrg:
+    case OffsetViewportOrg:
+    case MoveTo:
+    case OffsetClipRgn:
+    case SetMapperFlags:
+    case SelectPalette:
+    case CreatePenIndirect:
+    case CreateFontIndirect:
+    case CreateBrushIndirect:
+    case ScaleWindowExt:
+    case ScaleViewportExt:
+    case ExcludeClipRect:
+    case IntersectClipRect:
+    case Escape:
     case CreateRegion:
         return true;
     default:
         return false;
     }
 }
-
 
 // Object slots as the player fills them: the lowest free one.
 class ObjectTable {
@@ -99,7 +127,8 @@ public:
     // pen, brush and font it creates the current one, as if selected.
     bool create(Kind kind) {
         std::size_t slot = 0;
-        while (slot < slots_.size() && slots_[slot] != Free) ++slot;
+        while (slot < slots_.size() && slots_[slot] != Free)
+            ++slot;
         if (slot == slots_.size()) return false;
         const auto clash = [&](const Selection& s) {
             return (s.pen == int(slot) && kind != Pen) || (s.brush == int(slot) && kind != Brush) ||
@@ -118,10 +147,17 @@ public:
     void select(int slot) {
         if (slot < 0 || std::size_t(slot) >= slots_.size()) return;
         switch (slots_[std::size_t(slot)]) {
-        case Pen: current_.pen = slot; break;
-        case Brush: current_.brush = slot; break;
-        case Font: current_.font = slot; break;
-        default: break;
+        case Pen:
+            current_.pen = slot;
+            break;
+        case Brush:
+            current_.brush = slot;
+            break;
+        case Font:
+            current_.font = slot;
+            break;
+        default:
+            break;
         }
     }
     bool save() {
@@ -163,7 +199,8 @@ Result<Plan> walk(const QByteArray& bytes) {
         plan.mapping.inch = qFromLittleEndian<quint16>(b + 14);
         plan.mapping.mode = Placeable;
         if (plan.mapping.inch == 0) return invalid(QStringLiteral("no units per inch"));
-        if (left == right || top == bottom) return invalid(QStringLiteral("the WMF frame is empty"));
+        if (left == right || top == bottom)
+            return invalid(QStringLiteral("the WMF frame is empty"));
         plan.headerAt = PlaceableSize;
     }
     const qsizetype h = plan.headerAt;
@@ -186,7 +223,8 @@ Result<Plan> walk(const QByteArray& bytes) {
         const quint16 f = qFromLittleEndian<quint16>(b + at + 4);
         if (size < 3 || qint64(size) * 2 > n - at)
             return invalid(QStringLiteral("a metafile record has a bad length"));
-        if (++count > MaxRecords) return invalid(QStringLiteral("the metafile has too many records"));
+        if (++count > MaxRecords)
+            return invalid(QStringLiteral("the metafile has too many records"));
         plan.maxRecord = std::max(plan.maxRecord, size);
         const char* p = b + at + 6;
         const quint32 params = size - 3;
@@ -201,9 +239,12 @@ Result<Plan> walk(const QByteArray& bytes) {
             switch (f) {
             case SetMapMode: {
                 const int mode = quint16(par(0));
-                if (mode >= Text && mode <= Anisotropic) m.mode = mode;
-                else if (plan.placeable) m.mode = Placeable;
-                else return invalid(QStringLiteral("unknown mapping mode"));
+                if (mode >= Text && mode <= Anisotropic)
+                    m.mode = mode;
+                else if (plan.placeable)
+                    m.mode = Placeable;
+                else
+                    return invalid(QStringLiteral("unknown mapping mode"));
                 break;
             }
             case SetWindowOrg:
@@ -218,19 +259,23 @@ Result<Plan> walk(const QByteArray& bytes) {
                 m.windowExt = QPoint(par(1), par(0));
                 m.windowExtSet = true;
                 break;
-            case SetViewportExt: m.viewportExt = QPoint(par(1), par(0)); break;
+            case SetViewportExt:
+                m.viewportExt = QPoint(par(1), par(0));
+                break;
             case SetViewportOrg:
             case OffsetViewportOrg: {
                 // The player scales by the unit it keeps: signed when the window scales it.
                 QPointF u = m.unit().value_or(QPointF(1, 1));
-                if (m.mode != Isotropic && m.mode != Anisotropic) u = QPointF(std::abs(u.x()), std::abs(u.y()));
+                if (m.mode != Isotropic && m.mode != Anisotropic)
+                    u = QPointF(std::abs(u.x()), std::abs(u.y()));
                 const QPointF o(par(1) * u.x(), par(0) * u.y());
                 m.viewportOrg = f == SetViewportOrg ? o : m.viewportOrg + o;
                 break;
             }
             case ScaleWindowExt:
             case ScaleViewportExt: {
-                if (par(2) == 0 || par(0) == 0) return invalid(QStringLiteral("a scale divides by zero"));
+                if (par(2) == 0 || par(0) == 0)
+                    return invalid(QStringLiteral("a scale divides by zero"));
                 QPoint& ext = f == ScaleWindowExt ? m.windowExt : m.viewportExt;
                 // A bogus factor must not overflow the extent: it is kept within 32 bits.
                 const auto scaled = [](int v, int num, int den) {
@@ -242,29 +287,50 @@ Result<Plan> walk(const QByteArray& bytes) {
                 if (f == ScaleWindowExt) m.windowExtSet = true;
                 break;
             }
-            default: break;
+            default:
+                break;
             }
         }
 
         bool ok = true;
         switch (f) {
-        case CreatePenIndirect: ok = objects.create(ObjectTable::Pen); break;
+        case CreatePenIndirect:
+            ok = objects.create(ObjectTable::Pen);
+            break;
         case CreateBrushIndirect:
-        case DibCreatePatternBrush: ok = objects.create(ObjectTable::Brush); break;
-        case CreateFontIndirect: ok = objects.create(ObjectTable::Font); break;
-        case CreatePalette: ok = objects.create(ObjectTable::Palette); break;
+        case DibCreatePatternBrush:
+            ok = objects.create(ObjectTable::Brush);
+            break;
+        case CreateFontIndirect:
+            ok = objects.create(ObjectTable::Font);
+            break;
+        case CreatePalette:
+            ok = objects.create(ObjectTable::Palette);
+            break;
         case CreateRegion:
             regionWords += params;
             ok = regionWords <= MaxRegionWords && objects.create(ObjectTable::Region);
             break;
-        case DeleteObject: objects.remove(quint16(par(0))); break;
-        case SelectObject: objects.select(quint16(par(0))); break;
-        case SaveDc: ok = objects.save(); break;
-        case RestoreDc: ok = objects.restore(); break;
-        case ExcludeClipRect: ok = ++excluded <= MaxExcludedClips; break;
-        default: break;
+        case DeleteObject:
+            objects.remove(quint16(par(0)));
+            break;
+        case SelectObject:
+            objects.select(quint16(par(0)));
+            break;
+        case SaveDc:
+            ok = objects.save();
+            break;
+        case RestoreDc:
+            ok = objects.restore();
+            break;
+        case ExcludeClipRect:
+            ok = ++excluded <= MaxExcludedClips;
+            break;
+        default:
+            break;
         }
-        if (!ok) return invalid(QStringLiteral("the metafile's objects or states are out of order"));
+        if (!ok)
+            return invalid(QStringLiteral("the metafile's objects or states are out of order"));
     }
     plan.end = at;
     if (!m.unit()) return invalid(QStringLiteral("the metafile's window is empty"));
@@ -301,7 +367,8 @@ std::optional<QRectF> deviceFrame(const Plan& plan) {
 QByteArray trimmed(const QByteArray& bytes, const Plan& plan) {
     QByteArray out = bytes.left(plan.end);
     const qsizetype at = plan.headerAt + 12;
-    for (int i = 0; i < 4; ++i) out[at + i] = char((plan.maxRecord >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+        out[at + i] = char((plan.maxRecord >> (8 * i)) & 0xFF);
     return out;
 }
 

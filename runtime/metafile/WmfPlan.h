@@ -14,8 +14,17 @@
 
 namespace rt::wmf {
 
-enum MapMode { Text = 1, LoMetric, HiMetric, LoEnglish, HiEnglish, Twips, Isotropic, Anisotropic,
-               Placeable = 100 };
+enum MapMode {
+    Text = 1,
+    LoMetric,
+    HiMetric,
+    LoEnglish,
+    HiEnglish,
+    Twips,
+    Isotropic,
+    Anisotropic,
+    Placeable = 100
+};
 
 // The mapping state of the player: logical units to its device units.
 struct Mapping {
@@ -25,7 +34,7 @@ struct Mapping {
     QPoint viewportExt{1024, 1024};
     QPointF viewportOrg; // in device units
     bool windowOrgSet = false, windowExtSet = false;
-    int inch = 1440;     // placeable files: logical units per inch
+    int inch = 1440; // placeable files: logical units per inch
 
     // Device units per logical unit, signed as the player signs them.
     [[nodiscard]] std::optional<QPointF> unit() const {
@@ -33,12 +42,18 @@ struct Mapping {
             return QPointF(windowExt.x() < 0 ? -u : u, windowExt.y() < 0 ? -u : u);
         };
         switch (mode) {
-        case Text: return fixed(1.0);
-        case LoMetric: return fixed(72.0 * 0.1 / 25.4);
-        case HiMetric: return fixed(72.0 * 0.01 / 25.4);
-        case LoEnglish: return fixed(0.72);
-        case HiEnglish: return fixed(0.072);
-        case Twips: return fixed(0.05);
+        case Text:
+            return fixed(1.0);
+        case LoMetric:
+            return fixed(72.0 * 0.1 / 25.4);
+        case HiMetric:
+            return fixed(72.0 * 0.01 / 25.4);
+        case LoEnglish:
+            return fixed(0.72);
+        case HiEnglish:
+            return fixed(0.072);
+        case Twips:
+            return fixed(0.05);
         case Isotropic:
         case Anisotropic:
             if (windowExt.x() == 0 || windowExt.y() == 0 || viewportExt.x() == 0 ||
@@ -46,21 +61,31 @@ struct Mapping {
                 return std::nullopt;
             return QPointF(double(viewportExt.x()) / windowExt.x(),
                            double(viewportExt.y()) / windowExt.y());
-        case Placeable: return fixed(72.0 / inch);
-        default: return std::nullopt;
+        case Placeable:
+            return fixed(72.0 / inch);
+        default:
+            return std::nullopt;
         }
     }
     // Logical units per inch, for the natural size; 1440 when the mode has no physical unit.
     [[nodiscard]] double unitsPerInch() const {
         switch (mode) {
-        case Text: return 96.0; // device pixels, taken at 96 dpi
-        case LoMetric: return 254.0;
-        case HiMetric: return 2540.0;
-        case LoEnglish: return 100.0;
-        case HiEnglish: return 1000.0;
-        case Twips: return 1440.0;
-        case Placeable: return inch;
-        default: return 1440.0;
+        case Text:
+            return 96.0; // device pixels, taken at 96 dpi
+        case LoMetric:
+            return 254.0;
+        case HiMetric:
+            return 2540.0;
+        case LoEnglish:
+            return 100.0;
+        case HiEnglish:
+            return 1000.0;
+        case Twips:
+            return 1440.0;
+        case Placeable:
+            return inch;
+        default:
+            return 1440.0;
         }
     }
     [[nodiscard]] std::optional<QPointF> toDevice(QPointF logical) const {
@@ -79,7 +104,6 @@ struct Plan {
     quint32 maxRecord = 3; // words
     qsizetype end = 0;     // bytes up to and including the end record
 };
-
 
 [[nodiscard]] Result<Plan> walk(const QByteArray& bytes);
 // The frame in logical units when the file gives one, and in the player's device units.

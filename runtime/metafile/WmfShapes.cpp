@@ -32,10 +32,10 @@ QPolygonF polygon(const wmfD_Coord* pts, unsigned count) {
     QPolygonF poly;
     if (!pts) return poly;
     poly.reserve(count);
-    for (unsigned i = 0; i < count; ++i) poly << point(pts[i]);
+    for (unsigned i = 0; i < count; ++i)
+        poly << point(pts[i]);
     return poly;
 }
-
 
 // Region rectangles in image pixels; `count` of them (the entry after them is the extent).
 QRegion imageRegion(const Device& d, const wmfPolyRectangle_t* r) {
@@ -46,9 +46,9 @@ QRegion imageRegion(const Device& d, const wmfPolyRectangle_t* r) {
         const QRectF f = d.toImage.mapRect(box(a, b));
         if (!finite(f)) return QRect();
         const QRectF bounded = f & QRectF(-1e6, -1e6, 2e6, 2e6);
-        return QRect(QPoint(int(std::lround(bounded.left())), int(std::lround(bounded.top()))),
-                     QPoint(int(std::lround(bounded.right())) - 1,
-                            int(std::lround(bounded.bottom())) - 1));
+        return QRect(
+            QPoint(int(std::lround(bounded.left())), int(std::lround(bounded.top()))),
+            QPoint(int(std::lround(bounded.right())) - 1, int(std::lround(bounded.bottom())) - 1));
     };
     if (r->count > MaxRects) return QRegion(toPixels(r->TL[r->count], r->BR[r->count]));
     QList<QRect> rects;
@@ -57,7 +57,8 @@ QRegion imageRegion(const Device& d, const wmfPolyRectangle_t* r) {
         const QRect rect = toPixels(r->TL[i], r->BR[i]);
         if (!rect.isEmpty()) rects << rect;
     }
-    for (const QRect& rect : rects) region += rect;
+    for (const QRect& rect : rects)
+        region += rect;
     return region;
 }
 
@@ -115,9 +116,15 @@ void drawArc(wmfAPI* api, wmfDrawArc_t* a, ArcKind kind) {
         paint(d, a->dc, path, kind != ArcKind::Arc, true, kind != ArcKind::Arc);
     });
 }
-void drawPie(wmfAPI* api, wmfDrawArc_t* a) { drawArc(api, a, ArcKind::Pie); }
-void drawChord(wmfAPI* api, wmfDrawArc_t* a) { drawArc(api, a, ArcKind::Chord); }
-void drawArcOnly(wmfAPI* api, wmfDrawArc_t* a) { drawArc(api, a, ArcKind::Arc); }
+void drawPie(wmfAPI* api, wmfDrawArc_t* a) {
+    drawArc(api, a, ArcKind::Pie);
+}
+void drawChord(wmfAPI* api, wmfDrawArc_t* a) {
+    drawArc(api, a, ArcKind::Chord);
+}
+void drawArcOnly(wmfAPI* api, wmfDrawArc_t* a) {
+    drawArc(api, a, ArcKind::Arc);
+}
 
 void drawEllipse(wmfAPI* api, wmfDrawArc_t* a) {
     draw(api, [&](Device& d) {
@@ -194,9 +201,15 @@ void ropDraw(wmfAPI* api, wmfROP_Draw_t* r) {
         QPainterPath path;
         path.addRect(rect);
         switch (r->ROP) {
-        case PATCOPY: paint(d, r->dc, path, true, false); break;
-        case BLACKNESS: p.fillRect(rect, Qt::black); break;
-        case WHITENESS: p.fillRect(rect, Qt::white); break;
+        case PATCOPY:
+            paint(d, r->dc, path, true, false);
+            break;
+        case BLACKNESS:
+            p.fillRect(rect, Qt::black);
+            break;
+        case WHITENESS:
+            p.fillRect(rect, Qt::white);
+            break;
         case DSTINVERT:
         case PATINVERT: {
             p.save();
@@ -212,7 +225,8 @@ void ropDraw(wmfAPI* api, wmfROP_Draw_t* r) {
             p.restore();
             break;
         }
-        default: break; // operations that leave the pixels as they are, or need a source
+        default:
+            break; // operations that leave the pixels as they are, or need a source
         }
     });
 }

@@ -21,20 +21,47 @@ QString decodeText(const char* str, int charset) {
     const QByteArray bytes(str);
     const char* codec = "windows-1252";
     switch (charset) {
-    case 128: codec = "Shift_JIS"; break;
-    case 129: codec = "windows-949"; break;
-    case 134: codec = "GBK"; break;
-    case 136: codec = "Big5"; break;
-    case 161: codec = "windows-1253"; break;
-    case 162: codec = "windows-1254"; break;
-    case 163: codec = "windows-1258"; break;
-    case 177: codec = "windows-1255"; break;
-    case 178: codec = "windows-1256"; break;
-    case 186: codec = "windows-1257"; break;
-    case 204: codec = "windows-1251"; break;
-    case 222: codec = "windows-874"; break;
-    case 238: codec = "windows-1250"; break;
-    default: break;
+    case 128:
+        codec = "Shift_JIS";
+        break;
+    case 129:
+        codec = "windows-949";
+        break;
+    case 134:
+        codec = "GBK";
+        break;
+    case 136:
+        codec = "Big5";
+        break;
+    case 161:
+        codec = "windows-1253";
+        break;
+    case 162:
+        codec = "windows-1254";
+        break;
+    case 163:
+        codec = "windows-1258";
+        break;
+    case 177:
+        codec = "windows-1255";
+        break;
+    case 178:
+        codec = "windows-1256";
+        break;
+    case 186:
+        codec = "windows-1257";
+        break;
+    case 204:
+        codec = "windows-1251";
+        break;
+    case 222:
+        codec = "windows-874";
+        break;
+    case 238:
+        codec = "windows-1250";
+        break;
+    default:
+        break;
     }
     QStringDecoder decoder(codec);
     if (!decoder.isValid()) decoder = QStringDecoder(QStringDecoder::Latin1);
@@ -50,10 +77,18 @@ QFont qtFont(const wmfFont* f) {
     if (!face.isEmpty()) families << face;
     QFont::StyleHint hint = QFont::SansSerif;
     switch (f->lfPitchAndFamily & 0xF0) {
-    case 0x10: hint = QFont::Serif; break;
-    case 0x30: hint = QFont::Monospace; break;
-    case 0x40: hint = QFont::Cursive; break;
-    case 0x50: hint = QFont::Decorative; break;
+    case 0x10:
+        hint = QFont::Serif;
+        break;
+    case 0x30:
+        hint = QFont::Monospace;
+        break;
+    case 0x40:
+        hint = QFont::Cursive;
+        break;
+    case 0x50:
+        hint = QFont::Decorative;
+        break;
     default:
         if ((f->lfPitchAndFamily & 0x03) == 1) hint = QFont::Monospace;
         break;
@@ -71,7 +106,9 @@ QFont qtFont(const wmfFont* f) {
 }
 
 // Fonts need a GUI application object; without one, text is left out.
-bool fontsAvailable() { return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr; }
+bool fontsAvailable() {
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+}
 
 // Text is drawn at this size and scaled: sizes in the metafile's units can be tiny.
 constexpr int ReferencePixels = 200;
@@ -97,8 +134,8 @@ float stringWidth(wmfAPI*, wmfFont* f, char* str) {
         font.setPixelSize(ReferencePixels);
         const QFontMetricsF metrics(font);
         const double ratio = f->lfHeight ? double(f->lfWidth) / f->lfHeight : 1.0;
-        const double w = metrics.horizontalAdvance(decodeText(str, f->lfCharSet)) / ReferencePixels *
-                         widthFactor(f, metrics) / (ratio > 0 ? ratio : 1.0);
+        const double w = metrics.horizontalAdvance(decodeText(str, f->lfCharSet)) /
+                         ReferencePixels * widthFactor(f, metrics) / (ratio > 0 ? ratio : 1.0);
         return std::isfinite(w) ? float(w) : 0.0f;
     } catch (...) {
         return 0;
@@ -132,7 +169,8 @@ void drawText(wmfAPI* api, wmfDrawText_t* t) {
         font.setPixelSize(ReferencePixels);
         const QFontMetricsF metrics(font);
         const double player = f->lfHeight ? double(f->lfWidth) / f->lfHeight : 1.0;
-        const double ratio = std::isfinite(t->font_ratio) && player > 0 ? t->font_ratio / player : 1.0;
+        const double ratio =
+            std::isfinite(t->font_ratio) && player > 0 ? t->font_ratio / player : 1.0;
         const double sx = std::clamp(ratio * widthFactor(f, metrics), 0.05, 20.0);
         const double k = height / ReferencePixels;
         p.translate(at);

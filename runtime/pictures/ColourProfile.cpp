@@ -25,8 +25,7 @@ Profile openProfile(const QByteArray& icc) {
 }
 
 // QImage's RGB32 keeps each pixel as 0xffRRGGBB in a 32-bit word.
-constexpr cmsUInt32Number Rgb32 =
-    Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? TYPE_BGRA_8 : TYPE_ARGB_8;
+constexpr cmsUInt32Number Rgb32 = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? TYPE_BGRA_8 : TYPE_ARGB_8;
 
 } // namespace
 
@@ -34,8 +33,8 @@ bool convertRgbToSrgb(QImage& image, const QByteArray& icc) {
     const Profile source = openProfile(icc);
     if (!source || cmsGetColorSpace(source.get()) != cmsSigRgbData) return false;
     const Profile srgb(cmsCreate_sRGBProfile());
-    const Transform t(cmsCreateTransform(source.get(), Rgb32, srgb.get(), Rgb32,
-                                         INTENT_PERCEPTUAL, cmsFLAGS_COPY_ALPHA));
+    const Transform t(cmsCreateTransform(source.get(), Rgb32, srgb.get(), Rgb32, INTENT_PERCEPTUAL,
+                                         cmsFLAGS_COPY_ALPHA));
     if (!t) return false;
     if (image.format() != QImage::Format_RGB32) image = image.convertToFormat(QImage::Format_RGB32);
     for (int y = 0; y < image.height(); ++y) {
@@ -61,7 +60,8 @@ QImage cmykToSrgb(const uchar* cmyk, int width, int height, qsizetype stride, bo
         auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
         if (t) {
             cmsDoTransform(t.get(), in, line, cmsUInt32Number(width));
-            for (int x = 0; x < width; ++x) line[x] |= 0xFF000000u; // the transform leaves no alpha
+            for (int x = 0; x < width; ++x)
+                line[x] |= 0xFF000000u; // the transform leaves no alpha
             continue;
         }
         for (int x = 0; x < width; ++x, in += 4) {

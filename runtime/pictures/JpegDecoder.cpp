@@ -7,8 +7,8 @@
 #include <QFile>
 #include <QTransform>
 
-#include <cstdio>
 #include <csetjmp>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -22,7 +22,9 @@ namespace rt {
 
 namespace {
 
-Error invalid(const QString& why) { return Error{err::InvalidPicture, why}; }
+Error invalid(const QString& why) {
+    return Error{err::InvalidPicture, why};
+}
 
 // The largest reduced decode held in memory, in pixels (four bytes each): a 65500-pixel
 // panorama decoded at an eighth fits many times over; a picture that would not is refused.
@@ -48,12 +50,14 @@ struct ErrorManager {
 void emitMessage(j_common_ptr cinfo, int level) {
     if (level >= 0) return; // trace messages
     switch (cinfo->err->msg_code) {
-    case JWRN_JPEG_EOF:       // cut short
-    case JWRN_HIT_MARKER:     // a scan ends before its data
-    case JWRN_MUST_RESYNC:    // data lost between restart markers
-    case JWRN_HUFF_BAD_CODE:  // entropy-coded data that decodes to nothing
-    case JWRN_ARITH_BAD_CODE: errorExit(cinfo);
-    default: break; // harmless: extraneous bytes between markers, unknown revisions
+    case JWRN_JPEG_EOF:      // cut short
+    case JWRN_HIT_MARKER:    // a scan ends before its data
+    case JWRN_MUST_RESYNC:   // data lost between restart markers
+    case JWRN_HUFF_BAD_CODE: // entropy-coded data that decodes to nothing
+    case JWRN_ARITH_BAD_CODE:
+        errorExit(cinfo);
+    default:
+        break; // harmless: extraneous bytes between markers, unknown revisions
     }
 }
 
@@ -79,7 +83,8 @@ struct Session {
 // ones (`keepProfile` for the latter).
 Result<bool> open(Session& s, const QString& hostPath, bool keepProfile) {
     QFile probe(hostPath);
-    if (!probe.exists()) return Error{err::FileNotFound, QStringLiteral("no such file: ") + hostPath};
+    if (!probe.exists())
+        return Error{err::FileNotFound, QStringLiteral("no such file: ") + hostPath};
     s.file.reset(std::fopen(QFile::encodeName(hostPath).constData(), "rb"));
     if (!s.file) return Error{err::PathFileAccess, QString::fromLocal8Bit(std::strerror(errno))};
     s.cinfo.err = jpeg_std_error(&s.err.base);
@@ -145,7 +150,8 @@ bool decodeInto(Session& s, int m, QImage& out, std::vector<uchar>& cmyk, QByteA
             std::free(data);
         }
     }
-    const bool isCmyk = s.cinfo.jpeg_color_space == JCS_CMYK || s.cinfo.jpeg_color_space == JCS_YCCK;
+    const bool isCmyk =
+        s.cinfo.jpeg_color_space == JCS_CMYK || s.cinfo.jpeg_color_space == JCS_YCCK;
     s.cinfo.out_color_space = isCmyk ? JCS_CMYK : Rgb32Space;
     s.cinfo.scale_num = unsigned(m);
     s.cinfo.scale_denom = 8;
@@ -225,14 +231,22 @@ QImage orientedUpright(const QImage& stored, int orientation) {
     // Orientations 5 to 8 have the stored rows as columns: a quarter turn, then a mirror
     // for the two mirrored ones.
     switch (orientation) {
-    case 2: return stored.mirrored(true, false);
-    case 3: return stored.mirrored(true, true);
-    case 4: return stored.mirrored(false, true);
-    case 5: return stored.transformed(QTransform().rotate(90)).mirrored(true, false);
-    case 6: return stored.transformed(QTransform().rotate(90));
-    case 7: return stored.transformed(QTransform().rotate(90)).mirrored(false, true);
-    case 8: return stored.transformed(QTransform().rotate(270));
-    default: return stored;
+    case 2:
+        return stored.mirrored(true, false);
+    case 3:
+        return stored.mirrored(true, true);
+    case 4:
+        return stored.mirrored(false, true);
+    case 5:
+        return stored.transformed(QTransform().rotate(90)).mirrored(true, false);
+    case 6:
+        return stored.transformed(QTransform().rotate(90));
+    case 7:
+        return stored.transformed(QTransform().rotate(90)).mirrored(false, true);
+    case 8:
+        return stored.transformed(QTransform().rotate(270));
+    default:
+        return stored;
     }
 }
 

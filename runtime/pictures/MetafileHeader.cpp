@@ -10,7 +10,9 @@ namespace rt {
 
 namespace {
 
-Error invalid(const QString& why) { return Error{err::InvalidPicture, why}; }
+Error invalid(const QString& why) {
+    return Error{err::InvalidPicture, why};
+}
 
 // Pictures larger than this many pixels a side are refused, whatever their header says.
 constexpr int MaxSide = 32767;

@@ -29,10 +29,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-Error invalid(const QString& why) { return Error{err::InvalidPicture, why}; }
+Error invalid(const QString& why) {
+    return Error{err::InvalidPicture, why};
+}
 
 int msLeft(Clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     return int(std::max<std::int64_t>(0, left.count()));
 }
 
@@ -93,7 +96,9 @@ struct MetafileHelper::Reply {
 MetafileHelper::MetafileHelper(QString program, QStringList arguments, Deadlines deadlines)
     : program_(std::move(program)), arguments_(std::move(arguments)), deadlines_(deadlines) {}
 
-MetafileHelper::~MetafileHelper() { stop(); }
+MetafileHelper::~MetafileHelper() {
+    stop();
+}
 
 MetafileHelper& MetafileHelper::shared() {
     static MetafileHelper helper(programFolder() + QStringLiteral("/quadrello-metafile"));
@@ -147,12 +152,15 @@ Error MetafileHelper::start() {
 
     const QByteArray path = program_.toLocal8Bit();
     std::vector<QByteArray> args{path};
-    for (const QString& a : arguments_) args.push_back(a.toLocal8Bit());
+    for (const QString& a : arguments_)
+        args.push_back(a.toLocal8Bit());
     std::vector<char*> argv;
-    for (QByteArray& a : args) argv.push_back(a.data());
+    for (QByteArray& a : args)
+        argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = -1;
-    const int spawned = ::posix_spawn(&pid, path.constData(), &actions, &attributes, argv.data(), environ);
+    const int spawned =
+        ::posix_spawn(&pid, path.constData(), &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     ::close(theirs);
@@ -180,7 +188,8 @@ void MetafileHelper::stop() {
     socket_ = -1;
     if (pid_ > 0) {
         ::kill(pid_, SIGKILL);
-        while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {}
+        while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+        }
     }
     pid_ = -1;
 }
@@ -190,7 +199,8 @@ Error MetafileHelper::fail(const QString& why) {
     return invalid(why);
 }
 
-Result<MetafileHelper::Reply> MetafileHelper::exchange(const Request& request, const QByteArray& bytes) {
+Result<MetafileHelper::Reply> MetafileHelper::exchange(const Request& request,
+                                                       const QByteArray& bytes) {
     const std::lock_guard lock(mutex_);
     // A helper that hung up or spoke out of turn since the last answer is replaced first.
     if (socket_ >= 0) {
@@ -207,7 +217,8 @@ Result<MetafileHelper::Reply> MetafileHelper::exchange(const Request& request, c
         if (fresh)
             if (const Error e = start(); e.failed()) return e;
         Io io = sendAll(socket_, reinterpret_cast<const char*>(&request), sizeof request, deadline);
-        if (io == Io::Done) io = sendAll(socket_, bytes.constData(), std::size_t(bytes.size()), deadline);
+        if (io == Io::Done)
+            io = sendAll(socket_, bytes.constData(), std::size_t(bytes.size()), deadline);
         if (io == Io::Done) io = readAll(socket_, reinterpret_cast<char*>(&a), sizeof a, deadline);
         if (io == Io::Done) break;
         if (io == Io::Closed && !fresh && attempt == 0) {
@@ -246,12 +257,14 @@ Result<MetafileHelper::Reply> MetafileHelper::exchange(const Request& request, c
         reply.image = std::move(image);
         return reply;
     }
-    default: return fail(malformed);
+    default:
+        return fail(malformed);
     }
 }
 
 Result<QSize> MetafileHelper::size(Kind kind, const QByteArray& bytes) {
-    if (quint64(bytes.size()) > MaxFileBytes) return invalid(QStringLiteral("the metafile is too large"));
+    if (quint64(bytes.size()) > MaxFileBytes)
+        return invalid(QStringLiteral("the metafile is too large"));
     Request r;
     r.op = Op::Size;
     r.kind = kind;
@@ -264,9 +277,10 @@ Result<QSize> MetafileHelper::size(Kind kind, const QByteArray& bytes) {
 }
 
 Result<QImage> MetafileHelper::render(Kind kind, const QByteArray& bytes, QSize size) {
-    if (quint64(bytes.size()) > MaxFileBytes) return invalid(QStringLiteral("the metafile is too large"));
-    if (size.width() < 1 || size.height() < 1 || size.width() > MaxSide || size.height() > MaxSide ||
-        std::int64_t(size.width()) * size.height() > MaxPixels)
+    if (quint64(bytes.size()) > MaxFileBytes)
+        return invalid(QStringLiteral("the metafile is too large"));
+    if (size.width() < 1 || size.height() < 1 || size.width() > MaxSide ||
+        size.height() > MaxSide || std::int64_t(size.width()) * size.height() > MaxPixels)
         return invalid(QStringLiteral("the picture cannot be drawn at that size"));
     Request r;
     r.op = Op::Render;

@@ -16,17 +16,25 @@ namespace {
 // Enough of the file for every format's signature and header.
 constexpr qint64 HeadBytes = 64;
 
-Error invalid(const QString& why) { return Error{err::InvalidPicture, why}; }
+Error invalid(const QString& why) {
+    return Error{err::InvalidPicture, why};
+}
 
 const char* readerFormat(PictureFormat f) {
     switch (f) {
-    case PictureFormat::Jpeg: return "jpeg";
-    case PictureFormat::Bmp: return "bmp";
-    case PictureFormat::Gif: return "gif";
-    case PictureFormat::Icon: return "ico";
-    case PictureFormat::Cursor: return "cur";
+    case PictureFormat::Jpeg:
+        return "jpeg";
+    case PictureFormat::Bmp:
+        return "bmp";
+    case PictureFormat::Gif:
+        return "gif";
+    case PictureFormat::Icon:
+        return "ico";
+    case PictureFormat::Cursor:
+        return "cur";
     case PictureFormat::Wmf:
-    case PictureFormat::Emf: break;
+    case PictureFormat::Emf:
+        break;
     }
     return "";
 }
@@ -73,8 +81,10 @@ std::optional<BmpInfo> bmpInfo(QFile& f) {
     }
     if (width < 1 || height < 1 || width > MaxSide || height > MaxSide) return std::nullopt;
     qint64 needed = 0;
-    if (compression == 0 || compression == 3) needed = (width * bits + 31) / 32 * 4 * height;
-    else needed = imageSize; // compressed: as many bytes as the header says there are
+    if (compression == 0 || compression == 3)
+        needed = (width * bits + 31) / 32 * 4 * height;
+    else
+        needed = imageSize; // compressed: as many bytes as the header says there are
     return BmpInfo{QSize(int(width), int(height)), qint64(offBits) + needed};
 }
 

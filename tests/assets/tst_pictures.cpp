@@ -13,8 +13,12 @@
 
 namespace {
 
-quint16 u16(const QByteArray& b, int at) { return qFromLittleEndian<quint16>(b.constData() + at); }
-quint32 u32(const QByteArray& b, int at) { return qFromLittleEndian<quint32>(b.constData() + at); }
+quint16 u16(const QByteArray& b, int at) {
+    return qFromLittleEndian<quint16>(b.constData() + at);
+}
+quint32 u32(const QByteArray& b, int at) {
+    return qFromLittleEndian<quint32>(b.constData() + at);
+}
 
 QByteArray resource(const QString& name) {
     QFile f(assets::pictureFile(name));
@@ -23,10 +27,10 @@ QByteArray resource(const QString& name) {
 
 bool isStandardColour(QRgb p) {
     static const QList<QRgb> colours{
-        qRgb(0, 0, 0),       qRgb(128, 0, 0),     qRgb(0, 128, 0),   qRgb(128, 128, 0),
-        qRgb(0, 0, 128),     qRgb(128, 0, 128),   qRgb(0, 128, 128), qRgb(192, 192, 192),
-        qRgb(128, 128, 128), qRgb(255, 0, 0),     qRgb(0, 255, 0),   qRgb(255, 255, 0),
-        qRgb(0, 0, 255),     qRgb(255, 0, 255),   qRgb(0, 255, 255), qRgb(255, 255, 255)};
+        qRgb(0, 0, 0),       qRgb(128, 0, 0),   qRgb(0, 128, 0),   qRgb(128, 128, 0),
+        qRgb(0, 0, 128),     qRgb(128, 0, 128), qRgb(0, 128, 128), qRgb(192, 192, 192),
+        qRgb(128, 128, 128), qRgb(255, 0, 0),   qRgb(0, 255, 0),   qRgb(255, 255, 0),
+        qRgb(0, 0, 255),     qRgb(255, 0, 255), qRgb(0, 255, 255), qRgb(255, 255, 255)};
     return colours.contains(qRgb(qRed(p), qGreen(p), qBlue(p)));
 }
 
@@ -57,7 +61,7 @@ private slots:
             QCOMPARE(int(quint8(b[entry])), sizes[i]);
             QCOMPARE(int(quint8(b[entry + 1])), sizes[i]);
             QCOMPARE(int(quint8(b[entry + 2])), 16); // colours
-            QCOMPARE(u16(b, entry + 6), 4);         // bits per pixel
+            QCOMPARE(u16(b, entry + 6), 4);          // bits per pixel
             const int image = int(u32(b, entry + 12));
             QVERIFY(image + 40 <= b.size());
             QCOMPARE(u32(b, image + 4), quint32(sizes[i]));
@@ -74,7 +78,8 @@ private slots:
             for (int y = 0; y < img.height(); ++y)
                 for (int x = 0; x < img.width(); ++x)
                     if (qAlpha(img.pixel(x, y)) != 0)
-                        QVERIFY2(qAlpha(img.pixel(x, y)) == 255 && isStandardColour(img.pixel(x, y)),
+                        QVERIFY2(qAlpha(img.pixel(x, y)) == 255 &&
+                                     isStandardColour(img.pixel(x, y)),
                                  qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
         }
     }
@@ -138,8 +143,9 @@ private slots:
         for (const char* name : {"quadrello.ico", "trevisolo.ico", "pencil.ico", "hand.ico"}) {
             QFile drawn(out.filePath(QString::fromLatin1(name)));
             QVERIFY(drawn.open(QIODevice::ReadOnly));
-            QVERIFY2(drawn.readAll() == resource(QString::fromLatin1(name)),
-                     qPrintable(QStringLiteral("%1 differs: run scripts/draw-pictures.sh").arg(name)));
+            QVERIFY2(
+                drawn.readAll() == resource(QString::fromLatin1(name)),
+                qPrintable(QStringLiteral("%1 differs: run scripts/draw-pictures.sh").arg(name)));
         }
         for (const char* name : {"banner-a.bmp", "banner-b.bmp", "banner-c.bmp"})
             QCOMPARE(QFileInfo(out.filePath(QString::fromLatin1(name))).size(),

@@ -44,7 +44,9 @@ int xState() {
     if (!display) return 2;
     XScreenSaverInfo* info = XScreenSaverAllocInfo();
     if (!XScreenSaverQueryInfo(display, DefaultRootWindow(display), info)) return 2;
-    std::puts(info->state == ScreenSaverOn ? "on" : info->state == ScreenSaverOff ? "off" : "disabled");
+    std::puts(info->state == ScreenSaverOn    ? "on"
+              : info->state == ScreenSaverOff ? "off"
+                                              : "disabled");
     XFree(info);
     XCloseDisplay(display);
     return 0;

@@ -30,7 +30,8 @@ protected:
     QString dos(const QString& rel) const { return fp.files.toDos(t.path(rel)).value(); }
     QStringList openedKeys() const {
         QStringList l;
-        for (const RegistryOpen& o : fp.registry.opens) l << o.subKey;
+        for (const RegistryOpen& o : fp.registry.opens)
+            l << o.subKey;
         return l;
     }
 
@@ -53,7 +54,7 @@ TEST_F(SysInfo, Location1IsRunAsItStandsAndLocation2IsNeverRead) {
 TEST_F(SysInfo, Location2NeedsMsinfo32InItsFolder) {
     struct Case {
         const char* name;
-        QString folder;  // as stored
+        QString folder; // as stored
         bool fileThere;
         QString command; // empty: the message
     };
@@ -101,8 +102,10 @@ TEST_F(SysInfo, TheMessageWhenNothingUsableIsFound) {
         SCOPED_TRACE(c.name);
         fp.launcher.calls.clear();
         fp.messages.shown.clear();
-        if (c.hive.isEmpty()) QFile::remove(t.path("registry.reg"));
-        else hive(c.hive);
+        if (c.hive.isEmpty())
+            QFile::remove(t.path("registry.reg"));
+        else
+            hive(c.hive);
         fp.launcher.result = rt::Error{rt::err::BadCall, "empty"}; // as an empty line fails
         info::StartSysInfo(fp.platform);
         EXPECT_EQ(fp.launcher.calls.size(), c.launches ? 1u : 0u);
@@ -165,10 +168,12 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SysInfo, GetKeyValueFailsOnAMissingKeyOrValue) {
     hive("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Test]\r\n\"v\"=\"x\"\r\n");
     QString text = "before";
-    EXPECT_FALSE(info::GetKeyValue(fp.registry, rt::reg::LocalMachine, "SOFTWARE\\Nope", "v", text));
+    EXPECT_FALSE(
+        info::GetKeyValue(fp.registry, rt::reg::LocalMachine, "SOFTWARE\\Nope", "v", text));
     EXPECT_EQ(text, "");
     text = "before";
-    EXPECT_FALSE(info::GetKeyValue(fp.registry, rt::reg::LocalMachine, "SOFTWARE\\Test", "w", text));
+    EXPECT_FALSE(
+        info::GetKeyValue(fp.registry, rt::reg::LocalMachine, "SOFTWARE\\Test", "w", text));
     EXPECT_EQ(text, "");
     EXPECT_EQ(fp.registry.closes, 2); // the failed open's zero handle is closed too
     text = "before";

@@ -23,7 +23,8 @@ inline QImage halves() {
     QImage image(Width, Height, QImage::Format_RGB32);
     image.fill(Blue);
     for (int y = 0; y < Height; ++y)
-        for (int x = 0; x < Width / 2; ++x) image.setPixelColor(x, y, Red);
+        for (int x = 0; x < Width / 2; ++x)
+            image.setPixelColor(x, y, Red);
     return image;
 }
 

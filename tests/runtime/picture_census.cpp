@@ -45,11 +45,14 @@ int main(int argc, char** argv) {
                 slowest = ms;
                 slowestName = name;
             }
-            if (image.ok()) ++shown;
-            else ++refused;
+            if (image.ok())
+                ++shown;
+            else
+                ++refused;
             if (verbose || !image.ok())
                 std::printf("%-8s %8.1f ms  %s  %s\n", image.ok() ? "shown" : "refused", ms,
-                            qPrintable(path), image.ok() ? "" : qPrintable(image.error().description));
+                            qPrintable(path),
+                            image.ok() ? "" : qPrintable(image.error().description));
         }
     }
     rt::MetafileHelper::shared().shutDown();
@@ -58,7 +61,8 @@ int main(int argc, char** argv) {
     getrusage(RUSAGE_CHILDREN, &children);
     std::printf("shown %d, refused %d, helper starts %d\n", shown, refused,
                 rt::MetafileHelper::shared().starts());
-    std::printf("time %.0f ms in all, slowest %.1f ms (%s)\n", total, slowest, qPrintable(slowestName));
+    std::printf("time %.0f ms in all, slowest %.1f ms (%s)\n", total, slowest,
+                qPrintable(slowestName));
     std::printf("peak memory: this process %ld MiB, helper %ld MiB\n", self.ru_maxrss / 1024,
                 children.ru_maxrss / 1024);
     return 0;

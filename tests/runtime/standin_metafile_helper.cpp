@@ -54,7 +54,8 @@ void answer(Status status, int width, int height, std::uint32_t length) {
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "--silent") == 0) {
-        for (;;) ::pause();
+        for (;;)
+            ::pause();
     }
     answer(Status::Ready, 0, 0, 0);
     for (;;) {
@@ -66,7 +67,8 @@ int main(int argc, char** argv) {
         const std::uint32_t pixels = std::uint32_t(r.width) * std::uint32_t(r.height) * 4;
         if (is("CRASH")) std::abort();
         if (is("HANG")) {
-            for (;;) ::pause();
+            for (;;)
+                ::pause();
         }
         if (is("JUNK")) {
             const char noise[] = "\x13\x37 not an answer at all, just noise on the line \xFF\xFE";
@@ -86,14 +88,16 @@ int main(int argc, char** argv) {
             continue;
         }
         if (is("WRONGSIZE")) {
-            answer(Status::Image, r.width + 1, r.height, std::uint32_t(r.width + 1) * std::uint32_t(r.height) * 4);
+            answer(Status::Image, r.width + 1, r.height,
+                   std::uint32_t(r.width + 1) * std::uint32_t(r.height) * 4);
             continue;
         }
         const std::vector<std::uint32_t> image(pixels / 4, 0xFF336699u);
         if (is("SLOW")) {
             answer(Status::Image, r.width, r.height, pixels);
             writeAll(image.data(), pixels / 2);
-            for (;;) ::pause();
+            for (;;)
+                ::pause();
         }
         answer(Status::Image, r.width, r.height, pixels);
         writeAll(image.data(), pixels);

@@ -258,7 +258,8 @@ TEST_F(DosFiles, FolderThatCannotBeEnteredIsNotMadeCurrent) {
         failures += fs.list("D:\\listed\\", ListMode::FilesOnly).ok() ? 0 : 1; // listable
         failures += fs.chDir("D:\\listed").number == rt::err::PathNotFound ? 0 : 2;
         failures += fs.curDir('D') == "D:\\" ? 0 : 4;
-        rt::DosFileSystem onIt(rt::DriveTable({{'C', "/", "/"}, {'E', t.path("stick/listed"), "x"}}));
+        rt::DosFileSystem onIt(
+            rt::DriveTable({{'C', "/", "/"}, {'E', t.path("stick/listed"), "x"}}));
         failures += onIt.chDrive("E:").number == rt::err::DiskNotReady ? 0 : 8;
         return failures;
     });

@@ -33,17 +33,18 @@ TEST_P(SplitCommandLine, Words) {
 INSTANTIATE_TEST_SUITE_P(
     Table, SplitCommandLine,
     ::testing::Values(
-        SplitCase{"empty", "", {}},
-        SplitCase{"blanks_only", "  \t ", {}},
+        SplitCase{"empty", "", {}}, SplitCase{"blanks_only", "  \t ", {}},
         SplitCase{"words", "start mailto:a@b.example", {"start", "mailto:a@b.example"}},
         SplitCase{"runs_of_blanks_and_tabs", "  a \t  b  ", {"a", "b"}},
-        SplitCase{"quoted_path_with_blanks", "NOTEPAD \"C:\\Le mie cose\\TRV.txt\"",
+        SplitCase{"quoted_path_with_blanks",
+                  "NOTEPAD \"C:\\Le mie cose\\TRV.txt\"",
                   {"NOTEPAD", "C:\\Le mie cose\\TRV.txt"}},
         SplitCase{"quotes_join_what_touches_them", "a\"b c\"d e", {"ab cd", "e"}},
         SplitCase{"empty_quotes_are_a_word", "x \"\" y", {"x", "", "y"}},
         SplitCase{"unclosed_quote_runs_to_the_end", "x \"a b", {"x", "a b"}},
         SplitCase{"backslashes_are_plain", "C:\\a\\\\b\\ \\\"", {"C:\\a\\\\b\\", "\\"}},
-        SplitCase{"shell_characters_are_plain", "p ;rm $(x) `y` 'a b' a|b&c >o",
+        SplitCase{"shell_characters_are_plain",
+                  "p ;rm $(x) `y` 'a b' a|b&c >o",
                   {"p", ";rm", "$(x)", "`y`", "'a", "b'", "a|b&c", ">o"}}),
     [](const auto& param) { return std::string(param.param.name); });
 
@@ -67,9 +68,7 @@ protected:
     }
     QString dos(const QString& rel) const { return files.toDos(t.path(rel)).valueOr("error"); }
     // Puts the logger on PATH under a name.
-    void onPath(const QString& name) const {
-        QFile::link(t.path("logger"), t.path("bin/" + name));
-    }
+    void onPath(const QString& name) const { QFile::link(t.path("logger"), t.path("bin/" + name)); }
     // The logged program path, working folder and arguments, once the program has run.
     QStringList logged() const {
         QElapsedTimer clock;
@@ -79,10 +78,13 @@ protected:
         QByteArray bytes = t.read("argv.log");
         if (bytes.endsWith('\0')) bytes.chop(1);
         QStringList l;
-        for (const QByteArray& a : bytes.split('\0')) l << QString::fromUtf8(a);
+        for (const QByteArray& a : bytes.split('\0'))
+            l << QString::fromUtf8(a);
         return bytes.isNull() ? QStringList() : l;
     }
-    rt::Result<rt::LaunchPlan> plan(const QString& line) const { return rt::planLaunch(line, files); }
+    rt::Result<rt::LaunchPlan> plan(const QString& line) const {
+        return rt::planLaunch(line, files);
+    }
 
     TempDir t;
     rt::DosFileSystem files;
@@ -97,8 +99,8 @@ TEST_F(HostLauncher, StartOpensDocumentsAndAddressesWithXdgOpen) {
     EXPECT_EQ(doc.value().program, t.path("bin/xdg-open"));
     EXPECT_EQ(doc.value().arguments, QStringList{t.path("Le mie cose/QUADREL.htm")});
     EXPECT_EQ(doc.value().workingFolder, t.path());
-    for (const QString address : {"mailto:autore@quadrello.example", "http://www.quadrello.example/",
-                                  "HTTPS://x.example/a?b=c;d"}) {
+    for (const QString address : {"mailto:autore@quadrello.example",
+                                  "http://www.quadrello.example/", "HTTPS://x.example/a?b=c;d"}) {
         const auto p = plan("START " + address);
         ASSERT_TRUE(p.ok());
         EXPECT_EQ(p.value().arguments, QStringList{address});
@@ -146,9 +148,9 @@ TEST_F(HostLauncher, OtherProgramsByDosPathOrOnPath) {
 }
 
 TEST_F(HostLauncher, ArgumentsReachTheProgramAsParsedAndNothingElseRuns) {
-    const QStringList hostile{"a;b",          "$(touch made-by-dollar)", "`touch made-by-tick`",
-                              "it's",         "a|b&c",                   ">made-by-redirect",
-                              "; touch made", "\"quoted\" stays"};
+    const QStringList hostile{
+        "a;b",   "$(touch made-by-dollar)", "`touch made-by-tick`", "it's",
+        "a|b&c", ">made-by-redirect",       "; touch made",         "\"quoted\" stays"};
     QString line = "\"" + dos("logger") + "\"";
     for (const QString& a : hostile) {
         QString quoted = a;
@@ -160,7 +162,8 @@ TEST_F(HostLauncher, ArgumentsReachTheProgramAsParsedAndNothingElseRuns) {
     ASSERT_TRUE(started.ok()) << started.error().description.toStdString();
     EXPECT_GT(started.value(), 0);
     QStringList expected{t.path("logger"), t.path()};
-    for (QString a : hostile) expected << a.replace("\"", "");
+    for (QString a : hostile)
+        expected << a.replace("\"", "");
     EXPECT_EQ(logged(), expected);
     for (const QString& made : QDir(t.path()).entryList(QDir::Files))
         EXPECT_FALSE(made.startsWith("made") || made.startsWith("touch")) << made.toStdString();
@@ -177,7 +180,8 @@ TEST_F(HostLauncher, HostileFileNamesReachTheEditorAndTheBrowserWhole) {
     QFile::remove(t.path("argv.log"));
     onPath("xdg-open");
     QFile::remove(t.path("bin/gedit"));
-    ASSERT_TRUE(launcher->shell("start \"" + dos("") + "\\" + name + "\"", rt::MinimizedFocus).ok());
+    ASSERT_TRUE(
+        launcher->shell("start \"" + dos("") + "\\" + name + "\"", rt::MinimizedFocus).ok());
     EXPECT_EQ(logged(), (QStringList{t.path("bin/xdg-open"), t.path(), t.path(name)}));
 
     // A program name that is itself a command line for a shell is just a missing file.

@@ -16,12 +16,15 @@ struct Good {
 
 TEST(MciCommandParse, UnderstandsTheThreeCommandsInAnyCaseAndSpacing) {
     const Good cases[] = {
-        {R"(open "C:\foto\a.mid" type sequencer alias can)", {MciVerb::Open, R"(C:\foto\a.mid)", "can"}},
+        {R"(open "C:\foto\a.mid" type sequencer alias can)",
+         {MciVerb::Open, R"(C:\foto\a.mid)", "can"}},
         {R"(open "C:\le mie foto\mare 1\a b.mid" type sequencer alias can)",
          {MciVerb::Open, R"(C:\le mie foto\mare 1\a b.mid)", "can"}},
-        {R"(open C:\foto\.\a.mid type sequencer alias can)", {MciVerb::Open, R"(C:\foto\.\a.mid)", "can"}},
+        {R"(open C:\foto\.\a.mid type sequencer alias can)",
+         {MciVerb::Open, R"(C:\foto\.\a.mid)", "can"}},
         {R"(OPEN "C:\A.MID" TYPE Sequencer ALIAS Can)", {MciVerb::Open, R"(C:\A.MID)", "can"}},
-        {"  open\t\"C:\\a.mid\"   type  sequencer\talias  can  ", {MciVerb::Open, R"(C:\a.mid)", "can"}},
+        {"  open\t\"C:\\a.mid\"   type  sequencer\talias  can  ",
+         {MciVerb::Open, R"(C:\a.mid)", "can"}},
         // Keywords inside the quotes are part of the path.
         {R"(open "type sequencer alias" type sequencer alias x)",
          {MciVerb::Open, "type sequencer alias", "x"}},
@@ -34,8 +37,9 @@ TEST(MciCommandParse, UnderstandsTheThreeCommandsInAnyCaseAndSpacing) {
     for (const Good& c : cases) {
         const auto r = rt::parseMciCommand(QString::fromUtf8(c.text));
         ASSERT_TRUE(r.ok()) << c.text << " -> " << r.error().number;
-        EXPECT_TRUE(r.value() == c.expected) << c.text << " -> path " << r.value().path.toStdString()
-                                            << ", alias " << r.value().alias.toStdString();
+        EXPECT_TRUE(r.value() == c.expected)
+            << c.text << " -> path " << r.value().path.toStdString() << ", alias "
+            << r.value().alias.toStdString();
     }
 }
 

@@ -50,7 +50,9 @@ QImage drawn(const QByteArray& bytes, QSize size = QSize(100, 100)) {
     return image.value();
 }
 
-std::string name(const QColor& c) { return c.name(QColor::HexArgb).toStdString(); }
+std::string name(const QColor& c) {
+    return c.name(QColor::HexArgb).toStdString();
+}
 
 // Pixels of exactly `colour` in `area`.
 int count(const QImage& image, const QColor& colour, const QRect& area) {
@@ -67,7 +69,9 @@ struct Shape {
     std::vector<std::pair<QPoint, QColor>> expected;
 };
 
-void PrintTo(const Shape& s, std::ostream* os) { *os << s.name; }
+void PrintTo(const Shape& s, std::ostream* os) {
+    *os << s.name;
+}
 
 class Shapes : public ::testing::TestWithParam<Shape> {};
 
@@ -85,38 +89,86 @@ const QVector<QPoint> inner{{300, 300}, {700, 300}, {700, 700}, {300, 700}};
 INSTANTIATE_TEST_SUITE_P(
     Wmf, Shapes,
     ::testing::Values(
-        Shape{"rectangle", [](WmfWriter& w) { w.colours(Red, Red, 0); w.rectangle({200, 200, 600, 600}); },
+        Shape{"rectangle",
+              [](WmfWriter& w) {
+                  w.colours(Red, Red, 0);
+                  w.rectangle({200, 200, 600, 600});
+              },
               {{{50, 50}, Red}, {{10, 10}, White}, {{90, 90}, White}}},
-        Shape{"ellipse", [](WmfWriter& w) { w.colours(Red, Red, 0); w.ellipse({100, 100, 800, 800}); },
+        Shape{"ellipse",
+              [](WmfWriter& w) {
+                  w.colours(Red, Red, 0);
+                  w.ellipse({100, 100, 800, 800});
+              },
               {{{50, 50}, Red}, {{50, 12}, Red}, {{15, 15}, White}, {{85, 85}, White}}},
-        Shape{"polygon", [](WmfWriter& w) { w.colours(Red, Red, 0); w.polygon({{500, 100}, {900, 900}, {100, 900}}); },
+        Shape{"polygon",
+              [](WmfWriter& w) {
+                  w.colours(Red, Red, 0);
+                  w.polygon({{500, 100}, {900, 900}, {100, 900}});
+              },
               {{{50, 60}, Red}, {{15, 15}, White}, {{85, 15}, White}}},
         Shape{"polygons with a hole (alternate filling)",
-              [](WmfWriter& w) { w.colours(Red, Red, 0); w.polyPolygon({outer, inner}); },
+              [](WmfWriter& w) {
+                  w.colours(Red, Red, 0);
+                  w.polyPolygon({outer, inner});
+              },
               {{{20, 50}, Red}, {{50, 50}, White}, {{5, 5}, White}}},
         Shape{"polygons filled by winding",
-              [](WmfWriter& w) { w.colours(Red, Red, 0); w.polyFillMode(true); w.polyPolygon({outer, inner}); },
+              [](WmfWriter& w) {
+                  w.colours(Red, Red, 0);
+                  w.polyFillMode(true);
+                  w.polyPolygon({outer, inner});
+              },
               {{{20, 50}, Red}, {{50, 50}, Red}, {{5, 5}, White}}},
         Shape{"rounded rectangle",
-              [](WmfWriter& w) { w.colours(Red, Red, 0); w.roundRect({100, 100, 800, 800}, {400, 400}); },
+              [](WmfWriter& w) {
+                  w.colours(Red, Red, 0);
+                  w.roundRect({100, 100, 800, 800}, {400, 400});
+              },
               {{{50, 50}, Red}, {{12, 50}, Red}, {{12, 12}, White}, {{87, 87}, White}}},
         Shape{"pie from three to twelve o'clock",
-              [](WmfWriter& w) { w.colours(Red, Red, 0); w.pie({0, 0, 1000, 1000}, {1000, 500}, {500, 0}); },
+              [](WmfWriter& w) {
+                  w.colours(Red, Red, 0);
+                  w.pie({0, 0, 1000, 1000}, {1000, 500}, {500, 0});
+              },
               {{{75, 25}, Red}, {{25, 25}, White}, {{25, 75}, White}, {{75, 75}, White}}},
         Shape{"chord from three to twelve o'clock",
-              [](WmfWriter& w) { w.colours(Red, Red, 0); w.chord({0, 0, 1000, 1000}, {1000, 500}, {500, 0}); },
+              [](WmfWriter& w) {
+                  w.colours(Red, Red, 0);
+                  w.chord({0, 0, 1000, 1000}, {1000, 500}, {500, 0});
+              },
               {{{80, 20}, Red}, {{60, 40}, White}, {{25, 75}, White}}},
         Shape{"arc from three to twelve o'clock",
-              [](WmfWriter& w) { w.noBrush(); w.pen(Red, 60); w.arc({0, 0, 1000, 1000}, {1000, 500}, {500, 0}); },
+              [](WmfWriter& w) {
+                  w.noBrush();
+                  w.pen(Red, 60);
+                  w.arc({0, 0, 1000, 1000}, {1000, 500}, {500, 0});
+              },
               {{{85, 14}, Red}, {{14, 85}, White}, {{50, 50}, White}}},
-        Shape{"line", [](WmfWriter& w) { w.pen(Red, 60); w.line({0, 500}, {1000, 500}); },
+        Shape{"line",
+              [](WmfWriter& w) {
+                  w.pen(Red, 60);
+                  w.line({0, 500}, {1000, 500});
+              },
               {{{50, 50}, Red}, {{50, 30}, White}}},
-        Shape{"polyline", [](WmfWriter& w) { w.pen(Red, 60); w.polyline({{100, 100}, {900, 100}, {900, 900}}); },
+        Shape{"polyline",
+              [](WmfWriter& w) {
+                  w.pen(Red, 60);
+                  w.polyline({{100, 100}, {900, 100}, {900, 900}});
+              },
               {{{50, 10}, Red}, {{90, 50}, Red}, {{50, 50}, White}, {{10, 90}, White}}},
         Shape{"outline in the pen, inside in the brush",
-              [](WmfWriter& w) { w.colours(Red, Blue, 80); w.rectangle({200, 200, 600, 600}); },
+              [](WmfWriter& w) {
+                  w.colours(Red, Blue, 80);
+                  w.rectangle({200, 200, 600, 600});
+              },
               {{{50, 50}, Red}, {{20, 50}, Blue}, {{50, 80}, Blue}, {{10, 10}, White}}},
-        Shape{"pen without a brush", [](WmfWriter& w) { w.noBrush(); w.pen(Blue, 80); w.rectangle({200, 200, 600, 600}); },
+        Shape{"pen without a brush",
+              [](WmfWriter& w) {
+                  w.noBrush();
+                  w.pen(Blue, 80);
+                  w.rectangle({200, 200, 600, 600});
+              },
               {{{50, 50}, White}, {{20, 50}, Blue}}}),
     [](const ::testing::TestParamInfo<Shape>& param) {
         std::string n = param.param.name;
@@ -189,8 +241,8 @@ TEST(WmfText, TurnsWithTheFontEscapement) {
     w.text({500, 900}, "HH", 300, Ink, "Arial", 900); // reads upwards from (100, 180)
     const QImage image = drawn(w.bytes(), QSize(200, 200));
     EXPECT_GT(count(image, Ink, QRect(40, 60, 61, 121)), 200);
-    EXPECT_EQ(count(image, Ink, QRect(103, 0, 97, 200)), 0);  // right of the baseline
-    EXPECT_EQ(count(image, Ink, QRect(0, 184, 200, 16)), 0);  // below its start
+    EXPECT_EQ(count(image, Ink, QRect(103, 0, 97, 200)), 0); // right of the baseline
+    EXPECT_EQ(count(image, Ink, QRect(0, 184, 200, 16)), 0); // below its start
 }
 
 TEST(WmfText, AnOpaqueBackgroundFillsBehindTheText) {
@@ -244,7 +296,9 @@ TEST(WmfBitmaps, OneThatDoesNotFitItsDataIsLeftOutAndTheRestDrawn) {
 // --- Frame and natural size ---------------------------------------------------------------
 
 // The same records as kept in memory: no placeable header, so no frame of their own.
-QByteArray withoutPlaceableHeader(const WmfWriter& w) { return w.bytesWithoutPlaceableHeader(); }
+QByteArray withoutPlaceableHeader(const WmfWriter& w) {
+    return w.bytesWithoutPlaceableHeader();
+}
 
 TEST(WmfFrame, WithoutAPlaceableHeaderTheWindowAndMappingModeGiveTheSize) {
     struct Case {
@@ -273,7 +327,8 @@ TEST(WmfFrame, WithoutAPlaceableHeaderTheWindowAndMappingModeGiveTheSize) {
         EXPECT_EQ(size.value(), c.natural);
         const QImage image = drawn(bytes, c.natural);
         EXPECT_EQ(name(image.pixelColor(c.natural.width() / 4, c.natural.height() / 2)), name(Red));
-        EXPECT_EQ(name(image.pixelColor(c.natural.width() * 3 / 4, c.natural.height() / 2)), name(Blue));
+        EXPECT_EQ(name(image.pixelColor(c.natural.width() * 3 / 4, c.natural.height() / 2)),
+                  name(Blue));
     }
 }
 
@@ -294,9 +349,9 @@ TEST(WmfFrame, WithoutAWindowEitherTheDrawingsBoundsAreTheFrame) {
 
 TEST(WmfFrame, AWindowWithYUpwardsIsDrawnTheRightWayUp) {
     WmfWriter w(1000, 1000);
-    w.raw(0x0103, QByteArray("\x08\0", 2));                 // anisotropic
-    w.raw(0x020B, QByteArray("\xE8\x03\x00\x00", 4));       // window origin (0, 1000)
-    w.raw(0x020C, QByteArray("\x18\xFC\xE8\x03", 4));       // window extent (1000, -1000)
+    w.raw(0x0103, QByteArray("\x08\0", 2));           // anisotropic
+    w.raw(0x020B, QByteArray("\xE8\x03\x00\x00", 4)); // window origin (0, 1000)
+    w.raw(0x020C, QByteArray("\x18\xFC\xE8\x03", 4)); // window extent (1000, -1000)
     w.colours(Blue, Blue, 0);
     w.rectangle({0, 0, 1000, 1000});
     w.colours(Red, Red, 0);
@@ -355,7 +410,9 @@ struct Hostile {
     QByteArray bytes;
 };
 
-void PrintTo(const Hostile& h, std::ostream* os) { *os << h.what; }
+void PrintTo(const Hostile& h, std::ostream* os) {
+    *os << h.what;
+}
 
 std::vector<Hostile> hostileWmfs() {
     std::vector<Hostile> all;
@@ -390,18 +447,21 @@ std::vector<Hostile> hostileWmfs() {
     // A font deleted while still selected, its slot taken by a pen: the player would read
     // the pen's memory as the font's name when it draws the text.
     WmfWriter reused = canvas();
-    reused.raw(0x02FB, words({-100, 0, 0, 0, 400, 0, 0, 0, 0, 'A' | 'r' << 8, 'i' | 'a' << 8, 'l'}));
-    reused.raw(0x012D, words({2}));                      // select the font
-    reused.raw(0x01F0, words({2}));                      // delete it
-    reused.raw(0x02FA, words({0, 10, 0, 0x00FF, 0}));    // a pen in its slot
+    reused.raw(0x02FB,
+               words({-100, 0, 0, 0, 400, 0, 0, 0, 0, 'A' | 'r' << 8, 'i' | 'a' << 8, 'l'}));
+    reused.raw(0x012D, words({2}));                   // select the font
+    reused.raw(0x01F0, words({2}));                   // delete it
+    reused.raw(0x02FA, words({0, 10, 0, 0x00FF, 0})); // a pen in its slot
     reused.raw(0x0521, words({2, 'H' | 'i' << 8, 500, 100}));
     all.push_back({"an object slot reused while selected", withObjects(reused.bytes(), 3)});
 
     WmfWriter saved = canvas();
-    for (int i = 0; i < 1100; ++i) saved.raw(0x001E, {}); // SAVEDC
+    for (int i = 0; i < 1100; ++i)
+        saved.raw(0x001E, {}); // SAVEDC
     all.push_back({"1100 saved states", saved.bytes()});
     WmfWriter clipped = canvas();
-    for (int i = 0; i < 5000; ++i) clipped.raw(0x0415, words({i % 900 + 10, i % 900 + 10, i % 900, i % 900}));
+    for (int i = 0; i < 5000; ++i)
+        clipped.raw(0x0415, words({i % 900 + 10, i % 900 + 10, i % 900, i % 900}));
     all.push_back({"5000 excluded clip rectangles", clipped.bytes()});
     WmfWriter divided = canvas();
     divided.raw(0x0410, words({0, 1, 0, 1})); // SCALEWINDOWEXT by 1/0
@@ -547,7 +607,8 @@ TEST(Metafiles, DrawingStopsWhenTheTimeIsUp) {
         wmf.ellipse({i % 7, i % 5, 1000, 1000});
         emf.ellipse({i % 7, i % 5, 1000, 1000});
     }
-    rt::MetafileHelper helper(QCoreApplication::applicationDirPath() + QStringLiteral("/quadrello-metafile"),
+    rt::MetafileHelper helper(QCoreApplication::applicationDirPath() +
+                                  QStringLiteral("/quadrello-metafile"),
                               {}, {5000, 3000});
     const std::pair<rt::metafile::Kind, QByteArray> files[] = {
         {rt::metafile::Kind::Wmf, wmf.bytes()}, {rt::metafile::Kind::Emf, emf.bytes()}};
@@ -568,21 +629,27 @@ TEST(Metafiles, DrawingStopsWhenTheTimeIsUp) {
 
 // Damage of every kind to a file using most record kinds: each result is a picture or 481,
 // never a crash, never slow. The seed is fixed so that a failure can be replayed.
-void sweep(const QByteArray& good, const std::function<rt::Result<QImage>(const QByteArray&)>& render) {
+void sweep(const QByteArray& good,
+           const std::function<rt::Result<QImage>(const QByteArray&)>& render) {
     std::mt19937 random(20240611);
-    const auto below = [&](qsizetype n) { return qsizetype(random() % quint32(std::max<qsizetype>(n, 1))); };
+    const auto below = [&](qsizetype n) {
+        return qsizetype(random() % quint32(std::max<qsizetype>(n, 1)));
+    };
     for (int i = 0; i < 240; ++i) {
         QByteArray b = good;
         switch (i % 3) {
         case 0:
-            for (int n = 1 + int(below(6)); n > 0; --n) b[below(b.size())] = char(random());
+            for (int n = 1 + int(below(6)); n > 0; --n)
+                b[below(b.size())] = char(random());
             break;
         case 1: {
             const quint32 extremes[] = {0, 1, 3, 8, 0x7FFF, 0x8000, 0xFFFF, 0x7FFFFFFF, 0xFFFFFFFF};
             put32(b, below(b.size() - 3), extremes[below(9)]);
             break;
         }
-        default: b = b.left(below(b.size())); break;
+        default:
+            b = b.left(below(b.size()));
+            break;
         }
         SCOPED_TRACE(i);
         QElapsedTimer clock;

@@ -25,7 +25,9 @@ using rt::metafile::Kind;
 const QString StandIn = QStringLiteral(STANDIN_HELPER);
 constexpr rt::HelperDeadlines Quick{2000, 800};
 
-QString realHelper() { return QCoreApplication::applicationDirPath() + QStringLiteral("/quadrello-metafile"); }
+QString realHelper() {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/quadrello-metafile");
+}
 
 TEST(MetafileHelper, EachFailureCostsOnlyItsPictureAndTheNextIsDrawn) {
     MetafileHelper helper(StandIn, {}, Quick);
@@ -63,7 +65,8 @@ TEST(MetafileHelper, OneThatDiedBetweenPicturesIsReplacedUnseen) {
 TEST(MetafileHelper, OneThatCannotStartRefusesThePictureInTime) {
     const std::pair<const char*, MetafileHelper*> cases[] = {
         {"never greets", new MetafileHelper(StandIn, {QStringLiteral("--silent")}, Quick)},
-        {"missing", new MetafileHelper(QStringLiteral("/nonexistent/quadrello-metafile"), {}, Quick)},
+        {"missing",
+         new MetafileHelper(QStringLiteral("/nonexistent/quadrello-metafile"), {}, Quick)},
     };
     for (const auto& [what, helper] : cases) {
         SCOPED_TRACE(what);
@@ -83,8 +86,8 @@ TEST(MetafileHelper, IsConfinedOnceStarted) {
     ASSERT_TRUE(check.waitForFinished(10000));
     const QString out = QString::fromLatin1(check.readAllStandardOutput());
     EXPECT_TRUE(out.contains(QLatin1String("filter 1"))) << qPrintable(out);
-    for (const char* line : {"create: refused", "make folder: refused", "execute: refused",
-                             "read fonts: allowed"})
+    for (const char* line :
+         {"create: refused", "make folder: refused", "execute: refused", "read fonts: allowed"})
         EXPECT_TRUE(out.contains(QLatin1String(line))) << line << "\n" << qPrintable(out);
     if (!out.contains(QLatin1String("landlock 0"))) {
         EXPECT_TRUE(out.contains(QLatin1String("read outside: refused"))) << qPrintable(out);
@@ -104,37 +107,42 @@ void put32(QByteArray& b, quint32 v) {
 void text(samples::EmfWriter& w, QPoint at, const QString& chars, int height, bool glyphs) {
     QByteArray font;
     put32(font, 3); // object slot
-    for (const qint32 v : {-height, 0, 0, 0, 400}) put32(font, quint32(v));
+    for (const qint32 v : {-height, 0, 0, 0, 400})
+        put32(font, quint32(v));
     font.append(QByteArray("\0\0\0\0\0\0\0\0", 8)); // italic ... pitch: ANSI, defaults
     QByteArray face(64, '\0');
     const QString arial = QStringLiteral("Arial");
-    for (int i = 0; i < arial.size(); ++i) face[2 * i] = char(arial[i].unicode());
+    for (int i = 0; i < arial.size(); ++i)
+        face[2 * i] = char(arial[i].unicode());
     font.append(face);
     w.record(82, font); // EXTCREATEFONTINDIRECTW
     QByteArray select;
     put32(select, 3);
     w.record(37, select);
     QByteArray colour;
-    put32(colour, 0); // black
+    put32(colour, 0);     // black
     w.record(24, colour); // SETTEXTCOLOR
     QByteArray t;
-    for (const int v : {0, 0, -1, -1}) put32(t, quint32(v)); // bounds
-    put32(t, 1);                                           // graphics mode
+    for (const int v : {0, 0, -1, -1})
+        put32(t, quint32(v)); // bounds
+    put32(t, 1);              // graphics mode
     put32(t, 0);
     put32(t, 0);
     put32(t, quint32(at.x()));
     put32(t, quint32(at.y()));
     put32(t, quint32(chars.size()));
-    put32(t, 76);                 // the string, after the fixed part
-    put32(t, glyphs ? 0x10 : 0);  // options: glyph indices
-    for (const int v : {0, 0, -1, -1}) put32(t, quint32(v));
+    put32(t, 76);                // the string, after the fixed part
+    put32(t, glyphs ? 0x10 : 0); // options: glyph indices
+    for (const int v : {0, 0, -1, -1})
+        put32(t, quint32(v));
     put32(t, 0); // no spacing
     QByteArray string;
     for (const QChar c : chars) {
         const int code = glyphs ? c.unicode() - 29 : c.unicode(); // Arial's glyphs: 'A' is 36
         string.append(char(code & 0xFF)).append(char(code >> 8));
     }
-    while (string.size() % 4) string.append('\0');
+    while (string.size() % 4)
+        string.append('\0');
     w.record(84, t + string); // EXTTEXTOUTW
 }
 
@@ -196,7 +204,8 @@ TEST(MetafileHelper, ClippingAndTextAreDrawnWhereTheFileSays) {
     // A red page clipped to its left half, with black text at the top left.
     samples::EmfWriter w(200, 100);
     QByteArray clip;
-    for (const int v : {0, 0, 100, 100}) put32(clip, quint32(v));
+    for (const int v : {0, 0, 100, 100})
+        put32(clip, quint32(v));
     w.record(30, clip); // INTERSECTCLIPRECT
     w.colours(QColor(220, 20, 30), QColor(220, 20, 30), 0);
     w.rectangle({0, 0, 200, 100});
@@ -205,7 +214,7 @@ TEST(MetafileHelper, ClippingAndTextAreDrawnWhereTheFileSays) {
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(QColor(image.pixel(50, 80)), QColor(220, 20, 30));
     EXPECT_EQ(qAlpha(image.pixel(150, 50)), 0); // outside the clip: nothing drawn
-    EXPECT_GT(ink(image, {0, 0, 100, 40}), 30);  // the text, in its corner
+    EXPECT_GT(ink(image, {0, 0, 100, 40}), 30); // the text, in its corner
     EXPECT_EQ(ink(image, {0, 50, 200, 50}), 0);
 }
 

@@ -10,9 +10,11 @@ namespace {
 TEST(Numbers, RoundHalfEven) {
     struct Case {
         double in, out;
-    } cases[] = {{2.5, 2}, {3.5, 4}, {7.5, 8}, {-2.5, -2}, {-3.5, -4}, {0.5, 0}, {1.5, 2},
-                 {2.4999, 2}, {2.5001, 3}, {-0.4, 0}, {720.5, 720}, {721.5, 722}, {32767.0, 32767}};
-    for (const Case& c : cases) EXPECT_EQ(rt::roundHalfEven(c.in), c.out) << c.in;
+    } cases[] = {{2.5, 2},     {3.5, 4},     {7.5, 8},        {-2.5, -2},  {-3.5, -4},
+                 {0.5, 0},     {1.5, 2},     {2.4999, 2},     {2.5001, 3}, {-0.4, 0},
+                 {720.5, 720}, {721.5, 722}, {32767.0, 32767}};
+    for (const Case& c : cases)
+        EXPECT_EQ(rt::roundHalfEven(c.in), c.out) << c.in;
 }
 
 TEST(Numbers, Int16FieldRejectsWhatDoesNotFit) {

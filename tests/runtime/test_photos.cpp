@@ -29,7 +29,8 @@ QImage quadrants(int width = 64, int height = 32) {
     QImage image(width, height, QImage::Format_RGB32);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            image.setPixelColor(x, y, y < height / 2 ? (x < width / 2 ? R : G) : (x < width / 2 ? B : W));
+            image.setPixelColor(x, y,
+                                y < height / 2 ? (x < width / 2 ? R : G) : (x < width / 2 ? B : W));
     return image;
 }
 
@@ -65,22 +66,28 @@ QByteArray withOrientation(const QByteArray& jpg, int orientation, bool bigEndia
     QByteArray tiff = bigEndian ? QByteArray("MM\0*", 4) : QByteArray("II*\0", 4);
     const auto u16 = [&](int v) {
         char b[2];
-        if (bigEndian) qToBigEndian(quint16(v), b); else qToLittleEndian(quint16(v), b);
+        if (bigEndian)
+            qToBigEndian(quint16(v), b);
+        else
+            qToLittleEndian(quint16(v), b);
         tiff.append(b, 2);
     };
     const auto u32 = [&](quint32 v) {
         char b[4];
-        if (bigEndian) qToBigEndian(v, b); else qToLittleEndian(v, b);
+        if (bigEndian)
+            qToBigEndian(v, b);
+        else
+            qToLittleEndian(v, b);
         tiff.append(b, 4);
     };
-    u32(8);    // the first directory
-    u16(1);    // one entry:
+    u32(8);      // the first directory
+    u16(1);      // one entry:
     u16(0x0112); // orientation
-    u16(3);    // SHORT
+    u16(3);      // SHORT
     u32(1);
     u16(orientation);
     u16(0);
-    u32(0);    // no further directory
+    u32(0); // no further directory
     const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
     QByteArray segment("\xFF\xE1");
     char length[2];
@@ -103,7 +110,8 @@ TEST(Photos, EachExifOrientationIsShownUpright) {
     for (int o = 1; o <= 8; ++o) {
         for (const bool bigEndian : {false, true}) {
             SCOPED_TRACE(std::to_string(o) + (bigEndian ? " big-endian" : " little-endian"));
-            const QString path = write(dir, QStringLiteral("o%1.jpg").arg(o), withOrientation(plain, o, bigEndian));
+            const QString path =
+                write(dir, QStringLiteral("o%1.jpg").arg(o), withOrientation(plain, o, bigEndian));
             const auto header = PictureLoader::readHeader(path);
             ASSERT_TRUE(header.ok()) << qPrintable(header.error().description);
             const QSize natural = o >= 5 ? QSize(32, 64) : QSize(64, 32);
@@ -126,17 +134,20 @@ TEST(Photos, DataAfterTheEndMarkerIsFineAndACutAnywhereIsRefused) {
         // A motion photo: several megabytes of video after the picture, with markers in it.
         QByteArray trailer(6 << 20, '\x5A');
         trailer.replace(1000, 4, "\xFF\xD8\xFF\xE0");
-        const auto long_ = PictureLoader::decode(write(dir, QStringLiteral("motion.jpg"), jpg + trailer));
+        const auto long_ =
+            PictureLoader::decode(write(dir, QStringLiteral("motion.jpg"), jpg + trailer));
         ASSERT_TRUE(long_.ok()) << qPrintable(long_.error().description);
         EXPECT_EQ(seen(long_.value()), "RGBW");
 
         const qsizetype scan = jpg.indexOf("\xFF\xDA");
-        for (const qsizetype cut : {qsizetype(4), scan / 2, scan + 2, scan + 40, (scan + jpg.size()) / 2,
-                                    jpg.size() - 20, jpg.size() - 2, jpg.size() - 1}) {
+        for (const qsizetype cut :
+             {qsizetype(4), scan / 2, scan + 2, scan + 40, (scan + jpg.size()) / 2, jpg.size() - 20,
+              jpg.size() - 2, jpg.size() - 1}) {
             SCOPED_TRACE(cut);
             const QString path = write(dir, QStringLiteral("cut.jpg"), jpg.left(cut));
             EXPECT_EQ(PictureLoader::decode(path).error().number, rt::err::InvalidPicture);
-            EXPECT_EQ(PictureLoader::decode(path, QSize(32, 16)).error().number, rt::err::InvalidPicture);
+            EXPECT_EQ(PictureLoader::decode(path, QSize(32, 16)).error().number,
+                      rt::err::InvalidPicture);
         }
     }
 }
@@ -162,13 +173,17 @@ TEST(Photos, AnEmbeddedColourProfileIsConvertedToSrgb) {
         image.setColorSpace(QColorSpace(space));
         // Qt's own colour maths says what the stored colour looks like in sRGB.
         const QColor expected = image.convertedToColorSpace(QColorSpace::SRgb).pixelColor(16, 16);
-        ASSERT_GT(std::abs(expected.green() - stored.green()) + std::abs(expected.red() - stored.red()), 20);
+        ASSERT_GT(std::abs(expected.green() - stored.green()) +
+                      std::abs(expected.red() - stored.red()),
+                  20);
         const QByteArray bytes = jpeg(image);
         ASSERT_TRUE(bytes.contains("ICC_PROFILE"));
-        const auto decoded = PictureLoader::decode(write(dir, QStringLiteral("profile.jpg"), bytes));
+        const auto decoded =
+            PictureLoader::decode(write(dir, QStringLiteral("profile.jpg"), bytes));
         ASSERT_TRUE(decoded.ok()) << qPrintable(decoded.error().description);
         EXPECT_TRUE(pictures::near(decoded.value().pixelColor(16, 16), expected, 6))
-            << qPrintable(decoded.value().pixelColor(16, 16).name()) << " " << qPrintable(expected.name());
+            << qPrintable(decoded.value().pixelColor(16, 16).name()) << " "
+            << qPrintable(expected.name());
     }
     // Without a profile the pixels are taken as sRGB.
     image.setColorSpace(QColorSpace());
@@ -189,7 +204,9 @@ struct BmpLayout {
     const char* expected = "RGBW"; // one bit a pixel keeps only red and green
 };
 
-void PrintTo(const BmpLayout& l, std::ostream* os) { *os << l.name; }
+void PrintTo(const BmpLayout& l, std::ostream* os) {
+    *os << l.name;
+}
 
 QByteArray bmp(const BmpLayout& l) {
     const QImage image = quadrants();
@@ -219,16 +236,19 @@ QByteArray bmp(const BmpLayout& l) {
         pictures::put32(info, 28, 2835);
     }
     // Bit fields: 5-6-5 for 16 bits, 8-8-8 in the high bytes for 32 bits.
-    const quint32 masks16[] = {0xF800, 0x07E0, 0x001F}, masks32[] = {0xFF000000, 0x00FF0000, 0x0000FF00};
+    const quint32 masks16[] = {0xF800, 0x07E0, 0x001F},
+                  masks32[] = {0xFF000000, 0x00FF0000, 0x0000FF00};
     const quint32* masks = l.bits == 16 ? masks16 : masks32;
     QByteArray extra;
     if (l.compression == 3) {
         if (l.headerSize >= 108) {
-            for (int i = 0; i < 3; ++i) pictures::put32(info, 40 + 4 * i, masks[i]);
+            for (int i = 0; i < 3; ++i)
+                pictures::put32(info, 40 + 4 * i, masks[i]);
             pictures::put32(info, 56, 0x73524742); // 'sRGB'
         } else {
             extra = QByteArray(12, '\0');
-            for (int i = 0; i < 3; ++i) pictures::put32(extra, 4 * i, masks[i]);
+            for (int i = 0; i < 3; ++i)
+                pictures::put32(extra, 4 * i, masks[i]);
         }
     }
     QByteArray colours;
@@ -248,7 +268,8 @@ QByteArray bmp(const BmpLayout& l) {
             // Runs of one index: a count of pixels, then the index (twice over for RLE4).
             for (int x = 0; x < w;) {
                 int run = 1;
-                while (x + run < w && run < 255 && index(x + run, y) == index(x, y)) ++run;
+                while (x + run < w && run < 255 && index(x + run, y) == index(x, y))
+                    ++run;
                 const int i = index(x, y);
                 line.append(char(run)).append(char(l.compression == 2 ? (i << 4 | i) : i));
                 x += run;
@@ -272,21 +293,25 @@ QByteArray bmp(const BmpLayout& l) {
             } else if (l.bits == 24) {
                 line.append(char(c.blue())).append(char(c.green())).append(char(c.red()));
             } else if (l.bits == 16) {
-                const quint16 v = l.compression == 3
-                                      ? quint16((c.red() >> 3) << 11 | (c.green() >> 2) << 5 | c.blue() >> 3)
-                                      : quint16((c.red() >> 3) << 10 | (c.green() >> 3) << 5 | c.blue() >> 3);
+                const quint16 v =
+                    l.compression == 3
+                        ? quint16((c.red() >> 3) << 11 | (c.green() >> 2) << 5 | c.blue() >> 3)
+                        : quint16((c.red() >> 3) << 10 | (c.green() >> 3) << 5 | c.blue() >> 3);
                 QByteArray b(2, '\0');
                 pictures::put16(b, 0, v);
                 line.append(b);
             } else {
-                const quint32 v = l.compression == 3 ? quint32(c.red()) << 24 | quint32(c.green()) << 16 | quint32(c.blue()) << 8
-                                                     : quint32(c.red()) << 16 | quint32(c.green()) << 8 | quint32(c.blue());
+                const quint32 v =
+                    l.compression == 3
+                        ? quint32(c.red()) << 24 | quint32(c.green()) << 16 | quint32(c.blue()) << 8
+                        : quint32(c.red()) << 16 | quint32(c.green()) << 8 | quint32(c.blue());
                 QByteArray b(4, '\0');
                 pictures::put32(b, 0, v);
                 line.append(b);
             }
         }
-        while (line.size() % 4) line.append('\0');
+        while (line.size() % 4)
+            line.append('\0');
         pixels.append(line);
     }
     if (l.compression == 1 || l.compression == 2) pixels.append('\0').append('\1'); // end of bitmap
@@ -319,15 +344,16 @@ TEST_P(BmpLayouts, ShowAndRefuseWhenCutShort) {
 
 INSTANTIATE_TEST_SUITE_P(
     Photos, BmpLayouts,
-    ::testing::Values(BmpLayout{"os2_1bit", 12, 1, 0, false, "RGRG"}, BmpLayout{"os2_8bit", 12, 8, 0, false},
-                      BmpLayout{"os2_24bit", 12, 24, 0, false}, BmpLayout{"os2v2_8bit", 64, 8, 0, false},
-                      BmpLayout{"pal1", 40, 1, 0, false, "RGRG"}, BmpLayout{"pal4", 40, 4, 0, false},
-                      BmpLayout{"pal8", 40, 8, 0, false}, BmpLayout{"pal8_topdown", 40, 8, 0, true},
-                      BmpLayout{"rle4", 40, 4, 2, false}, BmpLayout{"rle8", 40, 8, 1, false},
-                      BmpLayout{"rgb16_555", 40, 16, 0, false}, BmpLayout{"rgb16_565", 40, 16, 3, false},
-                      BmpLayout{"rgb24_topdown", 40, 24, 0, true}, BmpLayout{"rgb32", 40, 32, 0, false},
-                      BmpLayout{"rgb32_fields", 40, 32, 3, false}, BmpLayout{"v4_32_fields", 108, 32, 3, false},
-                      BmpLayout{"v5_24bit", 124, 24, 0, false}, BmpLayout{"v5_16_565_topdown", 124, 16, 3, true}),
+    ::testing::Values(
+        BmpLayout{"os2_1bit", 12, 1, 0, false, "RGRG"}, BmpLayout{"os2_8bit", 12, 8, 0, false},
+        BmpLayout{"os2_24bit", 12, 24, 0, false}, BmpLayout{"os2v2_8bit", 64, 8, 0, false},
+        BmpLayout{"pal1", 40, 1, 0, false, "RGRG"}, BmpLayout{"pal4", 40, 4, 0, false},
+        BmpLayout{"pal8", 40, 8, 0, false}, BmpLayout{"pal8_topdown", 40, 8, 0, true},
+        BmpLayout{"rle4", 40, 4, 2, false}, BmpLayout{"rle8", 40, 8, 1, false},
+        BmpLayout{"rgb16_555", 40, 16, 0, false}, BmpLayout{"rgb16_565", 40, 16, 3, false},
+        BmpLayout{"rgb24_topdown", 40, 24, 0, true}, BmpLayout{"rgb32", 40, 32, 0, false},
+        BmpLayout{"rgb32_fields", 40, 32, 3, false}, BmpLayout{"v4_32_fields", 108, 32, 3, false},
+        BmpLayout{"v5_24bit", 124, 24, 0, false}, BmpLayout{"v5_16_565_topdown", 124, 16, 3, true}),
     [](const ::testing::TestParamInfo<BmpLayout>& p) { return std::string(p.param.name); });
 
 } // namespace

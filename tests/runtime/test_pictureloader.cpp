@@ -49,12 +49,15 @@ struct Sample {
     int tolerance; // per colour channel: JPEG is lossy, the others are exact
 };
 
-void PrintTo(const Sample& s, std::ostream* os) { *os << s.name; }
+void PrintTo(const Sample& s, std::ostream* os) {
+    *os << s.name;
+}
 
 class EveryFormat : public ::testing::TestWithParam<Sample> {
 protected:
     QString written() {
-        dir_.file(QString::fromLatin1(GetParam().name), pictures::file(QString::fromLatin1(GetParam().name)));
+        dir_.file(QString::fromLatin1(GetParam().name),
+                  pictures::file(QString::fromLatin1(GetParam().name)));
         return dir_.path(QString::fromLatin1(GetParam().name));
     }
     // Red at a quarter of the width, blue at three quarters, half-way down.
@@ -98,16 +101,20 @@ TEST_P(EveryFormat, DecodesScaledToTheSizeAsked) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    PictureLoader, EveryFormat,
-    ::testing::Values(Sample{"photo.jpg", PictureFormat::Jpeg, 12}, Sample{"plain.bmp", PictureFormat::Bmp, 0},
-                      Sample{"anim.gif", PictureFormat::Gif, 0}, Sample{"icon.ico", PictureFormat::Icon, 0},
-                      Sample{"pointer.cur", PictureFormat::Cursor, 0},
-                      Sample{"device.dib", PictureFormat::Bmp, 0}, Sample{"drawing.wmf", PictureFormat::Wmf, 0},
-                      Sample{"drawing.emf", PictureFormat::Emf, 0}),
-    [](const ::testing::TestParamInfo<Sample>& param) {
-        return QString::fromLatin1(param.param.name).replace(QLatin1Char('.'), QLatin1Char('_')).toStdString();
-    });
+INSTANTIATE_TEST_SUITE_P(PictureLoader, EveryFormat,
+                         ::testing::Values(Sample{"photo.jpg", PictureFormat::Jpeg, 12},
+                                           Sample{"plain.bmp", PictureFormat::Bmp, 0},
+                                           Sample{"anim.gif", PictureFormat::Gif, 0},
+                                           Sample{"icon.ico", PictureFormat::Icon, 0},
+                                           Sample{"pointer.cur", PictureFormat::Cursor, 0},
+                                           Sample{"device.dib", PictureFormat::Bmp, 0},
+                                           Sample{"drawing.wmf", PictureFormat::Wmf, 0},
+                                           Sample{"drawing.emf", PictureFormat::Emf, 0}),
+                         [](const ::testing::TestParamInfo<Sample>& param) {
+                             return QString::fromLatin1(param.param.name)
+                                 .replace(QLatin1Char('.'), QLatin1Char('_'))
+                                 .toStdString();
+                         });
 
 TEST(PictureLoader, TheContentDecidesTheFormatNotTheName) {
     struct Case {
@@ -116,9 +123,12 @@ TEST(PictureLoader, TheContentDecidesTheFormatNotTheName) {
         PictureFormat format;
     };
     const Case cases[] = {
-        {"x.jpg", "looks.gif", PictureFormat::Jpeg}, {"x.bmp", "looks.wmf", PictureFormat::Bmp},
-        {"x.wmf", "looks.jpg", PictureFormat::Wmf},  {"x.emf", "looks.bmp", PictureFormat::Emf},
-        {"x.gif", "looks.ico", PictureFormat::Gif},  {"x.ico", "looks.cur", PictureFormat::Icon},
+        {"x.jpg", "looks.gif", PictureFormat::Jpeg},
+        {"x.bmp", "looks.wmf", PictureFormat::Bmp},
+        {"x.wmf", "looks.jpg", PictureFormat::Wmf},
+        {"x.emf", "looks.bmp", PictureFormat::Emf},
+        {"x.gif", "looks.ico", PictureFormat::Gif},
+        {"x.ico", "looks.cur", PictureFormat::Icon},
         {"x.cur", "noextension", PictureFormat::Cursor},
     };
     TempDir dir;
@@ -128,7 +138,8 @@ TEST(PictureLoader, TheContentDecidesTheFormatNotTheName) {
         const auto header = PictureLoader::readHeader(dir.path(QString::fromLatin1(c.name)));
         ASSERT_TRUE(header.ok()) << qPrintable(header.error().description);
         EXPECT_EQ(header.value().format, c.format);
-        const auto image = PictureLoader::decode(dir.path(QString::fromLatin1(c.name)), QSize(40, 30));
+        const auto image =
+            PictureLoader::decode(dir.path(QString::fromLatin1(c.name)), QSize(40, 30));
         ASSERT_TRUE(image.ok()) << qPrintable(image.error().description);
         EXPECT_TRUE(pictures::near(image.value().pixelColor(10, 15), Red, 12));
     }
@@ -226,13 +237,15 @@ std::vector<Broken> brokenFiles() {
     for (const quint32 words : {0u, 1u, 0x7FFFFFFFu, 0xFFFFFFFFu, quint32(wmf.size())}) {
         QByteArray b = wmf;
         put32(b, firstWmfRecord, words);
-        all.push_back({"a WMF record of " + std::to_string(words) + " words", QStringLiteral("r.wmf"), b});
+        all.push_back(
+            {"a WMF record of " + std::to_string(words) + " words", QStringLiteral("r.wmf"), b});
     }
     const qsizetype firstEmfRecord = 108;
     for (const quint32 bytes : {0u, 4u, 13u, 0xFFFFFFF0u, quint32(emf.size())}) {
         QByteArray b = emf;
         put32(b, firstEmfRecord + 4, bytes);
-        all.push_back({"an EMF record of " + std::to_string(bytes) + " bytes", QStringLiteral("r.emf"), b});
+        all.push_back(
+            {"an EMF record of " + std::to_string(bytes) + " bytes", QStringLiteral("r.emf"), b});
     }
     return all;
 }
@@ -251,7 +264,8 @@ TEST(PictureLoader, BrokenFilesFailWith481InBoundedTime) {
             EXPECT_EQ(header.error().number, rt::err::InvalidPicture);
         }
         const auto image = PictureLoader::decode(dir.path(name));
-        ASSERT_FALSE(image.ok()) << "decoded " << image.value().width() << " x " << image.value().height();
+        ASSERT_FALSE(image.ok()) << "decoded " << image.value().width() << " x "
+                                 << image.value().height();
         EXPECT_EQ(image.error().number, rt::err::InvalidPicture);
         EXPECT_LT(clock.elapsed(), 3000);
     }
@@ -283,7 +297,8 @@ TEST(PictureLoader, AJpegCutAnywhereInItsDataIsRefused) {
     TempDir dir;
     const QByteArray jpg = pictures::file(QStringLiteral("a.jpg"));
     const qsizetype scan = jpg.indexOf("\xFF\xDA"); // the compressed data starts after this
-    for (qsizetype cut = scan + 20; cut < jpg.size(); cut += std::max<qsizetype>(1, (jpg.size() - scan) / 12)) {
+    for (qsizetype cut = scan + 20; cut < jpg.size();
+         cut += std::max<qsizetype>(1, (jpg.size() - scan) / 12)) {
         SCOPED_TRACE(cut);
         dir.file(QStringLiteral("cut.jpg"), jpg.left(cut));
         EXPECT_EQ(PictureLoader::decode(dir.path(QStringLiteral("cut.jpg"))).error().number,

@@ -75,7 +75,8 @@ TEST_F(HiveRegistry, ReadsTheExportFormat) {
     const auto path = query(k, "PATH");
     EXPECT_EQ(path.result, reg::Success);
     EXPECT_EQ(path.type, reg::String);
-    EXPECT_EQ(path.data, QByteArray("C:\\Program Files\\say \"hi\"\\msinfo32.exe", 38).append('\0'));
+    EXPECT_EQ(path.data,
+              QByteArray("C:\\Program Files\\say \"hi\"\\msinfo32.exe", 38).append('\0'));
     EXPECT_EQ(path.size, 39u); // the terminating zero counts
 
     const auto count = query(k, "count");
@@ -155,7 +156,8 @@ TEST_F(HiveRegistry, TheFileIsReadAtEachOpen) {
 TEST(Hive, LongContinuedValueIsJoinedInOnePass) {
     // 400 000 continued lines: joined pairwise, they would take many seconds.
     QString text = QStringLiteral("REGEDIT4\n[HKEY_LOCAL_MACHINE\\A]\n\"v\"=hex:");
-    for (int i = 0; i < 400000; ++i) text += QStringLiteral("01,\\\n  ");
+    for (int i = 0; i < 400000; ++i)
+        text += QStringLiteral("01,\\\n  ");
     text += QStringLiteral("02\n");
     QElapsedTimer clock;
     clock.start();

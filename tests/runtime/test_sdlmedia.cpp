@@ -18,8 +18,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <initializer_list>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <thread>
@@ -54,13 +54,14 @@ QByteArray toneWav(double seconds, double hz) {
     constexpr int rate = 22050;
     const int n = int(seconds * rate);
     QByteArray data;
-    for (int i = 0; i < n; ++i) put16(data, int(16000 * std::sin(2 * M_PI * hz * i / rate)));
+    for (int i = 0; i < n; ++i)
+        put16(data, int(16000 * std::sin(2 * M_PI * hz * i / rate)));
     QByteArray w("RIFF");
     put32(w, std::uint32_t(36 + data.size()));
     w += "WAVEfmt ";
     put32(w, 16);
-    put16(w, 1);        // PCM
-    put16(w, 1);        // mono
+    put16(w, 1); // PCM
+    put16(w, 1); // mono
     put32(w, rate);
     put32(w, rate * 2); // bytes per second
     put16(w, 2);        // bytes per frame
@@ -77,17 +78,22 @@ QByteArray chordMidi(double seconds) {
     QByteArray t;
     auto event = [&t](int delta, std::initializer_list<int> bytes) {
         QByteArray v(1, char(delta & 0x7F));
-        while (delta >>= 7) v.prepend(char(0x80 | (delta & 0x7F)));
+        while (delta >>= 7)
+            v.prepend(char(0x80 | (delta & 0x7F)));
         t += v;
-        for (int b : bytes) t.append(char(b));
+        for (int b : bytes)
+            t.append(char(b));
     };
     event(0, {0xC0, 0}); // piano
-    for (int k : keys) event(0, {0x90, k, 112});
+    for (int k : keys)
+        event(0, {0x90, k, 112});
     event(int(seconds * 960), {0x80, keys[0], 0});
-    for (int k : keys) if (k != keys[0]) event(0, {0x80, k, 0});
+    for (int k : keys)
+        if (k != keys[0]) event(0, {0x80, k, 0});
     event(0, {0xFF, 0x2F, 0}); // end of track
     QByteArray m("MThd");
-    for (int b : {0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0}) m.append(char(b)); // format 0, one track
+    for (int b : {0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0})
+        m.append(char(b)); // format 0, one track
     m += "MTrk";
     put16(m, 0); // big-endian length, high half zero
     m.append(char(t.size() >> 8)).append(char(t.size() & 0xFF));
@@ -110,7 +116,8 @@ Child inChild(const std::vector<std::pair<std::string, std::string>>& env,
     const pid_t pid = fork();
     if (pid == 0) {
         close(fds[0]);
-        for (const auto& [k, v] : env) setenv(k.c_str(), v.c_str(), 1);
+        for (const auto& [k, v] : env)
+            setenv(k.c_str(), v.c_str(), 1);
         Report r;
         {
             rt::DosFileSystem files;
@@ -119,7 +126,8 @@ Child inChild(const std::vector<std::pair<std::string, std::string>>& env,
             r["driver"] = media.audioDriver().toStdString();
         }
         std::string out;
-        for (const auto& [k, v] : r) out += k + '=' + v + '\n';
+        for (const auto& [k, v] : r)
+            out += k + '=' + v + '\n';
         const char* p = out.data();
         std::size_t left = out.size();
         while (left > 0) {
@@ -134,7 +142,8 @@ Child inChild(const std::vector<std::pair<std::string, std::string>>& env,
     std::string text;
     char buf[4096];
     ssize_t n;
-    while ((n = read(fds[0], buf, sizeof buf)) > 0) text.append(buf, std::size_t(n));
+    while ((n = read(fds[0], buf, sizeof buf)) > 0)
+        text.append(buf, std::size_t(n));
     close(fds[0]);
     Child c;
     waitpid(pid, &c.status, 0);
@@ -173,12 +182,17 @@ public:
         samples_.resize(std::size_t(b.size()) / 2);
         std::memcpy(samples_.data(), b.constData(), samples_.size() * 2);
     }
-    [[nodiscard]] double seconds() const { return double(samples_.size()) / (OutRate * OutChannels); }
+    [[nodiscard]] double seconds() const {
+        return double(samples_.size()) / (OutRate * OutChannels);
+    }
     // Root mean square of the samples between two times, as a share of full scale.
     [[nodiscard]] double rms(double from, double to) const {
         double sum = 0;
         std::size_t n = 0;
-        forEach(from, to, [&](int v) { sum += double(v) * v; ++n; });
+        forEach(from, to, [&](int v) {
+            sum += double(v) * v;
+            ++n;
+        });
         return n ? std::sqrt(sum / double(n)) / 32768.0 : 0.0;
     }
     [[nodiscard]] int peak(double from, double to) const {
@@ -204,7 +218,8 @@ private:
         return std::min(samples_.size(), std::size_t(t * OutRate) * OutChannels);
     }
     void forEach(double from, double to, const std::function<void(int)>& f) const {
-        for (std::size_t i = index(from); i < index(to); ++i) f(samples_[i]);
+        for (std::size_t i = index(from); i < index(to); ++i)
+            f(samples_[i]);
     }
     std::vector<std::int16_t> samples_;
 };
@@ -226,12 +241,13 @@ protected:
 TEST_F(SdlMediaTest, CommentIsHeardOnceAndTheCallReturnsAtOnce) {
     tmp.file(QStringLiteral("commento.wav"), toneWav(0.4, 440));
     const QString path = dos(QStringLiteral("commento.wav"));
-    const Child c = inChild(diskAudio(out()), [&](rt::SdlMedia& m, const rt::DosFileSystem&, Report& r) {
-        const auto t0 = Clock::now();
-        r["played"] = m.sndPlaySound(path, rt::SndAsync) ? "1" : "0";
-        r["ms"] = std::to_string(msSince(t0));
-        std::this_thread::sleep_for(1200ms);
-    });
+    const Child c =
+        inChild(diskAudio(out()), [&](rt::SdlMedia& m, const rt::DosFileSystem&, Report& r) {
+            const auto t0 = Clock::now();
+            r["played"] = m.sndPlaySound(path, rt::SndAsync) ? "1" : "0";
+            r["ms"] = std::to_string(msSince(t0));
+            std::this_thread::sleep_for(1200ms);
+        });
     ASSERT_EQ(c.status, 0);
     EXPECT_EQ(c.report.at("driver"), "disk");
     EXPECT_EQ(c.report.at("played"), "1");
@@ -249,14 +265,15 @@ TEST_F(SdlMediaTest, NewCommentCutsOffTheOneStillPlaying) {
     tmp.file(QStringLiteral("breve.wav"), toneWav(0.3, 880));
     const QString first = dos(QStringLiteral("lungo.wav"));
     const QString second = dos(QStringLiteral("breve.wav"));
-    const Child c = inChild(diskAudio(out()), [&](rt::SdlMedia& m, const rt::DosFileSystem&, Report& r) {
-        const auto t0 = Clock::now();
-        r["first"] = m.sndPlaySound(first, rt::SndAsync) ? "1" : "0";
-        std::this_thread::sleep_for(400ms);
-        r["t-second"] = secondsSince(t0);
-        r["second"] = m.sndPlaySound(second, rt::SndAsync) ? "1" : "0";
-        std::this_thread::sleep_for(1100ms);
-    });
+    const Child c =
+        inChild(diskAudio(out()), [&](rt::SdlMedia& m, const rt::DosFileSystem&, Report& r) {
+            const auto t0 = Clock::now();
+            r["first"] = m.sndPlaySound(first, rt::SndAsync) ? "1" : "0";
+            std::this_thread::sleep_for(400ms);
+            r["t-second"] = secondsSince(t0);
+            r["second"] = m.sndPlaySound(second, rt::SndAsync) ? "1" : "0";
+            std::this_thread::sleep_for(1100ms);
+        });
     ASSERT_EQ(c.status, 0);
     EXPECT_EQ(c.report.at("first"), "1");
     EXPECT_EQ(c.report.at("second"), "1");
@@ -265,18 +282,20 @@ TEST_F(SdlMediaTest, NewCommentCutsOffTheOneStillPlaying) {
     const Heard h(out());
     ASSERT_GT(h.seconds(), t + 0.9);
     EXPECT_NEAR(h.pitch(0.05, t - 0.05), 440, 15);
-    EXPECT_NEAR(h.pitch(t + 0.1, t + 0.25), 880, 25) << "the second comment alone, not mixed with the first";
+    EXPECT_NEAR(h.pitch(t + 0.1, t + 0.25), 880, 25)
+        << "the second comment alone, not mixed with the first";
     EXPECT_LE(h.peak(t + 0.5, h.seconds()), Silent) << "the first comment does not come back";
 }
 
 TEST_F(SdlMediaTest, SynchronousCommentReturnsWhenItHasBeenHeard) {
     tmp.file(QStringLiteral("commento.wav"), toneWav(0.5, 440));
     const QString path = dos(QStringLiteral("commento.wav"));
-    const Child c = inChild(diskAudio(out()), [&](rt::SdlMedia& m, const rt::DosFileSystem&, Report& r) {
-        const auto t0 = Clock::now();
-        r["played"] = m.sndPlaySound(path, 0) ? "1" : "0";
-        r["ms"] = std::to_string(msSince(t0));
-    });
+    const Child c =
+        inChild(diskAudio(out()), [&](rt::SdlMedia& m, const rt::DosFileSystem&, Report& r) {
+            const auto t0 = Clock::now();
+            r["played"] = m.sndPlaySound(path, 0) ? "1" : "0";
+            r["ms"] = std::to_string(msSince(t0));
+        });
     ASSERT_EQ(c.status, 0);
     EXPECT_EQ(c.report.at("played"), "1");
     EXPECT_GE(std::stol(c.report.at("ms")), 450);
@@ -286,19 +305,22 @@ TEST_F(SdlMediaTest, SynchronousCommentReturnsWhenItHasBeenHeard) {
 TEST_F(SdlMediaTest, FilesThatAreNotPlayableWavesPlayNothing) {
     tmp.file(QStringLiteral("tema.mid"), chordMidi(1.0));
     tmp.file(QStringLiteral("testo.wav"), "Tramonto sul mare, non un suono.");
-    tmp.file(QStringLiteral("rotto.wav"), QByteArray("RIFF\x20\0\0\0WAVEjunk", 16) + QByteArray(28, 'x'));
+    tmp.file(QStringLiteral("rotto.wav"),
+             QByteArray("RIFF\x20\0\0\0WAVEjunk", 16) + QByteArray(28, 'x'));
     tmp.file(QStringLiteral("musica.wav"), chordMidi(1.0)); // a MIDI file named like a wave
     const QString midi = dos(QStringLiteral("tema.mid"));
     const QStringList bad = {dos(QStringLiteral("testo.wav")), dos(QStringLiteral("rotto.wav")),
                              dos(QStringLiteral("musica.wav")), dos(QStringLiteral("manca.wav")),
                              dos(QString())};
-    const Child c = inChild(diskAudio(out()), [&](rt::SdlMedia& m, const rt::DosFileSystem&, Report& r) {
-        // Open music without playing it: the device runs, and must stay silent.
-        r["open"] = std::to_string(m.mciSendString("open \"" + midi + "\" type sequencer alias can"));
-        for (qsizetype i = 0; i < bad.size(); ++i)
-            r["bad" + std::to_string(i)] = m.sndPlaySound(bad[i], rt::SndAsync) ? "1" : "0";
-        std::this_thread::sleep_for(600ms);
-    });
+    const Child c =
+        inChild(diskAudio(out()), [&](rt::SdlMedia& m, const rt::DosFileSystem&, Report& r) {
+            // Open music without playing it: the device runs, and must stay silent.
+            r["open"] =
+                std::to_string(m.mciSendString("open \"" + midi + "\" type sequencer alias can"));
+            for (qsizetype i = 0; i < bad.size(); ++i)
+                r["bad" + std::to_string(i)] = m.sndPlaySound(bad[i], rt::SndAsync) ? "1" : "0";
+            std::this_thread::sleep_for(600ms);
+        });
     ASSERT_EQ(c.status, 0);
     EXPECT_EQ(c.report.at("open"), "0");
     for (qsizetype i = 0; i < bad.size(); ++i)
@@ -316,17 +338,21 @@ TEST_F(SdlMediaTest, ThousandsOfCommentsDoNotPileUp) {
         if (!f.open(QIODevice::ReadOnly)) return 0L;
         return f.readAll().split(' ').value(1).toLong() * (sysconf(_SC_PAGESIZE) / 1024);
     };
-    const Child c = inChild({{"SDL_AUDIODRIVER", "dummy"}}, [&](rt::SdlMedia& m, const rt::DosFileSystem&, Report& r) {
-        int played = 0;
-        for (int i = 0; i < 200; ++i) played += m.sndPlaySound(path, rt::SndAsync);
-        const long before = residentKb();
-        for (int i = 0; i < 10000; ++i) played += m.sndPlaySound(path, rt::SndAsync);
-        r["growthKb"] = std::to_string(residentKb() - before);
-        r["played"] = std::to_string(played);
-    });
+    const Child c = inChild({{"SDL_AUDIODRIVER", "dummy"}},
+                            [&](rt::SdlMedia& m, const rt::DosFileSystem&, Report& r) {
+                                int played = 0;
+                                for (int i = 0; i < 200; ++i)
+                                    played += m.sndPlaySound(path, rt::SndAsync);
+                                const long before = residentKb();
+                                for (int i = 0; i < 10000; ++i)
+                                    played += m.sndPlaySound(path, rt::SndAsync);
+                                r["growthKb"] = std::to_string(residentKb() - before);
+                                r["played"] = std::to_string(played);
+                            });
     ASSERT_EQ(c.status, 0);
     EXPECT_EQ(c.report.at("played"), "10200");
-    EXPECT_LT(std::stol(c.report.at("growthKb")), 20 * 1024) << "about 350 MB if every comment stayed";
+    EXPECT_LT(std::stol(c.report.at("growthKb")), 20 * 1024)
+        << "about 350 MB if every comment stayed";
 }
 
 // --- MIDI music ------------------------------------------------------------------------
@@ -340,26 +366,27 @@ TEST_F(SdlMediaTest, MusicIsSilentUntilPlayedThenPlaysOnceUnderItsAlias) {
     tmp.file(QStringLiteral("onda.wav"), toneWav(0.2, 440));
     const QString path = dos(QStringLiteral("la mia musica/tema.mid"));
     const QString open = "open \"" + path + "\" type sequencer alias can";
-    const Child c = inChild(diskAudio(out()), [&](rt::SdlMedia& m, const rt::DosFileSystem&, Report& r) {
-        r["close-nothing"] = std::to_string(m.mciSendString("close can"));
-        r["play-nothing"] = std::to_string(m.mciSendString("play can "));
-        const auto t0 = Clock::now();
-        r["open"] = std::to_string(m.mciSendString(open));
-        r["open-again"] = std::to_string(m.mciSendString(open));
-        std::this_thread::sleep_for(500ms);
-        r["t-play"] = secondsSince(t0);
-        const auto tPlay = Clock::now();
-        r["play"] = std::to_string(m.mciSendString("PLAY CAN "));
-        r["play-ms"] = std::to_string(msSince(tPlay));
-        std::this_thread::sleep_for(1800ms);
-        r["close"] = std::to_string(m.mciSendString("close can"));
-        r["close-again"] = std::to_string(m.mciSendString("close can"));
-        r["missing"] = std::to_string(
-            m.mciSendString("open \"" + dos(QStringLiteral("manca.mid")) + "\" type sequencer alias can"));
-        r["not-midi"] = std::to_string(
-            m.mciSendString("open \"" + dos(QStringLiteral("onda.wav")) + "\" type sequencer alias can"));
-        r["garbage"] = std::to_string(m.mciSendString("open"));
-    });
+    const Child c =
+        inChild(diskAudio(out()), [&](rt::SdlMedia& m, const rt::DosFileSystem&, Report& r) {
+            r["close-nothing"] = std::to_string(m.mciSendString("close can"));
+            r["play-nothing"] = std::to_string(m.mciSendString("play can "));
+            const auto t0 = Clock::now();
+            r["open"] = std::to_string(m.mciSendString(open));
+            r["open-again"] = std::to_string(m.mciSendString(open));
+            std::this_thread::sleep_for(500ms);
+            r["t-play"] = secondsSince(t0);
+            const auto tPlay = Clock::now();
+            r["play"] = std::to_string(m.mciSendString("PLAY CAN "));
+            r["play-ms"] = std::to_string(msSince(tPlay));
+            std::this_thread::sleep_for(1800ms);
+            r["close"] = std::to_string(m.mciSendString("close can"));
+            r["close-again"] = std::to_string(m.mciSendString("close can"));
+            r["missing"] = std::to_string(m.mciSendString(
+                "open \"" + dos(QStringLiteral("manca.mid")) + "\" type sequencer alias can"));
+            r["not-midi"] = std::to_string(m.mciSendString(
+                "open \"" + dos(QStringLiteral("onda.wav")) + "\" type sequencer alias can"));
+            r["garbage"] = std::to_string(m.mciSendString("open"));
+        });
     ASSERT_EQ(c.status, 0);
     EXPECT_EQ(c.report.at("close-nothing"), std::to_string(rt::mcierr::InvalidDeviceName));
     EXPECT_EQ(c.report.at("play-nothing"), std::to_string(rt::mcierr::InvalidDeviceName));
@@ -388,23 +415,25 @@ TEST_F(SdlMediaTest, CloseSilencesTheMusicAndANewAliasPlaysFromItsStart) {
     tmp.file(QStringLiteral("b.mid"), chordMidi(5.0));
     const QString a = dos(QStringLiteral("a.mid"));
     const QString b = dos(QStringLiteral("b.mid"));
-    const Child c = inChild(diskAudio(out()), [&](rt::SdlMedia& m, const rt::DosFileSystem&, Report& r) {
-        int sum = 0;
-        const auto t0 = Clock::now();
-        sum += m.mciSendString("open \"" + a + "\" type sequencer alias can");
-        sum += m.mciSendString("play can ");
-        r["t-play-a"] = secondsSince(t0);
-        std::this_thread::sleep_for(500ms);
-        sum += m.mciSendString("close can");
-        r["t-close-a"] = secondsSince(t0);
-        std::this_thread::sleep_for(500ms);
-        sum += m.mciSendString("open " + b + " type sequencer alias mia"); // unquoted, no blanks
-        sum += m.mciSendString("play MIA");
-        r["t-play-b"] = secondsSince(t0);
-        std::this_thread::sleep_for(500ms);
-        r["t-end"] = secondsSince(t0);
-        r["sum"] = std::to_string(sum);
-    });
+    const Child c =
+        inChild(diskAudio(out()), [&](rt::SdlMedia& m, const rt::DosFileSystem&, Report& r) {
+            int sum = 0;
+            const auto t0 = Clock::now();
+            sum += m.mciSendString("open \"" + a + "\" type sequencer alias can");
+            sum += m.mciSendString("play can ");
+            r["t-play-a"] = secondsSince(t0);
+            std::this_thread::sleep_for(500ms);
+            sum += m.mciSendString("close can");
+            r["t-close-a"] = secondsSince(t0);
+            std::this_thread::sleep_for(500ms);
+            sum +=
+                m.mciSendString("open " + b + " type sequencer alias mia"); // unquoted, no blanks
+            sum += m.mciSendString("play MIA");
+            r["t-play-b"] = secondsSince(t0);
+            std::this_thread::sleep_for(500ms);
+            r["t-end"] = secondsSince(t0);
+            r["sum"] = std::to_string(sum);
+        });
     ASSERT_EQ(c.status, 0);
     EXPECT_EQ(c.report.at("sum"), "0");
     const double playA = std::stod(c.report.at("t-play-a"));
@@ -421,17 +450,19 @@ TEST_F(SdlMediaTest, SampleTuneAndCommentAreClearlyAudible) {
     const QString samples = QStringLiteral(QUADRELLO_SAMPLES_DIR);
     const QString tune = files.toDos(samples + QStringLiteral("/tema.mid")).value();
     const QString comment = files.toDos(samples + QStringLiteral("/01-tramonto.wav")).value();
-    const Child c = inChild(diskAudio(out()), [&](rt::SdlMedia& m, const rt::DosFileSystem&, Report& r) {
-        const auto t0 = Clock::now();
-        r["open"] = std::to_string(m.mciSendString("open \"" + tune + "\" type sequencer alias can"));
-        r["play"] = std::to_string(m.mciSendString("play can "));
-        r["t-tune"] = secondsSince(t0);
-        std::this_thread::sleep_for(1500ms);
-        r["close"] = std::to_string(m.mciSendString("close can"));
-        r["comment"] = m.sndPlaySound(comment, rt::SndAsync) ? "1" : "0";
-        r["t-comment"] = secondsSince(t0);
-        std::this_thread::sleep_for(1200ms);
-    });
+    const Child c =
+        inChild(diskAudio(out()), [&](rt::SdlMedia& m, const rt::DosFileSystem&, Report& r) {
+            const auto t0 = Clock::now();
+            r["open"] =
+                std::to_string(m.mciSendString("open \"" + tune + "\" type sequencer alias can"));
+            r["play"] = std::to_string(m.mciSendString("play can "));
+            r["t-tune"] = secondsSince(t0);
+            std::this_thread::sleep_for(1500ms);
+            r["close"] = std::to_string(m.mciSendString("close can"));
+            r["comment"] = m.sndPlaySound(comment, rt::SndAsync) ? "1" : "0";
+            r["t-comment"] = secondsSince(t0);
+            std::this_thread::sleep_for(1200ms);
+        });
     ASSERT_EQ(c.status, 0);
     EXPECT_EQ(c.report.at("open"), "0");
     EXPECT_EQ(c.report.at("play"), "0");

@@ -125,11 +125,11 @@ TEST_F(SettingsFileTest, RootFolderKeepsItsBackslash) {
 }
 
 TEST_F(SettingsFileTest, KeysAnywhereInALineAndTheFirstEqualsSignSplits) {
-    writeIni("xPATH=C:\\a=b \r\n"           // key inside the line, "=" kept in the value
-             "note=TempoAttesa=7\r\n"       // another "=" first: the value is what follows it
-             "path=C:\\ignored\r\n"         // keys are case-sensitive
-             "Effetti=   0 \r\n"            // leading blanks removed
-             "MusicaFM=PATH= 1\r\n");       // PATH= comes first in the order: a folder line
+    writeIni("xPATH=C:\\a=b \r\n"     // key inside the line, "=" kept in the value
+             "note=TempoAttesa=7\r\n" // another "=" first: the value is what follows it
+             "path=C:\\ignored\r\n"   // keys are case-sensitive
+             "Effetti=   0 \r\n"      // leading blanks removed
+             "MusicaFM=PATH= 1\r\n"); // PATH= comes first in the order: a folder line
     s.TempoAttesa = 3;
     const CheckValues c = load();
     EXPECT_EQ(s.FolderPath, QStringLiteral("PATH= 1"));
@@ -223,8 +223,8 @@ int saveWithSizeLimit(Modulo1 s, rt::DosFileSystem& files, const QString& progra
         const rlimit tiny{8, 8};
         ::setrlimit(RLIMIT_FSIZE, &tiny);
         if (!dieOnLimit) ::signal(SIGXFSZ, SIG_IGN);
-        const rt::Error e = settings::SaveSettings(s, files, programFolder,
-                                                   QStringLiteral("C:\\nuovo"), QStringLiteral("5"));
+        const rt::Error e = settings::SaveSettings(
+            s, files, programFolder, QStringLiteral("C:\\nuovo"), QStringLiteral("5"));
         ::_exit(e.failed() ? 1 : 0);
     }
     int status = 0;
@@ -247,7 +247,8 @@ TEST_F(SettingsFileTest, FailedOrInterruptedWriteLeavesTheOldFileWhole) {
 
     // And a write that can finish replaces the file.
     EXPECT_FALSE(settings::SaveSettings(s, files, programFolder, QStringLiteral("C:\\nuovo"),
-                                        QStringLiteral("5")).failed());
+                                        QStringLiteral("5"))
+                     .failed());
     EXPECT_TRUE(ini().startsWith("PATH=C:\\nuovo\r\n"));
 }
 
@@ -292,7 +293,8 @@ TEST_F(SettingsFileTest, FiftyMegabyteFileIsReadToItsLastLine) {
     QByteArray big;
     big.reserve(50 * 1024 * 1024 + 64);
     const QByteArray filler(98, 'x');
-    while (big.size() < 50 * 1024 * 1024) big += filler + "\r\n";
+    while (big.size() < 50 * 1024 * 1024)
+        big += filler + "\r\n";
     big += "Effetti= 0 \r\n";
     writeIni(big);
     s.Effetti = 1;
@@ -352,7 +354,8 @@ TEST_F(SettingsFileTest, KilledAtRandomWhileSavingLeavesTheOldOrTheNewFile) {
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
         char buffer[4096];
-        for (ssize_t got; (got = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) saves += int(got);
+        for (ssize_t got; (got = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+            saves += int(got);
         ::close(pipeFds[0]);
         const QByteArray now = ini();
         ASSERT_TRUE(now == fileA || now == fileB) << "a mixed file after round " << round;

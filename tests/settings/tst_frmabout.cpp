@@ -53,7 +53,10 @@ public:
 };
 
 QString iconCall(const QLabel* picture, QPoint hot) {
-    return QStringLiteral("icon %1 %2,%3").arg(picture->pixmap().cacheKey()).arg(hot.x()).arg(hot.y());
+    return QStringLiteral("icon %1 %2,%3")
+        .arg(picture->pixmap().cacheKey())
+        .arg(hot.x())
+        .arg(hot.y());
 }
 
 } // namespace
@@ -587,8 +590,10 @@ private slots:
         QTest::addColumn<int>("step");
         QTest::addColumn<QList<int>>("lefts"); // after each tick
         QList<int> swing;
-        for (int x = 348; x >= 276; x -= 4) swing << x; // 19 ticks left
-        for (int x = 280; x <= 356; x += 4) swing << x; // 20 ticks right
+        for (int x = 348; x >= 276; x -= 4)
+            swing << x; // 19 ticks left
+        for (int x = 280; x <= 356; x += 4)
+            swing << x; // 20 ticks right
         swing << 352 << 348;
         QTest::newRow("from 352: 276 to 356 and back") << 352 << 0 << swing;
         QTest::newRow("280 exactly turns nothing") << 284 << 4 << QList<int>{280, 276, 280, 284};
@@ -622,8 +627,8 @@ private slots:
         program = rt::DosFileSystem().toDos(tmp->path()).value();
         fp = std::make_unique<FakePlatform>(program);
         SequencePointer pointer;
-        rt::Platform platform{fp->files,  fp->messages, pointer,       fp->programEnd,
-                              fp->screen, fp->clock,    fp->random,    fp->media,
+        rt::Platform platform{fp->files,    fp->messages, pointer,         fp->programEnd,
+                              fp->screen,   fp->clock,    fp->random,      fp->media,
                               fp->launcher, fp->registry, fp->screenAwake, program};
         frmAbout d(platform, s);
         d.Timer2->setEnabled(false);
@@ -638,8 +643,10 @@ private slots:
         const auto moveTo = [&](QWidget* w, bool expectCall) {
             pointer.calls.clear();
             QTest::mouseMove(w, w->rect().center());
-            if (expectCall) (void)QTest::qWaitFor([&] { return !pointer.calls.isEmpty(); }, 3000);
-            else QTest::qWait(30);
+            if (expectCall)
+                (void)QTest::qWaitFor([&] { return !pointer.calls.isEmpty(); }, 3000);
+            else
+                QTest::qWait(30);
             pointer.calls.removeDuplicates(); // a move may come as more than one event
             return pointer.calls;
         };
@@ -666,16 +673,16 @@ private slots:
         QTest::addColumn<int>("style");
         QTest::addColumn<QString>("pointer"); // shapes set by the handler
         const QString f = QStringLiteral("C:\\Programmi\\Quadrello");
-        QTest::newRow("Aiuto") << "Command2" << f << "start \"C:\\Programmi\\Quadrello\\QUADREL.htm\""
-                               << 2 << "0";
-        QTest::newRow("Trevisolo") << "Command3" << f
-                                   << "NOTEPAD \"C:\\Programmi\\Quadrello\\TRV.txt\"" << 1 << "";
+        QTest::newRow("Aiuto") << "Command2" << f
+                               << "start \"C:\\Programmi\\Quadrello\\QUADREL.htm\"" << 2 << "0";
+        QTest::newRow("Trevisolo")
+            << "Command3" << f << "NOTEPAD \"C:\\Programmi\\Quadrello\\TRV.txt\"" << 1 << "";
         QTest::newRow("banner") << "Image3(3)" << f
                                 << "NOTEPAD \"C:\\Programmi\\Quadrello\\TRV.txt\"" << 1 << "";
         QTest::newRow("contact address")
             << "Label3" << f << "start mailto:autore@quadrello.example" << 2 << "1 1";
-        QTest::newRow("home page") << "Label4" << f << "start http://www.quadrello.example/" << 2
-                                   << "1 1";
+        QTest::newRow("home page")
+            << "Label4" << f << "start http://www.quadrello.example/" << 2 << "1 1";
     }
     void linksLaunch() {
         QFETCH(QString, control);
@@ -688,7 +695,8 @@ private slots:
         QTEST(fp->launcher.calls[0].commandLine, "command");
         QTEST(fp->launcher.calls[0].windowStyle, "style");
         QStringList shapes;
-        for (const rt::PointerShape p : fp->pointer.shapes) shapes << QString::number(int(p));
+        for (const rt::PointerShape p : fp->pointer.shapes)
+            shapes << QString::number(int(p));
         QTEST(shapes.join(QLatin1Char(' ')), "pointer");
         QVERIFY(fp->messages.shown.empty());
         QVERIFY(dlg->isVisible());
@@ -698,7 +706,8 @@ private slots:
         QTest::addColumn<QString>("control");
         QTest::addColumn<int>("error");
         QTest::addColumn<QString>("message"); // empty: none
-        QTest::newRow("Aiuto, 53") << "Command2" << 53 << QStringLiteral("Errore 53") + BrowserMissing;
+        QTest::newRow("Aiuto, 53")
+            << "Command2" << 53 << QStringLiteral("Errore 53") + BrowserMissing;
         QTest::newRow("Trevisolo") << "Command3" << 53 << NotepadMissing;
         QTest::newRow("banner") << "Image3(3)" << 70 << NotepadMissing;
         QTest::newRow("contact address") << "Label3" << 53 << QString();
@@ -779,7 +788,8 @@ private slots:
         QVERIFY(fp->launcher.calls.empty());
         QCOMPARE(fp->messages.texts(), QStringList{NoSysInfo});
         QCOMPARE(fp->messages.shown[0].style, rt::mb::OkOnly);
-        for (const RegistryOpen& o : fp->registry.opens) QCOMPARE(o.access, 0x20019u);
+        for (const RegistryOpen& o : fp->registry.opens)
+            QCOMPARE(o.access, 0x20019u);
 
         tmp->file(QStringLiteral("registry.reg"),
                   "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO]"

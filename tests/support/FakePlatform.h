@@ -27,7 +27,8 @@ public:
     }
     [[nodiscard]] QStringList texts() const {
         QStringList l;
-        for (const auto& m : shown) l << m.text;
+        for (const auto& m : shown)
+            l << m.text;
         return l;
     }
     std::vector<ShownMessage> shown;
@@ -158,9 +159,10 @@ public:
 struct FakePlatform {
     explicit FakePlatform(const QString& programFolder, rt::DriveTable drives = rt::DriveTable(),
                           double screenW = 1024 * 15, double screenH = 768 * 15)
-        : files(std::move(drives)), screen(screenW, screenH),
-          platform{files, messages, pointer, programEnd, screen, clock,
-                   random, media, launcher, registry, screenAwake, programFolder} {}
+        : files(std::move(drives)),
+          screen(screenW, screenH), platform{files,    messages, pointer,     programEnd,
+                                             screen,   clock,    random,      media,
+                                             launcher, registry, screenAwake, programFolder} {}
 
     rt::DosFileSystem files;
     RecordingMessages messages;

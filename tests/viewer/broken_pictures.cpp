@@ -52,7 +52,8 @@ Outcome measure(const char* self, const QString& path) {
     int status = 0;
     rusage usage{};
     ::wait4(pid, &status, 0, &usage);
-    Outcome o{QFileInfo(path).fileName(), clock.elapsed() / 1000.0, usage.ru_maxrss / 1024, {}, false};
+    Outcome o{
+        QFileInfo(path).fileName(), clock.elapsed() / 1000.0, usage.ru_maxrss / 1024, {}, false};
     if (WIFSIGNALED(status))
         o.result = QStringLiteral("crashed (signal %1)").arg(WTERMSIG(status));
     else if (WEXITSTATUS(status) == 1)

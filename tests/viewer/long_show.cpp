@@ -28,7 +28,9 @@ long residentKiB() {
     return fields.size() > 1 ? fields[1].toLong() * (::sysconf(_SC_PAGESIZE) / 1024) : -1;
 }
 
-int openFiles() { return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size()); }
+int openFiles() {
+    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
+}
 
 } // namespace
 
@@ -53,12 +55,13 @@ int main(int argc, char** argv) {
     RecordingLauncher launcher;
     RecordingRegistry registry;
     RecordingScreenAwake screenAwake;
-    rt::Platform platform{files,  messages, pointer,  programEnd, screen,      clock,
-                          random, *media,   launcher, registry,   screenAwake, QStringLiteral("C:\\")};
+    rt::Platform platform{files,    messages, pointer,     programEnd,
+                          screen,   clock,    random,      *media,
+                          launcher, registry, screenAwake, QStringLiteral("C:\\")};
 
     settings::Modulo1 s;
-    const QString folder =
-        rt::withBackslash(files.toDos(QFileInfo(QFile::decodeName(argv[1])).absoluteFilePath()).value());
+    const QString folder = rt::withBackslash(
+        files.toDos(QFileInfo(QFile::decodeName(argv[1])).absoluteFilePath()).value());
     viewer::Form1 form(platform, s, [&] {
         s.GoFlag = settings::True;
         s.FolderPath = folder;
@@ -84,7 +87,8 @@ int main(int argc, char** argv) {
     const auto settle = [&] {
         QElapsedTimer wait;
         wait.start();
-        while (!form.prefetch().aheadReady() && wait.elapsed() < 5000) QThread::msleep(1);
+        while (!form.prefetch().aheadReady() && wait.elapsed() < 5000)
+            QThread::msleep(1);
     };
     long lastPassKiB = 0;
     int lastPassFiles = 0;
@@ -110,9 +114,11 @@ int main(int argc, char** argv) {
     const double growth = 100.0 * double(endKiB - firstPassKiB) / double(firstPassKiB);
     std::printf("pictures %d, ticks %d in %.0f s, messages %zu\n", pass - 1, ticks,
                 clockRun.elapsed() / 1000.0, messages.shown.size());
-    std::printf("resident after the first pass %ld KiB, after the last %ld KiB (%+.2f %%), peak %ld KiB\n",
-                firstPassKiB, endKiB, growth, peakKiB);
-    std::printf("open files after the first pass %d, after the last %d\n", firstPassFiles, endFiles);
+    std::printf(
+        "resident after the first pass %ld KiB, after the last %ld KiB (%+.2f %%), peak %ld KiB\n",
+        firstPassKiB, endKiB, growth, peakKiB);
+    std::printf("open files after the first pass %d, after the last %d\n", firstPassFiles,
+                endFiles);
     const bool ok = growth < 5.0 && endFiles <= firstPassFiles && messages.shown.empty();
     std::printf("%d passed, %d failed\n", ok ? 1 : 0, ok ? 0 : 1);
     return ok ? 0 : 1;

@@ -19,7 +19,8 @@ namespace {
 QStringList entries(const ImageList& list) {
     QStringList out;
     EXPECT_TRUE(list[0].isEmpty()) << "slot 0 stays empty";
-    for (std::size_t i = 1; i < list.size() && !list[i].isEmpty(); ++i) out << list[i];
+    for (std::size_t i = 1; i < list.size() && !list[i].isEmpty(); ++i)
+        out << list[i];
     return out;
 }
 
@@ -27,8 +28,8 @@ TEST(PictureName, ExtensionOfTheLastFourCharacters) {
     for (const char* yes : {".gif", "FOTO.Jpg", "a.jpg", "b.BMP", "c.cur", "d.ico", "e.dib",
                             "f.gif", "g.emf", "h.WMF", "x.y.jpg"})
         EXPECT_TRUE(viewer::isPictureName(QString::fromUtf8(yes))) << yes;
-    for (const char* no : {"foto.jpeg", "foto.jpg.txt", "a.b", "jpg", "fotojpg", "a.png",
-                           "a.JPG ", ""})
+    for (const char* no :
+         {"foto.jpeg", "foto.jpg.txt", "a.b", "jpg", "fotojpg", "a.png", "a.JPG ", ""})
         EXPECT_FALSE(viewer::isPictureName(QString::fromUtf8(no))) << no;
 }
 
@@ -109,7 +110,8 @@ TEST_F(Walk, DriveRootIsSearchedItselfFirst) {
 
 TEST_F(Walk, OnlyTheFirst999SubfoldersAreSearched) {
     // 1200 subfolders, each with one picture: "." takes slot 1, so 999 subfolders fit.
-    for (int i = 0; i < 1200; ++i) tmp.file(QStringLiteral("f/d%1/p.jpg").arg(i, 4, 10, QChar('0')));
+    for (int i = 0; i < 1200; ++i)
+        tmp.file(QStringLiteral("f/d%1/p.jpg").arg(i, 4, 10, QChar('0')));
     tmp.file("f/root.jpg");
     BuildImageList(files, dos("f"), list);
     const QStringList got = entries(list);
@@ -119,7 +121,8 @@ TEST_F(Walk, OnlyTheFirst999SubfoldersAreSearched) {
 }
 
 TEST_F(Walk, AFullListKeepsTheFirst9999Pictures) {
-    for (int i = 0; i < 10005; ++i) tmp.file(QStringLiteral("f/%1.jpg").arg(i, 5, 10, QChar('0')));
+    for (int i = 0; i < 10005; ++i)
+        tmp.file(QStringLiteral("f/%1.jpg").arg(i, 5, 10, QChar('0')));
     BuildImageList(files, dos("f"), list);
     ASSERT_EQ(list.size(), std::size_t(viewer::ImageListSlots));
     EXPECT_TRUE(list[0].isEmpty());

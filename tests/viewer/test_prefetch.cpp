@@ -96,7 +96,7 @@ TEST_F(PrefetchTest, FileChangedOrRemovedSinceTheDecodeIsReadAgain) {
 // and modification time as they were; the change time and the inode still tell.
 TEST_F(PrefetchTest, AReplacementKeepingSizeAndTimesOrANewModeIsReadAgain) {
     const QString a = picture("a.bmp", {100, 100}, Qt::red);
-    struct stat before{};
+    struct stat before {};
     ASSERT_EQ(::stat(QFile::encodeName(a).constData(), &before), 0);
     const auto keepTimes = [&](const QString& path) {
         const struct timespec times[2] = {before.st_atim, before.st_mtim};
@@ -169,8 +169,10 @@ TEST_F(PrefetchTest, TheScreensPixelRatioDecidesTheTwipsAndTheDecodedPixels) {
     Prefetch p;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ratio);
-        const QString a = picture(QStringLiteral("r%1.bmp").arg(c.picture.width()), c.picture, Qt::red);
-        const ShowArea area{float(c.screen.width() * 15), float(c.screen.height() * 15), 0, c.ratio};
+        const QString a =
+            picture(QStringLiteral("r%1.bmp").arg(c.picture.width()), c.picture, Qt::red);
+        const ShowArea area{float(c.screen.width() * 15), float(c.screen.height() * 15), 0,
+                            c.ratio};
         const Decoded d = p.take(a, area);
         ASSERT_FALSE(d.error.failed()) << qPrintable(d.error.description);
         EXPECT_EQ(d.image.size(), c.decoded);
@@ -193,7 +195,9 @@ TEST_F(PrefetchTest, StampFollowsSizeAndTime) {
     const QString a = picture("a.bmp", {10, 10}, Qt::red);
     const viewer::FileStamp first = viewer::stampOf(a);
     EXPECT_GT(first.size, 0);
-    struct utimbuf times{1000, 1000};
+    struct utimbuf times {
+        1000, 1000
+    };
     ASSERT_EQ(::utime(QFile::encodeName(a).constData(), &times), 0);
     EXPECT_NE(viewer::stampOf(a), first);
     EXPECT_EQ(viewer::stampOf(tmp.path("missing")).size, -1);

@@ -29,16 +29,17 @@ TEST_P(FitTable, BelowTheCaptionBand) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, FitTable,
-    testing::Values(FitCase{480, 320, 480, 320, false},   // fits: natural size
-                    FitCase{1600, 480, 960, 288, true},   // too wide
-                    FitCase{480, 960, 336, 672, true},    // too high
-                    FitCase{960, 720, 896, 672, true},    // as wide as the form: height only
-                    FitCase{1600, 1200, 896, 672, true},   // too wide, then still too high: fills the height
-                    FitCase{4032, 3024, 896, 672, true},   // a phone photo
-                    FitCase{6000, 4000, 960, 640, true},   // a camera photo: the width decides
-                    FitCase{3024, 4032, 504, 672, true},   // a portrait phone photo
-                    FitCase{960, 672, 960, 672, false},   // exactly the area: not scaled
-                    FitCase{10, 10, 10, 10, false}));     // never enlarged
+    testing::Values(FitCase{480, 320, 480, 320, false}, // fits: natural size
+                    FitCase{1600, 480, 960, 288, true}, // too wide
+                    FitCase{480, 960, 336, 672, true},  // too high
+                    FitCase{960, 720, 896, 672, true},  // as wide as the form: height only
+                    FitCase{1600, 1200, 896, 672,
+                            true}, // too wide, then still too high: fills the height
+                    FitCase{4032, 3024, 896, 672, true}, // a phone photo
+                    FitCase{6000, 4000, 960, 640, true}, // a camera photo: the width decides
+                    FitCase{3024, 4032, 504, 672, true}, // a portrait phone photo
+                    FitCase{960, 672, 960, 672, false},  // exactly the area: not scaled
+                    FitCase{10, 10, 10, 10, false}));    // never enlarged
 
 // A list of `pictures` entries, the position to go on from, then for each tick the slot it
 // shows (0 the end of the pass, -1 the empty list) and the slot decoded ahead after it
@@ -55,7 +56,8 @@ class SlideTable : public testing::TestWithParam<SlideCase> {};
 TEST_P(SlideTable, PicturesThenTheEndOfThePass) {
     const SlideCase c = GetParam();
     viewer::ImageList list = viewer::emptyImageList();
-    for (int i = 1; i <= c.pictures; ++i) list[std::size_t(i)] = QString::number(i);
+    for (int i = 1; i <= c.pictures; ++i)
+        list[std::size_t(i)] = QString::number(i);
     viewer::SlideShow show(list, c.from);
     EXPECT_EQ(show.pictureCount(), c.pictures);
     for (std::size_t t = 0; t < c.shown.size(); ++t) {
@@ -76,8 +78,7 @@ constexpr int Last = viewer::ImageListSlots - 1;
 INSTANTIATE_TEST_SUITE_P(
     Cases, SlideTable,
     testing::Values(SlideCase{3, 0, {1, 2, 3, 0, 1, 2}, {2, 3, 1, 1, 2, 3}},
-                    SlideCase{1, 0, {1, 0, 1, 0}, {1, 1, 1, 1}},
-                    SlideCase{0, 0, {-1, -1}, {0, 0}},
+                    SlideCase{1, 0, {1, 0, 1, 0}, {1, 1, 1, 1}}, SlideCase{0, 0, {-1, -1}, {0, 0}},
                     // A full list wraps at its last slot.
                     SlideCase{Last, Last - 2, {Last - 1, Last, 0, 1}, {Last, 1, 1, 2}},
                     // Going on from beyond a shorter new list: the end of the pass first.
@@ -119,7 +120,8 @@ TEST(BackgroundColour, NoBlueAndNeverPast255) {
     EXPECT_EQ(viewer::backgroundColour(0.5, 0.25).green, 64);
     // 256 x r = 2.5 rounds to the even neighbour.
     EXPECT_EQ(viewer::backgroundColour(2.5 / 256, 0).red, 2);
-    for (double r = 0; r < 1; r += 0.01) EXPECT_EQ(viewer::backgroundColour(r, 1 - r / 2).blue, 0);
+    for (double r = 0; r < 1; r += 0.01)
+        EXPECT_EQ(viewer::backgroundColour(r, 1 - r / 2).blue, 0);
     // The draw reseeds from the clock: the same second gives the same colour.
     rt::Random a, b;
     const viewer::Rgb first = viewer::drawBackgroundColour(a, 4000.5);
@@ -153,9 +155,9 @@ void expectFigure(const Figure& f, Figure::Kind kind, int x1, int y1, int x2, in
 TEST(Transition, CentresFromTheWidthAlone) {
     EXPECT_EQ(viewer::transitionCentre(960).HW, 480);
     EXPECT_EQ(viewer::transitionCentre(960).HH, 360);
-    EXPECT_EQ(viewer::transitionCentre(961).HW, 480); // 480.5 to even
-    EXPECT_EQ(viewer::transitionCentre(963).HW, 482); // 481.5 to even
-    EXPECT_EQ(viewer::transitionCentre(963).HH, 362); // 361.5 to even
+    EXPECT_EQ(viewer::transitionCentre(961).HW, 480);     // 480.5 to even
+    EXPECT_EQ(viewer::transitionCentre(963).HW, 482);     // 481.5 to even
+    EXPECT_EQ(viewer::transitionCentre(963).HH, 362);     // 361.5 to even
     EXPECT_EQ(viewer::transitionCentre(28800).HW, 14400); // wide screens need no 16-bit limit
 }
 
@@ -187,7 +189,8 @@ TEST(Transition, ShrinkingSquaresAreTheSameForPatterns0And2) {
     ASSERT_EQ(p2.size(), p0.size());
     expectFigure(p0.front(), Figure::Kind::Box, 0, -120, 960, 840);
     expectFigure(p0.back(), Figure::Kind::Box, 480, 360, 480, 360);
-    for (std::size_t i = 0; i < p0.size(); ++i) EXPECT_EQ(p0[i].x1, p2[i].x1);
+    for (std::size_t i = 0; i < p0.size(); ++i)
+        EXPECT_EQ(p0[i].x1, p2[i].x1);
 }
 
 TEST(Transition, LinesRunToTwiceTheVerticalCentreLessOne) {

@@ -48,7 +48,8 @@ TEST_F(SoundTest, CommentBesidePicturePlaysAsynchronouslyOnlyWhenSwitchedOn) {
 
     sound.PlayComment(QStringLiteral(".\\mare01.jpg"));
     sound.PlayComment(QStringLiteral("vacanze\\p1.GIF"));
-    EXPECT_EQ(fake.media.sounds, (QStringList{s.FolderPath + ".\\mare01.wav", s.FolderPath + "vacanze\\p1.wav"}));
+    EXPECT_EQ(fake.media.sounds,
+              (QStringList{s.FolderPath + ".\\mare01.wav", s.FolderPath + "vacanze\\p1.wav"}));
     EXPECT_EQ(fake.media.soundFlags, (std::vector<int>{rt::SndAsync, rt::SndAsync}));
 
     s.SuonoWAV = settings::False;
@@ -62,13 +63,13 @@ TEST_F(SoundTest, CommentBesidePicturePlaysAsynchronouslyOnlyWhenSwitchedOn) {
 }
 
 TEST_F(SoundTest, NoCommentWithoutAPlainWaveFileBesideThePicture) {
-    tmp.file("a.jpg");                 // no a.wav at all
+    tmp.file("a.jpg"); // no a.wav at all
     tmp.file("b.jpg");
-    tmp.folder("b.wav");               // a folder is not a comment
+    tmp.folder("b.wav"); // a folder is not a comment
     tmp.file("c.jpg");
-    tmp.file("c.wav.txt");             // nor a longer name
+    tmp.file("c.wav.txt"); // nor a longer name
     tmp.file(".d.jpg");
-    tmp.file(".d.wav");                // nor a hidden file
+    tmp.file(".d.wav"); // nor a hidden file
     for (const char* e : {".\\a.jpg", ".\\b.jpg", ".\\c.jpg", ".\\.d.jpg", "altrove\\x.jpg"})
         sound.PlayComment(QString::fromUtf8(e));
     EXPECT_TRUE(fake.media.sounds.isEmpty()) << fake.media.sounds.join(", ").toStdString();
@@ -87,7 +88,8 @@ TEST_F(SoundTest, MusicFollowsSubfoldersAndRestartsAfterTheWrap) {
 
     const QString a = openCan(s.FolderPath + "a\\tema a.mid");
     const QString b = openCan(s.FolderPath + "b\\tema.MID");
-    EXPECT_EQ(commands(), (QStringList{CloseCan, a, PlayCan, CloseCan, b, PlayCan, CloseCan, a, PlayCan}));
+    EXPECT_EQ(commands(),
+              (QStringList{CloseCan, a, PlayCan, CloseCan, b, PlayCan, CloseCan, a, PlayCan}));
     // Pending events run between each close and the open after it.
     EXPECT_EQ(eventsRunAt, (std::vector<qsizetype>{1, 4, 7}));
     EXPECT_EQ(sound.musicKey(), "a\\" + s.FolderPath);
@@ -101,7 +103,8 @@ TEST_F(SoundTest, OneFolderStartsItsMusicOnceForTheWholeShow) {
     tmp.file("2.jpg");
     tmp.file("tema.mid");
     for (int pass = 0; pass < 3; ++pass)
-        for (const char* e : {".\\1.jpg", ".\\2.jpg"}) sound.UpdateMusic(QString::fromUtf8(e));
+        for (const char* e : {".\\1.jpg", ".\\2.jpg"})
+            sound.UpdateMusic(QString::fromUtf8(e));
     EXPECT_EQ(commands(), (QStringList{CloseCan, openCan(s.FolderPath + ".\\tema.mid"), PlayCan}));
 }
 
@@ -119,7 +122,8 @@ TEST_F(SoundTest, SubfolderWithoutMusicLeavesThePreviousMusicPlaying) {
 
     // Coming back to a starts its music again from the beginning.
     sound.UpdateMusic(QStringLiteral("a\\1.jpg"));
-    EXPECT_EQ(commands().mid(3), (QStringList{CloseCan, openCan(s.FolderPath + "a\\tema.mid"), PlayCan}));
+    EXPECT_EQ(commands().mid(3),
+              (QStringList{CloseCan, openCan(s.FolderPath + "a\\tema.mid"), PlayCan}));
 }
 
 TEST_F(SoundTest, OnlyTheFirstListedMidiFileIsEverPlayed) {
@@ -140,7 +144,8 @@ TEST_F(SoundTest, FolderWithBlanksIsOpenedAsOneQuotedPath) {
     s.FolderPath = folder(QStringLiteral("le mie foto"));
     sound.UpdateMusic(QStringLiteral("vacanze al mare\\foto 1.jpg"));
     ASSERT_EQ(commands().size(), 3);
-    EXPECT_EQ(commands()[1], "open \"" + s.FolderPath + "vacanze al mare\\musica di sera.mid\" type sequencer alias can");
+    EXPECT_EQ(commands()[1], "open \"" + s.FolderPath +
+                                 "vacanze al mare\\musica di sera.mid\" type sequencer alias can");
     EXPECT_TRUE(s.FolderPath.contains(QLatin1String("le mie foto\\")));
 }
 
@@ -148,7 +153,8 @@ TEST_F(SoundTest, MusicSwitchedOffSendsNothingButTheFinalClose) {
     tmp.file("a/tema.mid");
     tmp.file("b/tema.mid");
     s.MusicaFM = settings::False;
-    for (const char* e : {"a\\1.jpg", "b\\1.jpg", "a\\1.jpg"}) sound.UpdateMusic(QString::fromUtf8(e));
+    for (const char* e : {"a\\1.jpg", "b\\1.jpg", "a\\1.jpg"})
+        sound.UpdateMusic(QString::fromUtf8(e));
     EXPECT_TRUE(commands().isEmpty());
     EXPECT_TRUE(eventsRunAt.empty());
     EXPECT_EQ(sound.musicKey(), "a\\" + s.FolderPath);
@@ -167,8 +173,9 @@ TEST_F(SoundTest, NewFolderAfterTheDialogLooksTheMusicUpAgain) {
     // The same entry under another chosen folder is another place.
     s.FolderPath = folder(QStringLiteral("due"));
     sound.UpdateMusic(QStringLiteral(".\\1.jpg"));
-    EXPECT_EQ(commands(), (QStringList{CloseCan, openCan(folder("uno") + ".\\tema.mid"), PlayCan, CloseCan,
-                                       openCan(folder("due") + ".\\altro.mid"), PlayCan}));
+    EXPECT_EQ(commands(),
+              (QStringList{CloseCan, openCan(folder("uno") + ".\\tema.mid"), PlayCan, CloseCan,
+                           openCan(folder("due") + ".\\altro.mid"), PlayCan}));
 
     // A new folder without music: the key changes, the music goes on.
     s.FolderPath = folder(QStringLiteral("tre"));

@@ -11,10 +11,10 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
 #include <QSet>
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -24,8 +24,8 @@ class Form1Test : public QObject {
 private slots:
     void init() {
         tmp = std::make_unique<TempDir>();
-        fake = std::make_unique<FakePlatform>(
-            rt::DosFileSystem().toDos(tmp->path()).value(), rt::DriveTable(), 960 * 15, 720 * 15);
+        fake = std::make_unique<FakePlatform>(rt::DosFileSystem().toDos(tmp->path()).value(),
+                                              rt::DriveTable(), 960 * 15, 720 * 15);
         s = settings::Modulo1{};
         dialogs = 0;
         eventRuns = 0;
@@ -50,15 +50,18 @@ private slots:
                     if (qAlpha(img.pixel(x, y)) != 0) set.insert({x, y});
             return set;
         };
-        layer.line({8, 3}, {2, 3}, Qt::white);   // across, drawn right to left
-        layer.line({4, 9}, {4, 6}, Qt::black);   // down, drawn upwards
+        layer.line({8, 3}, {2, 3}, Qt::white);     // across, drawn right to left
+        layer.line({4, 9}, {4, 6}, Qt::black);     // down, drawn upwards
         layer.line({10, 10}, {10, 10}, Qt::white); // a single point
         layer.line({12, 0}, {14, 2}, Qt::white);   // a diagonal
         QSet<QPair<int, int>> want;
-        for (int x = 2; x <= 8; ++x) want.insert({x, 3});
-        for (int y = 6; y <= 9; ++y) want.insert({4, y});
+        for (int x = 2; x <= 8; ++x)
+            want.insert({x, 3});
+        for (int y = 6; y <= 9; ++y)
+            want.insert({4, y});
         want.insert({10, 10});
-        for (int k = 0; k <= 2; ++k) want.insert({12 + k, k});
+        for (int k = 0; k <= 2; ++k)
+            want.insert({12 + k, k});
         QCOMPARE(covered(), want);
         QCOMPARE(layer.image().pixel(4, 7), qRgb(0, 0, 0));
 
@@ -67,9 +70,12 @@ private slots:
         layer.box({18, 10}, {15, 6}, Qt::white); // corners in any order
         layer.box({1, 1}, {1, 4}, Qt::black);    // one pixel wide: a strip
         want.clear();
-        for (int x = 15; x <= 18; ++x) want.insert({x, 6}), want.insert({x, 10});
-        for (int y = 6; y <= 10; ++y) want.insert({15, y}), want.insert({18, y});
-        for (int y = 1; y <= 4; ++y) want.insert({1, y});
+        for (int x = 15; x <= 18; ++x)
+            want.insert({x, 6}), want.insert({x, 10});
+        for (int y = 6; y <= 10; ++y)
+            want.insert({15, y}), want.insert({18, y});
+        for (int y = 1; y <= 4; ++y)
+            want.insert({1, y});
         QCOMPARE(covered(), want);
     }
 
@@ -210,10 +216,11 @@ private slots:
         const float W = 300 * 15, X = (960 * 15 - W) / 2;
         QCOMPARE(lefts.first(), -W);
         QCOMPARE(lefts.size(), int((X + W) / 2000) + 1);
-        for (int i = 1; i < lefts.size(); ++i) QCOMPARE(lefts[i] - lefts[i - 1], 2000.0f);
+        for (int i = 1; i < lefts.size(); ++i)
+            QCOMPARE(lefts[i] - lefts[i - 1], 2000.0f);
         QCOMPARE(form->image1Twips().left, X);
         QVERIFY(form->drawing().presentedFrames() > 0); // the clearing was shown
-        QVERIFY(form->drawing().isEmpty()); // and replaced by the new background
+        QVERIFY(form->drawing().isEmpty());             // and replaced by the new background
     }
 
     void badPictureGetsItsMessageAndTheShowGoesOn() {
@@ -291,7 +298,8 @@ private slots:
         QCOMPARE(fake->media.commands[2], QStringLiteral("play can "));
         QVERIFY(eventRuns >= 1); // between the close and the open
         // One folder: the music is not started again at the next picture nor pass.
-        for (int i = 0; i < 5; ++i) form->Timer1_Timer();
+        for (int i = 0; i < 5; ++i)
+            form->Timer1_Timer();
         QCOMPARE(fake->media.commands.size(), 3);
     }
 
@@ -302,12 +310,13 @@ private slots:
         tmp->file("g/a/a.mid", "MThd");
         tmp->file("g/b/b.mid", "MThd");
         auto form = startedShow("g");
-        for (int i = 0; i < 5; ++i) form->Timer1_Timer(); // a, a, b, end of pass, a
+        for (int i = 0; i < 5; ++i)
+            form->Timer1_Timer(); // a, a, b, end of pass, a
         const QString open = "open \"" + s.FolderPath + "%1\" type sequencer alias can";
         QCOMPARE(fake->media.commands,
                  (QStringList{"close can", open.arg("a\\a.mid"), "play can ", "close can",
-                              open.arg("b\\b.mid"), "play can ", "close can",
-                              open.arg("a\\a.mid"), "play can "}));
+                              open.arg("b\\b.mid"), "play can ", "close can", open.arg("a\\a.mid"),
+                              "play can "}));
     }
 
     void clicksAndKeysEndTheShowButTheCaptionDoesNot() {
@@ -343,7 +352,8 @@ private slots:
             inBox = true;
             QElapsedTimer clock;
             clock.start();
-            while (clock.elapsed() < 100) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            while (clock.elapsed() < 100)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
             inBox = false;
         };
         QTRY_VERIFY_WITH_TIMEOUT(fake->messages.shown.size() >= 2, 3000);
@@ -363,7 +373,8 @@ private slots:
                  QStringList{"Il file: .\\b.jpg non e' un file di immagini valido."});
         // The whole folder goes: every picture tick says so, and the show goes on.
         QVERIFY(QDir(tmp->path("f")).removeRecursively());
-        for (int i = 0; i < 4; ++i) form->Timer1_Timer();
+        for (int i = 0; i < 4; ++i)
+            form->Timer1_Timer();
         // c, the end of the pass, then a and b again: three more messages.
         QCOMPARE(fake->messages.shown.size(), std::size_t(4));
         QCOMPARE(form->Label1->text(), QStringLiteral("Quadrel Fine loop"));
@@ -377,7 +388,8 @@ private slots:
         tmp->file("f/tema.mid", "not a tune");
         fake->media.mciResult = 277;
         auto form = startedShow("f");
-        for (int i = 0; i < 4; ++i) form->Timer1_Timer();
+        for (int i = 0; i < 4; ++i)
+            form->Timer1_Timer();
         QVERIFY(fake->messages.shown.empty());
         QCOMPARE(form->Label1->text(), QStringLiteral("Quadrel Fine loop"));
         form->Fine();
@@ -411,7 +423,8 @@ private slots:
                 // A handler that lets events run for a while, as a message box does.
                 QElapsedTimer clock;
                 clock.start();
-                while (clock.elapsed() < 100) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+                while (clock.elapsed() < 100)
+                    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
             }
             --depth;
         });
