@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace rt::wmf {
@@ -181,14 +182,18 @@ private:
     std::vector<Selection> saved_;
 };
 
-} // namespace
+// A record's parameters: 16-bit words, 0 past the record's end.
+struct Params {
+    const char* at;
+    quint32 count;
+    [[nodiscard]] qint16 operator()(quint32 i) const {
+        return i < count ? qFromLittleEndian<qint16>(at + 2 * i) : qint16(0);
+    }
+};
 
-// Walks the records: every one within the file, an end record, bounded work, and object
-// use the player can follow safely. Notes the mapping in force when drawing starts.
-Result<Plan> walk(const QByteArray& bytes) {
-    Plan plan;
-    const qsizetype n = bytes.size();
-    const char* b = bytes.constData();
+// The placeable header, when there is one, then the standard header. Returns the size of
+// the object table the standard header declares.
+Result<int> readHeaders(const char* b, qsizetype n, Plan& plan) {
     if (n >= 4 && qFromLittleEndian<quint32>(b) == PlaceableKey) {
         if (n < PlaceableSize) return invalid(QStringLiteral("the WMF header is cut short"));
         plan.placeable = true;
@@ -210,13 +215,127 @@ Result<Plan> walk(const QByteArray& bytes) {
     const quint16 version = qFromLittleEndian<quint16>(b + h + 4);
     if ((type != 1 && type != 2) || words != 9 || (version != 0x0100 && version != 0x0300))
         return invalid(QStringLiteral("not a Windows metafile"));
-    ObjectTable objects(qFromLittleEndian<quint16>(b + h + 10));
+    return int(qFromLittleEndian<quint16>(b + h + 10));
+}
 
+// A record before the drawing starts: the window, viewport and mapping mode it sets, as
+// the player will have them when it draws. An error when the mapping cannot be kept.
+std::optional<Error> applyMapping(quint16 f, const Params& par, Plan& plan) {
     Mapping& m = plan.mapping;
+    switch (f) {
+    case SetMapMode: {
+        const int mode = quint16(par(0));
+        if (mode >= Text && mode <= Anisotropic)
+            m.mode = mode;
+        else if (plan.placeable)
+            m.mode = Placeable;
+        else
+            return invalid(QStringLiteral("unknown mapping mode"));
+        break;
+    }
+    case SetWindowOrg:
+        m.windowOrg = QPoint(par(1), par(0));
+        m.windowOrgSet = true;
+        break;
+    case OffsetWindowOrg:
+        m.windowOrg += QPoint(par(1), par(0));
+        m.windowOrgSet = true;
+        break;
+    case SetWindowExt:
+        m.windowExt = QPoint(par(1), par(0));
+        m.windowExtSet = true;
+        break;
+    case SetViewportExt:
+        m.viewportExt = QPoint(par(1), par(0));
+        break;
+    case SetViewportOrg:
+    case OffsetViewportOrg: {
+        // The player scales by the unit it keeps: signed when the window scales it.
+        QPointF u = m.unit().value_or(QPointF(1, 1));
+        if (m.mode != Isotropic && m.mode != Anisotropic)
+            u = QPointF(std::abs(u.x()), std::abs(u.y()));
+        const QPointF o(par(1) * u.x(), par(0) * u.y());
+        m.viewportOrg = f == SetViewportOrg ? o : m.viewportOrg + o;
+        break;
+    }
+    case ScaleWindowExt:
+    case ScaleViewportExt: {
+        if (par(2) == 0 || par(0) == 0) return invalid(QStringLiteral("a scale divides by zero"));
+        QPoint& ext = f == ScaleWindowExt ? m.windowExt : m.viewportExt;
+        // A bogus factor must not overflow the extent: it is kept within 32 bits.
+        const auto scaled = [](int v, int num, int den) {
+            const double r = double(v) * num / den;
+            return int(std::clamp(r, double(std::numeric_limits<int>::min()),
+                                  double(std::numeric_limits<int>::max())));
+        };
+        ext = QPoint(scaled(ext.x(), par(3), par(2)), scaled(ext.y(), par(1), par(0)));
+        if (f == ScaleWindowExt) m.windowExtSet = true;
+        break;
+    }
+    default:
+        break;
+    }
+    return std::nullopt;
+}
+
+// The objects, saved states, regions and clips a file makes, kept within the bounds and in
+// an order the player survives.
+class Bookkeeping {
+public:
+    explicit Bookkeeping(int tableSize) : objects_(tableSize) {}
+
+    // False when the record breaks the order or passes a bound.
+    bool track(quint16 f, const Params& par) {
+        switch (f) {
+        case CreatePenIndirect:
+            return objects_.create(ObjectTable::Pen);
+        case CreateBrushIndirect:
+        case DibCreatePatternBrush:
+            return objects_.create(ObjectTable::Brush);
+        case CreateFontIndirect:
+            return objects_.create(ObjectTable::Font);
+        case CreatePalette:
+            return objects_.create(ObjectTable::Palette);
+        case CreateRegion:
+            regionWords_ += par.count;
+            return regionWords_ <= MaxRegionWords && objects_.create(ObjectTable::Region);
+        case DeleteObject:
+            objects_.remove(quint16(par(0)));
+            return true;
+        case SelectObject:
+            objects_.select(quint16(par(0)));
+            return true;
+        case SaveDc:
+            return objects_.save();
+        case RestoreDc:
+            return objects_.restore();
+        case ExcludeClipRect:
+            return ++excluded_ <= MaxExcludedClips;
+        default:
+            return true;
+        }
+    }
+
+private:
+    ObjectTable objects_;
+    int excluded_ = 0;
+    qint64 regionWords_ = 0;
+};
+
+} // namespace
+
+// Walks the records: every one within the file, an end record, bounded work, and object
+// use the player can follow safely. Notes the mapping in force when drawing starts.
+Result<Plan> walk(const QByteArray& bytes) {
+    Plan plan;
+    const qsizetype n = bytes.size();
+    const char* b = bytes.constData();
+    const Result<int> tableSize = readHeaders(b, n, plan);
+    if (!tableSize.ok()) return tableSize.error();
+    Bookkeeping books(tableSize.value());
+
     bool drawing = false;
-    int excluded = 0;
-    qint64 regionWords = 0;
-    qsizetype at = h + HeaderSize, count = 0;
+    qsizetype at = plan.headerAt + HeaderSize, count = 0;
     for (;;) {
         if (n - at < 6) return invalid(QStringLiteral("the metafile ends early"));
         const quint32 size = qFromLittleEndian<quint32>(b + at);
@@ -226,114 +345,20 @@ Result<Plan> walk(const QByteArray& bytes) {
         if (++count > MaxRecords)
             return invalid(QStringLiteral("the metafile has too many records"));
         plan.maxRecord = std::max(plan.maxRecord, size);
-        const char* p = b + at + 6;
-        const quint32 params = size - 3;
-        const auto par = [&](quint32 i) {
-            return i < params ? qFromLittleEndian<qint16>(p + 2 * i) : qint16(0);
-        };
+        const Params par{b + at + 6, size - 3};
         at += qsizetype(size) * 2;
         if (f == Eof && size == 3) break;
 
+        // The mapping is what the records before the first drawing one make it.
         if (!drawing && !changesStateOnly(f)) drawing = true;
         if (!drawing) {
-            switch (f) {
-            case SetMapMode: {
-                const int mode = quint16(par(0));
-                if (mode >= Text && mode <= Anisotropic)
-                    m.mode = mode;
-                else if (plan.placeable)
-                    m.mode = Placeable;
-                else
-                    return invalid(QStringLiteral("unknown mapping mode"));
-                break;
-            }
-            case SetWindowOrg:
-                m.windowOrg = QPoint(par(1), par(0));
-                m.windowOrgSet = true;
-                break;
-            case OffsetWindowOrg:
-                m.windowOrg += QPoint(par(1), par(0));
-                m.windowOrgSet = true;
-                break;
-            case SetWindowExt:
-                m.windowExt = QPoint(par(1), par(0));
-                m.windowExtSet = true;
-                break;
-            case SetViewportExt:
-                m.viewportExt = QPoint(par(1), par(0));
-                break;
-            case SetViewportOrg:
-            case OffsetViewportOrg: {
-                // The player scales by the unit it keeps: signed when the window scales it.
-                QPointF u = m.unit().value_or(QPointF(1, 1));
-                if (m.mode != Isotropic && m.mode != Anisotropic)
-                    u = QPointF(std::abs(u.x()), std::abs(u.y()));
-                const QPointF o(par(1) * u.x(), par(0) * u.y());
-                m.viewportOrg = f == SetViewportOrg ? o : m.viewportOrg + o;
-                break;
-            }
-            case ScaleWindowExt:
-            case ScaleViewportExt: {
-                if (par(2) == 0 || par(0) == 0)
-                    return invalid(QStringLiteral("a scale divides by zero"));
-                QPoint& ext = f == ScaleWindowExt ? m.windowExt : m.viewportExt;
-                // A bogus factor must not overflow the extent: it is kept within 32 bits.
-                const auto scaled = [](int v, int num, int den) {
-                    const double r = double(v) * num / den;
-                    return int(std::clamp(r, double(std::numeric_limits<int>::min()),
-                                          double(std::numeric_limits<int>::max())));
-                };
-                ext = QPoint(scaled(ext.x(), par(3), par(2)), scaled(ext.y(), par(1), par(0)));
-                if (f == ScaleWindowExt) m.windowExtSet = true;
-                break;
-            }
-            default:
-                break;
-            }
+            if (const std::optional<Error> refused = applyMapping(f, par, plan)) return *refused;
         }
-
-        bool ok = true;
-        switch (f) {
-        case CreatePenIndirect:
-            ok = objects.create(ObjectTable::Pen);
-            break;
-        case CreateBrushIndirect:
-        case DibCreatePatternBrush:
-            ok = objects.create(ObjectTable::Brush);
-            break;
-        case CreateFontIndirect:
-            ok = objects.create(ObjectTable::Font);
-            break;
-        case CreatePalette:
-            ok = objects.create(ObjectTable::Palette);
-            break;
-        case CreateRegion:
-            regionWords += params;
-            ok = regionWords <= MaxRegionWords && objects.create(ObjectTable::Region);
-            break;
-        case DeleteObject:
-            objects.remove(quint16(par(0)));
-            break;
-        case SelectObject:
-            objects.select(quint16(par(0)));
-            break;
-        case SaveDc:
-            ok = objects.save();
-            break;
-        case RestoreDc:
-            ok = objects.restore();
-            break;
-        case ExcludeClipRect:
-            ok = ++excluded <= MaxExcludedClips;
-            break;
-        default:
-            break;
-        }
-        if (!ok)
+        if (!books.track(f, par))
             return invalid(QStringLiteral("the metafile's objects or states are out of order"));
     }
     plan.end = at;
-    if (!m.unit()) return invalid(QStringLiteral("the metafile's window is empty"));
+    if (!plan.mapping.unit()) return invalid(QStringLiteral("the metafile's window is empty"));
     return plan;
 }
 
