@@ -2,20 +2,26 @@
 
 #include "IconFiles.h"
 
+#include <QtEndian>
+
 namespace draw {
 
 namespace {
 
+// Little-endian fields appended.
+template <class Field> void append(QByteArray& out, Field v) {
+    char bytes[sizeof(Field)];
+    qToLittleEndian(v, bytes);
+    out.append(bytes, sizeof(Field));
+}
 void u8(QByteArray& out, unsigned v) {
     out.append(char(v & 0xFF));
 }
 void u16(QByteArray& out, unsigned v) {
-    u8(out, v);
-    u8(out, v >> 8);
+    append(out, quint16(v));
 }
 void u32(QByteArray& out, quint32 v) {
-    u16(out, v & 0xFFFF);
-    u16(out, v >> 16);
+    append(out, v);
 }
 
 int nearestColour(QRgb rgb) {
