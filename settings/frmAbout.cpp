@@ -198,7 +198,19 @@ frmAbout::frmAbout(rt::Platform& platform, Modulo1& s, QWidget* parent)
     Timer3->setEnabled(true);
 }
 
-frmAbout::~frmAbout() = default;
+frmAbout::~frmAbout() {
+    // Qt deletes the controls after this part of the dialog is gone, and the seconds box
+    // loses the focus on the way: nothing the controls report may reach a handler then.
+    Drive1->onChange = nullptr;
+    Dir1->onMouseMove = nullptr;
+    Frame1->onMouseMove = nullptr;
+    Text1->onFocusIn = nullptr;
+    Text1->onFocusOut = nullptr;
+    for (ClickLabel* l : {Label3, Label4, Image3[0], Image3[1], Image3[2], Image3[3]}) {
+        l->onMouseMove = nullptr;
+        l->onClick = nullptr;
+    }
+}
 
 void frmAbout::createControls() {
     createHeaderAndFolderLists();
