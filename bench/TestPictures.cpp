@@ -1,3 +1,5 @@
+// The benchmark pictures: camera-like JPEGs made on the spot, each with a band of one colour.
+
 #include "TestPictures.h"
 
 #include <QImageWriter>

@@ -1,3 +1,5 @@
+// The DOS view of the files: drives, paths both ways, listings, attributes, CR LF text.
+
 #include "DosFiles.h"
 #include "QtPrinters.h"
 #include "TempDir.h"

@@ -1,3 +1,5 @@
+// The sequencer command strings: what is parsed, and the error numbers of the rest.
+
 #include "MciCommand.h"
 #include "QtPrinters.h"
 

@@ -1,3 +1,5 @@
+// Half-to-even rounding, 16-bit fields, the integer halving rule and the generator.
+
 #include "Numbers.h"
 #include "Platform.h"
 

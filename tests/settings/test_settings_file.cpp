@@ -1,3 +1,5 @@
+// The settings file: reading, writing and the leading number of a text.
+
 #include "SettingsFile.h"
 
 #include "QtPrinters.h"

@@ -1,3 +1,5 @@
+// The image list: which files of the folder and its subfolders are listed, in what order.
+
 #include "ImageList.h"
 #include "Layout.h"
 #include "Platform.h"

@@ -1,3 +1,5 @@
+// The decode-ahead: the size it decodes at, and when a picture decoded ahead may be used.
+
 #include "Prefetch.h"
 
 #include "TempDir.h"

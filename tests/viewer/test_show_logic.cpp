@@ -1,3 +1,5 @@
+// The show without widgets: the order of the ticks, the fit, placement, colours, clearing.
+
 #include "Layout.h"
 #include "Platform.h"
 #include "SlideShow.h"

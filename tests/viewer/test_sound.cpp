@@ -1,3 +1,5 @@
+// A picture's comment and its folder's music, as commands to the media.
+
 #include "Sound.h"
 
 #include "FakePlatform.h"
