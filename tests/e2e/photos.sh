@@ -49,28 +49,14 @@ start_dialog
 press "$dlg" Return
 
 # The first tick: a, at its own pixels in the middle of the screen.
-found=""
-for i in $(seq 80); do
-    sleep 0.1
-    shot "$out/hidpi.png"
-    box=$(convert "$out/hidpi.png" -fuzz 3% -fill 'rgb(0,0,255)' -opaque 'rgb(128,128,255)' \
-        -fill black +opaque 'rgb(0,0,255)' -trim -format '%w %h %X %Y' info: 2>/dev/null)
-    read -r w h x y <<<"$box"
-    [ "${w:-0}" = 1600 ] && [ "${h:-0}" = 1000 ] && { found=1; break; }
-done
-[ -n "$found" ] || fail "the picture is not shown at 1600 x 1000 device pixels (found: $box)"
-ax=${x#+}; ay=${y#+}
+box=$(look_for "$out/hidpi.png" 80 1600 1000 0 -fuzz 3% -fill 'rgb(0,0,255)' \
+    -opaque 'rgb(128,128,255)' -fill black +opaque 'rgb(0,0,255)') ||
+    fail "the picture is not shown at 1600 x 1000 device pixels (found: $box)"
+read -r _ _ ax ay <<<"$box"
 
 # The second: b upright, 600 x 800.
-found=""
-for i in $(seq 40); do
-    sleep 0.1
-    shot "$out/upright.png"
-    box=$(convert "$out/upright.png" -fuzz 15% -fill black +opaque 'rgb(230,0,200)' -trim -format '%w %h %X %Y' info: 2>/dev/null)
-    read -r w h x y <<<"$box"
-    [ "${w:-0}" -ge 590 ] && [ "${w:-0}" -le 610 ] && [ "${h:-0}" -ge 390 ] && [ "${h:-0}" -le 410 ] && { found=1; break; }
-done
-[ -n "$found" ] || fail "the photo stored on its side is not shown upright, magenta on top (magenta area: $box)"
+box=$(look_for "$out/upright.png" 40 600 400 10 -fuzz 15% -fill black +opaque 'rgb(230,0,200)') ||
+    fail "the photo stored on its side is not shown upright, magenta on top (magenta area: $box)"
 
 # a, compared once b was seen: the comparison takes longer than b stays on the screen.
 convert "$out/hidpi.png" -crop "1600x1000+$ax+$ay" +repage "$PROG/a-shown.png"

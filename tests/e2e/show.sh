@@ -15,16 +15,9 @@ start_dialog
 press "$dlg" Return
 
 # The first tick shows a.jpg; the picture is looked for in the screenshot.
-found=""
-for i in $(seq 60); do
-    sleep 0.1
-    shot "$out/picture.png"
-    box=$(convert "$out/picture.png" -fuzz 12% -fill black +opaque 'rgb(0,0,255)' -trim -format '%w %h %X %Y' info: 2>/dev/null)
-    read -r w h x y <<<"$box"
-    [ "${w:-0}" = 200 ] && [ "${h:-0}" = 100 ] && { found=1; break; }
-done
-[ -n "$found" ] || fail "the picture did not appear whole (found: $box)"
-x=${x#+}; y=${y#+}
+box=$(look_for "$out/picture.png" 60 200 100 0 -fuzz 12% -fill black +opaque 'rgb(0,0,255)') ||
+    fail "the picture did not appear whole (found: $box)"
+read -r w h x y <<<"$box"
 [ "$x" -eq 540 ] || fail "the picture is not centred horizontally (left $x)"
 # Centred in the part of the screen below the caption band, so a little below the middle.
 [ "$y" -gt 462 ] && [ "$y" -lt 490 ] || fail "the picture is not centred below the caption (top $y)"

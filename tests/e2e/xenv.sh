@@ -79,6 +79,29 @@ wait_gone() {
 
 shot() { import -window root "$1" 2>/dev/null; }
 
+# look_for SHOT TRIES WIDTH HEIGHT SLACK CONVERT_ARGUMENTS...: screenshots into SHOT, a
+# tenth of a second apart, up to TRIES, until the pixels that CONVERT_ARGUMENTS keep (they
+# paint everything else black) trim to a box WIDTH x HEIGHT, give or take SLACK pixels.
+# Prints the last box found as "width height left top"; fails when none matched.
+look_for() {
+    local file="$1" tries="$2" want_w="$3" want_h="$4" slack="$5" i box w h x y dw dh
+    shift 5
+    for i in $(seq "$tries"); do
+        sleep 0.1
+        shot "$file"
+        box=$(convert "$file" "$@" -trim -format '%w %h %X %Y' info: 2>/dev/null)
+        read -r w h x y <<<"$box"
+        dw=$(( ${w:-0} - want_w )); dh=$(( ${h:-0} - want_h ))
+        if [ "${dw#-}" -le "$slack" ] && [ "${dh#-}" -le "$slack" ]; then
+            echo "$w $h ${x#+} ${y#+}"
+            return 0
+        fi
+    done
+    x=${x:-}; y=${y:-}
+    echo "${w:-0} ${h:-0} ${x#+} ${y#+}"
+    return 1
+}
+
 # A fresh program folder copy, so runs never touch the build tree's settings file.
 program_copy() {
     local from="$1" to
