@@ -8,7 +8,6 @@
 #include "Transition.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -27,6 +26,10 @@ namespace {
 
 const QString EmptyFolder = QStringLiteral("Nessun file di immagini trovato in questa cartella.");
 const QString EndOfPass = QStringLiteral("Quadrel Fine loop");
+
+// How long a tick waits for its picture's file to answer (a share that stopped
+// answering) before the picture gets its message and the show goes on.
+constexpr int ReadBoundMs = 30'000;
 
 // The wait after each figure of the clearing: a wipe across a 1920-pixel screen
 // (3601 steps) lasts about half a second.
@@ -59,8 +62,12 @@ Form1::Form1(rt::Platform& platform, settings::Modulo1& settings,
              std::function<void()> showSettingsDialog, QWidget* parent)
     : QWidget(parent), Timer1(new rt::Timer(this)), Image1(new QLabel(this)),
       Label1(new QLabel(this)), platform_(platform), s_(settings),
-      sound_(platform, settings, [this] { letEventsRun_(); }),
-      showSettingsDialog_(std::move(showSettingsDialog)),
+      listers_(std::make_shared<rt::Worker>(ParallelListings)),
+      sound_(platform, settings,
+             [this](SoundJob kind, std::function<void()> job) {
+                 soundWorker_.post(int(kind), std::move(job));
+             }),
+      prefetch_(platform.files), showSettingsDialog_(std::move(showSettingsDialog)),
       letEventsRun_([] { QCoreApplication::processEvents(); }),
       drawing_(new rt::DrawingLayer(this)) {
     // The form: black, no caption text, every key to the form itself.
@@ -97,6 +104,28 @@ Form1::Form1(rt::Platform& platform, settings::Modulo1& settings,
     Label1->installEventFilter(this);
     setLabel1Caption(QString());
     setLabel1Position(2280, 0);
+
+    // The walk's pictures as they come, the tick's picture when it arrives, and the bound
+    // on waiting for it.
+    connect(&walk_, &QFutureWatcherBase::resultsReadyAt, this, [this] { walkGoesOn(); });
+    connect(&walk_, &QFutureWatcherBase::finished, this, [this] { walkGoesOn(); });
+    connect(&picture_, &QFutureWatcherBase::finished, this, [this] { pictureArrived(); });
+    readBound_.setSingleShot(true);
+    readBound_.setInterval(ReadBoundMs);
+    connect(&readBound_, &QTimer::timeout, this, [this] { readBoundPassed(); });
+}
+
+Form1::~Form1() {
+    // A walk still running stops at its next folder.
+    walk_.cancel();
+}
+
+bool Form1::waitForSounds(int ms) const {
+    return soundWorker_.waitIdle(std::chrono::milliseconds(ms));
+}
+
+void Form1::setReadBound(int ms) {
+    readBound_.setInterval(ms);
 }
 
 void Form1::setLetEventsRun(std::function<void()> letEventsRun) {
@@ -176,21 +205,38 @@ void Form1::Form_Load() {
     setWindowState(windowState() | Qt::WindowFullScreen);
     platform_.screenAwake.hold();
 
-    // The image list; its first picture is decoded while the first period runs.
-    slides_.load(platform_.files, s_.FolderPath);
-    prefetchNext();
+    // The image list, walked on the workers while the show runs; its first picture is
+    // decoded as soon as it is found.
+    slides_.restart();
+    prefetch_.clear();
+    walkTaken_ = 0;
+    walk_.setFuture(StreamImageList(platform_.files, s_.FolderPath, walker_, listers_));
+}
+
+void Form1::walkGoesOn() {
+    const QFuture<QStringList> walk = walk_.future();
+    const int ready = walk.resultCount();
+    for (; walkTaken_ < ready; ++walkTaken_)
+        slides_.append(walk.resultAt(walkTaken_));
+    if (walk.isFinished()) slides_.finish();
+
+    if (waitingForSlot_) {
+        const Tick tick = slides_.settle();
+        if (tick.kind == Tick::Kind::Unknown) return;
+        waitingForSlot_ = false;
+        goOnWith(tick);
+    } else if (!tickUnderWay_) {
+        prefetchNext();
+    }
 }
 
 void Form1::prefetchNext() {
     const QString next = slides_.upcoming();
-    if (!next.isEmpty()) {
-        const rt::Result<QString> host = platform_.files.toHost(s_.FolderPath + next);
-        if (host.ok()) {
-            prefetch_.start(host.value(), showArea());
-            return;
-        }
+    if (next.isEmpty()) {
+        prefetch_.clear();
+        return;
     }
-    prefetch_.clear();
+    prefetch_.start(s_.FolderPath + next, showArea());
 }
 
 void Form1::Form_Activate() {
@@ -200,32 +246,77 @@ void Form1::Form_Activate() {
 // --- The slide cycle ----------------------------------------------------------------
 
 void Form1::Timer1_Timer() {
+    // A tick still waiting for its picture holds the next ones back, as a message box does.
+    if (tickUnderWay_) return;
     qCDebug(lcShow, "tick %lld index %d", monotonicNs(), int(slides_.position()) + 1);
-    if (s_.Effetti != 0) ClsDiag();
+    goOnWith(slides_.advance());
+}
 
-    const Tick tick = slides_.advance();
-    if (tick.kind == Tick::Kind::EmptyList) {
-        emptyListPath();
+void Form1::goOnWith(const Tick& tick) {
+    tickUnderWay_ = true;
+    switch (tick.kind) {
+    case Tick::Kind::Unknown:
+        // The walk has not reached this slot yet: the tick goes on when it has.
+        waitingForSlot_ = true;
         return;
-    }
-    Image1->hide();
-
-    if (tick.kind == Tick::Kind::EndOfPass) {
+    case Tick::Kind::Picture:
+        // The file is proved unchanged, or decoded, on the worker; the tick goes on when
+        // the picture arrives, or when the file has not answered within the bound.
+        tickEntry_ = tick.entry;
+        awaitingPicture_ = true;
+        picture_.setFuture(prefetch_.take(s_.FolderPath + tick.entry, showArea()));
+        readBound_.start();
+        return;
+    case Tick::Kind::EmptyList:
+        if (s_.Effetti != 0) ClsDiag();
+        emptyListPath();
+        break;
+    case Tick::Kind::EndOfPass:
+        if (s_.Effetti != 0) ClsDiag();
+        Image1->hide();
         showEndOfPass();
         repaint();
         prefetchNext();
-        return;
+        break;
     }
+    tickUnderWay_ = false;
+}
 
-    const bool shown = showPicture(tick.entry);
+void Form1::pictureArrived() {
+    if (!awaitingPicture_) return; // an answer that came too late
+    awaitingPicture_ = false;
+    readBound_.stop();
+    const QFuture<Decoded> arrived = picture_.future();
+    Decoded picture;
+    if (arrived.isResultReadyAt(0)) {
+        picture = arrived.result();
+    } else {
+        picture.error = {rt::err::InvalidPicture, QStringLiteral("Not decoded")};
+    }
+    if (s_.Effetti != 0) ClsDiag();
+    Image1->hide();
+
+    const bool shown = showPicture(tickEntry_, std::move(picture));
     // The picture reaches the screen before the next one is decoded beside it: on two
     // cores the decode would otherwise slow down this frame and the display server's work.
     if (shown) repaint();
     prefetchNext();
     if (!shown) {
         // The previous caption and colour stay; the next tick goes on.
-        platform_.messages.show(invalidPicture(tick.entry), rt::mb::OkOnly, rt::AppTitle);
+        platform_.messages.show(invalidPicture(tickEntry_), rt::mb::OkOnly, rt::AppTitle);
     }
+    tickUnderWay_ = false;
+}
+
+void Form1::readBoundPassed() {
+    // The file has not answered: its picture gets its message, once, and the show goes on
+    // with the next entry. Its late answer is dropped.
+    awaitingPicture_ = false;
+    if (s_.Effetti != 0) ClsDiag();
+    Image1->hide();
+    prefetchNext();
+    platform_.messages.show(invalidPicture(tickEntry_), rt::mb::OkOnly, rt::AppTitle);
+    tickUnderWay_ = false;
 }
 
 void Form1::showEndOfPass() {
@@ -234,11 +325,8 @@ void Form1::showEndOfPass() {
     setLabel1Position(centredCaptionLeft(width_, label1_.width), label1_.top);
 }
 
-bool Form1::showPicture(const QString& entry) {
+bool Form1::showPicture(const QString& entry, Decoded picture) {
     // The picture, decoded at the size the fit gives it (usually ahead of time).
-    const rt::Result<QString> host = platform_.files.toHost(s_.FolderPath + entry);
-    if (!host.ok()) return false;
-    Decoded picture = prefetch_.take(host.value(), showArea());
     if (picture.error.failed()) return false;
     const bool opaque = !picture.image.hasAlphaChannel();
     Image1->setPixmap(QPixmap::fromImage(std::move(picture.image)));

@@ -18,7 +18,9 @@
 #include "Sound.h"
 #include "Timer.h"
 
+#include <QFutureWatcher>
 #include <QLabel>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
@@ -36,6 +38,7 @@ public:
     // `showSettingsDialog` shows the settings dialog modally and returns once it is closed.
     Form1(rt::Platform& platform, settings::Modulo1& settings,
           std::function<void()> showSettingsDialog, QWidget* parent = nullptr);
+    ~Form1() override;
 
     // --- Event handlers ----------------------------------------------------------
     // Start-up: layout, the settings dialog, the timer and the image list.
@@ -73,6 +76,14 @@ public:
 
     // Replaces the way pending events are let run (tests watch it).
     void setLetEventsRun(std::function<void()> letEventsRun);
+    // How long a tick waits for its picture's file before the picture gets its message
+    // (30 s; tests shorten it).
+    void setReadBound(int ms);
+    // Whether a tick has begun and not ended: it waits for the walk to reach its slot, or
+    // for its picture, or shows a message.
+    [[nodiscard]] bool tickUnderWay() const { return tickUnderWay_; }
+    // Waits, at most `ms`, until the sounds asked for so far have reached the media.
+    [[nodiscard]] bool waitForSounds(int ms) const;
 
 protected:
     bool event(QEvent* e) override;
@@ -90,8 +101,15 @@ private:
     void setLabel1Caption(const QString& caption);
     // The form's background; a new colour repaints the form, which clears its drawings.
     void setBackColor(const QColor& colour);
-    // A picture tick for `entry`; false when the picture cannot be shown.
-    bool showPicture(const QString& entry);
+    // The rest of a tick once its slot is known.
+    void goOnWith(const Tick& tick);
+    // The walk found more pictures, or ended.
+    void walkGoesOn();
+    // The tick's picture arrived from the worker, or its file did not answer in time.
+    void pictureArrived();
+    void readBoundPassed();
+    // A picture tick for `entry` with its picture; false when it cannot be shown.
+    bool showPicture(const QString& entry, Decoded picture);
     // The end-of-pass caption, centred on black.
     void showEndOfPass();
     void emptyListPath();
@@ -108,10 +126,23 @@ private:
     settings::Modulo1& s_;
     // The pictures found at the last start-up and the tick's position among them.
     SlideShow slides_;
-    // The comments and the music.
+    // The walk: its folder listings (shared with the walk, which may outlive a cancel), the
+    // walk itself, and the pictures it has handed over so far.
+    std::shared_ptr<rt::Worker> listers_;
+    rt::Worker walker_;
+    QFutureWatcher<QStringList> walk_;
+    int walkTaken_ = 0;
+    // The comments and the music, looked up and played on a worker of their own.
+    rt::Worker soundWorker_;
     Sound sound_;
-    // The next picture, decoded ahead.
+    // The next picture, decoded ahead, and the tick's picture on its way.
     Prefetch prefetch_;
+    QFutureWatcher<Decoded> picture_;
+    QTimer readBound_;
+    QString tickEntry_;
+    bool tickUnderWay_ = false;
+    bool waitingForSlot_ = false;  // for the walk to reach the tick's slot
+    bool awaitingPicture_ = false; // for the tick's picture
     std::function<void()> showSettingsDialog_;
     std::function<void()> letEventsRun_;
     rt::DrawingLayer* drawing_;

@@ -9,7 +9,6 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <cmath>
 
@@ -94,35 +93,51 @@ bool stillCurrent(const Decoded& d) {
            contentDigest(d.hostPath) == d.digest;
 }
 
-Prefetch::Prefetch() : pool_(std::make_unique<QThreadPool>()) {
-    pool_->setMaxThreadCount(1);
-}
-
-Prefetch::~Prefetch() {
-    // The worker may still be decoding: wait for it before the pool goes.
-    pool_->waitForDone();
-}
-
-void Prefetch::start(const QString& hostPath, const ShowArea& area) {
-    if (ahead_.isValid() && aheadPath_ == hostPath && aheadArea_ == area) return; // under way
-    clear();
-    aheadPath_ = hostPath;
-    aheadArea_ = area;
-    ++decodes_;
-    ahead_ =
-        QtConcurrent::run(pool_.get(), [hostPath, area] { return decodeForShow(hostPath, area); });
-}
-
-Decoded Prefetch::take(const QString& hostPath, const ShowArea& area) {
-    if (ahead_.isValid() && aheadPath_ == hostPath && aheadArea_ == area) {
-        Decoded d = ahead_.result(); // waits while it is still being decoded
-        clear();
-        if (stillCurrent(d)) return d;
-    } else {
-        clear();
+Decoded decodeEntry(const rt::DosFileSystem& files, const QString& dosPath, const ShowArea& area) {
+    const rt::Result<QString> host = files.toHost(dosPath);
+    if (!host.ok()) {
+        Decoded d;
+        d.area = area;
+        d.error = host.error();
+        return d;
     }
-    ++decodes_;
-    return decodeForShow(hostPath, area);
+    return decodeForShow(host.value(), area);
+}
+
+namespace {
+// The worker's two kinds of job: a newer one of a kind takes the place of one still waiting.
+enum Job { Ahead, ForTick };
+} // namespace
+
+Prefetch::Prefetch(const rt::DosFileSystem& files)
+    : files_(files), worker_(std::make_unique<rt::Worker>(1)),
+      decodes_(std::make_shared<std::atomic<int>>(0)) {}
+
+void Prefetch::start(const QString& dosPath, const ShowArea& area) {
+    if (ahead_.isValid() && aheadPath_ == dosPath && aheadArea_ == area) return; // under way
+    clear();
+    aheadPath_ = dosPath;
+    aheadArea_ = area;
+    ahead_ = worker_->run(Ahead, [files = files_, dosPath, area, decodes = decodes_] {
+        ++*decodes;
+        return decodeEntry(files, dosPath, area);
+    });
+}
+
+QFuture<Decoded> Prefetch::take(const QString& dosPath, const ShowArea& area) {
+    QFuture<Decoded> ahead;
+    if (ahead_.isValid() && aheadPath_ == dosPath && aheadArea_ == area) ahead = ahead_;
+    clear();
+    // The worker runs its jobs in order: a picture decoded ahead is done by the time this
+    // job runs, or was dropped for a newer one.
+    return worker_->run(ForTick, [ahead, files = files_, dosPath, area, decodes = decodes_] {
+        if (ahead.isValid() && ahead.isFinished() && ahead.resultCount() > 0) {
+            Decoded d = ahead.result();
+            if (stillCurrent(d)) return d;
+        }
+        ++*decodes;
+        return decodeEntry(files, dosPath, area);
+    });
 }
 
 void Prefetch::clear() {

@@ -1,19 +1,21 @@
 #pragma once
 // Pictures decoded ahead of their tick. While one picture is on screen the next entry of
 // the list is decoded on a worker thread at the size it will be shown, so that its tick
-// only swaps it in. A tick that finds its picture still being decoded waits for it; a
-// picture decoded for another entry or another screen, or from a file that may have changed
-// since, is decoded again at the tick. At most one picture is held ahead.
+// only swaps it in. A tick that finds its picture still being decoded gets it when it is
+// done; a picture decoded for another entry or another screen, or from a file that may
+// have changed since, is decoded again for the tick. At most one picture is held ahead.
 
+#include "DosFiles.h"
 #include "Layout.h"
 #include "Result.h"
+#include "Worker.h"
 
 #include <QByteArray>
 #include <QFuture>
 #include <QImage>
 #include <QString>
-#include <QThreadPool>
 
+#include <atomic>
 #include <memory>
 
 namespace viewer {
@@ -67,34 +69,42 @@ struct Decoded {
 // Whether a picture decoded earlier still shows what the file holds now.
 [[nodiscard]] bool stillCurrent(const Decoded& d);
 
+// Maps a DOS path with `files`, then decodes the picture as decodeForShow does; a path
+// that cannot be mapped is the error.
+[[nodiscard]] Decoded decodeEntry(const rt::DosFileSystem& files, const QString& dosPath,
+                                  const ShowArea& area);
+
+// Every file is touched on a worker thread of the decode-ahead's own, never on the
+// caller's: mapping the path, the proof that the file is unchanged, the decode.
 class Prefetch {
 public:
-    Prefetch();
-    ~Prefetch();
+    // `files` maps the DOS paths; each decode works on a copy of it taken when it is asked.
+    explicit Prefetch(const rt::DosFileSystem& files);
     Prefetch(const Prefetch&) = delete;
     Prefetch& operator=(const Prefetch&) = delete;
 
     // Starts decoding a picture for a coming tick, forgetting any other picture held
     // ahead; a picture already held or under way for the same file and area is kept.
-    void start(const QString& hostPath, const ShowArea& area);
-    // The picture for a tick: the one decoded ahead when it is this file for this area and
-    // the file provably unchanged (waiting for it if it is still being decoded), otherwise
-    // decoded now. Either way nothing is held ahead afterwards.
-    [[nodiscard]] Decoded take(const QString& hostPath, const ShowArea& area);
+    void start(const QString& dosPath, const ShowArea& area);
+    // The picture for a tick, delivered through the future: the one decoded ahead when it
+    // is this file for this area and the file provably unchanged, otherwise decoded then.
+    // Either way nothing is held ahead afterwards.
+    [[nodiscard]] QFuture<Decoded> take(const QString& dosPath, const ShowArea& area);
     // Forgets the picture held ahead (a new list was built).
     void clear();
 
     // How many decodes were started, ahead or at a tick (tests watch it).
-    [[nodiscard]] int decodes() const { return decodes_; }
+    [[nodiscard]] int decodes() const { return *decodes_; }
     // Whether the picture held ahead is decoded.
     [[nodiscard]] bool aheadReady() const { return ahead_.isValid() && ahead_.isFinished(); }
 
 private:
-    std::unique_ptr<QThreadPool> pool_;
+    const rt::DosFileSystem& files_;
+    std::unique_ptr<rt::Worker> worker_;
     QFuture<Decoded> ahead_;
     QString aheadPath_;
     ShowArea aheadArea_;
-    int decodes_ = 0;
+    std::shared_ptr<std::atomic<int>> decodes_;
 };
 
 } // namespace viewer

@@ -2,6 +2,10 @@
 // The show's sounds: the comment beside a picture (mare01.wav beside mare01.jpg) and
 // the background music, the first MIDI file of the folder the show is in, which follows
 // the show from subfolder to subfolder.
+//
+// Looking the files up and handing them to the media touch the picture folder, which may
+// be a share that answers slowly or not at all: that work is handed to a runner (a worker
+// thread in the show) and never done on the caller's thread.
 
 #include "Modulo1.h"
 #include "Platform.h"
@@ -12,12 +16,15 @@
 
 namespace viewer {
 
+// The two kinds of sound work. A newer job of a kind may take the place of one still
+// waiting: a newer comment cuts the older one off anyway, and newer music closes the older.
+enum class SoundJob { Comment, Music };
+// Runs a job of sound work, now or later, but one at a time and in order.
+using SoundRunner = std::function<void(SoundJob kind, std::function<void()> job)>;
+
 class Sound {
 public:
-    // `letEventsRun` lets pending events run; the music switch calls it between closing
-    // the old music and opening the new one.
-    Sound(rt::Platform& platform, const settings::Modulo1& settings,
-          std::function<void()> letEventsRun);
+    Sound(rt::Platform& platform, const settings::Modulo1& settings, SoundRunner run);
 
     // Plays the comment of a picture entry (".\mare01.jpg" -> ".\mare01.wav") when it
     // exists and the comments switch is on.
@@ -33,7 +40,7 @@ public:
 private:
     rt::Platform& platform_;
     const settings::Modulo1& s_;
-    std::function<void()> letEventsRun_;
+    SoundRunner run_;
     QString MusicKey;
 };
 

@@ -447,13 +447,14 @@ Result<QStringList> DosFileSystem::list(const QString& pathPattern, ListMode mod
             if (!st) continue;
             type = S_ISREG(st->st_mode) ? DT_REG : S_ISDIR(st->st_mode) ? DT_DIR : DT_UNKNOWN;
         }
-        const bool wanted = type == DT_REG || (mode == ListMode::FoldersIncluded && type == DT_DIR);
+        const bool wanted = (type == DT_REG && mode != ListMode::FoldersOnly) ||
+                            (type == DT_DIR && mode != ListMode::FilesOnly);
         if (wanted) found.append(name);
     }
     std::sort(found.begin(), found.end(), listsBefore);
 
     const bool atRoot = folder.value().size() == 3;
-    if (mode == ListMode::FoldersIncluded && !atRoot) {
+    if (mode != ListMode::FilesOnly && !atRoot) {
         QStringList dots;
         for (const QString& dot : {QStringLiteral("."), QStringLiteral("..")})
             if (matchesPattern(pattern, dot)) dots.append(dot);

@@ -41,6 +41,8 @@ inline constexpr int Directory = 16;
 enum class ListMode {
     FilesOnly,       // plain files only
     FoldersIncluded, // plain files and folders, "." and ".." included (not at a drive root)
+    FoldersOnly,     // folders only, "." and ".." included (not at a drive root): the types
+                     // come from the listing itself, no attribute is read per entry
 };
 
 struct Drive {

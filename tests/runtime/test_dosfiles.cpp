@@ -167,6 +167,10 @@ TEST_F(DosFiles, ListingOrderDotsAndHiddenNames) {
               QStringList({"A.txt", "a.txt", "B.txt", "linkFile", "noext"}));
     EXPECT_EQ(fs.list("D:\\Sub\\", ListMode::FoldersIncluded).valueOr({"error"}),
               QStringList({".", "..", "x"}));
+    EXPECT_EQ(fs.list("D:\\", ListMode::FoldersOnly).valueOr({"error"}),
+              QStringList({"linkDir", "Sub"}));
+    EXPECT_EQ(fs.list("D:\\Sub\\", ListMode::FoldersOnly).valueOr({"error"}),
+              QStringList({".", ".."}));
     EXPECT_EQ(fs.list("D:*", ListMode::FilesOnly).valueOr({"error"}), QStringList({"x"}));
     EXPECT_EQ(fs.list("D:\\SUB\\x*", ListMode::FoldersIncluded).valueOr({"error"}),
               QStringList({"x"}));

@@ -8,6 +8,7 @@
 #include "TempDir.h"
 #include "Unprivileged.h"
 
+#include <QDir>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -44,6 +45,20 @@ protected:
     QString dos(const QString& rel = QString()) const {
         return rt::withBackslash(files.toDos(tmp.path(rel)).value());
     }
+
+    // The walk into `list` all at once, and streamed with its listings in parallel: both
+    // give the same pictures in the same order.
+    void walk(const rt::DosFileSystem& fs, const QString& folder) {
+        BuildImageList(fs, folder, list);
+        rt::Worker walker(1);
+        QFuture<QStringList> streamed = viewer::StreamImageList(
+            fs, folder, walker, std::make_shared<rt::Worker>(viewer::ParallelListings));
+        streamed.waitForFinished();
+        QStringList all;
+        for (const QStringList& batch : streamed.results())
+            all += batch;
+        EXPECT_EQ(all, entries(list)) << "streamed";
+    }
 };
 
 TEST_F(Walk, ChosenFolderFirstThenDirectSubfoldersOnly) {
@@ -54,7 +69,7 @@ TEST_F(Walk, ChosenFolderFirstThenDirectSubfoldersOnly) {
     tmp.file("foto/x/d.bmp");
     tmp.file("foto/x/y/e.jpg");
     tmp.folder("foto/z");
-    BuildImageList(files, dos("foto"), list);
+    walk(files, dos("foto"));
     EXPECT_EQ(entries(list), (QStringList{".\\a.jpg", ".\\c.GIF", "x\\d.bmp"}));
 }
 
@@ -64,7 +79,7 @@ TEST_F(Walk, ListingOrderIsCaseInsensitiveFolderByFolder) {
     tmp.file("f/Zeta/2.gif");
     tmp.file("f/alfa/1.wmf");
     tmp.file("f/alfa/0.Emf");
-    BuildImageList(files, dos("f"), list);
+    walk(files, dos("f"));
     EXPECT_EQ(entries(list),
               (QStringList{".\\a.JPG", ".\\B.jpg", "alfa\\0.Emf", "alfa\\1.wmf", "Zeta\\2.gif"}));
 }
@@ -73,18 +88,18 @@ TEST_F(Walk, HiddenEntriesContributeNothing) {
     tmp.file("f/.nascosta/a.jpg");
     tmp.file("f/.b.jpg");
     tmp.file("f/c.jpg");
-    BuildImageList(files, dos("f"), list);
+    walk(files, dos("f"));
     EXPECT_EQ(entries(list), QStringList{".\\c.jpg"});
 }
 
 TEST_F(Walk, MissingFolderOrFolderWithoutBackslashFindsNothing) {
     tmp.file("f/a.jpg");
-    BuildImageList(files, dos("non-esiste"), list);
+    walk(files, dos("non-esiste"));
     EXPECT_TRUE(entries(list).isEmpty());
     // Without its final "\" the folder's content is not listed.
     QString noSlash = dos("f");
     noSlash.chop(1);
-    BuildImageList(files, noSlash, list);
+    walk(files, noSlash);
     EXPECT_TRUE(entries(list).isEmpty());
 }
 
@@ -94,7 +109,7 @@ TEST_F(Walk, UnreadableSubfolderIsSkipped) {
     ASSERT_EQ(::chmod(QFile::encodeName(tmp.path()).constData(), 0755), 0);
     ASSERT_EQ(::chmod(QFile::encodeName(tmp.path("f/a")).constData(), 0), 0);
     const int result = runUnprivileged([&] {
-        BuildImageList(files, dos("f"), list);
+        walk(files, dos("f"));
         return entries(list) == QStringList{"b\\2.jpg"} ? 0 : 1;
     });
     ::chmod(QFile::encodeName(tmp.path("f/a")).constData(), 0755);
@@ -106,7 +121,7 @@ TEST_F(Walk, DriveRootIsSearchedItselfFirst) {
     tmp.file("stick/vacanze/mare.jpg");
     rt::DosFileSystem withStick(
         rt::DriveTable({{'C', "/", "/"}, {'D', tmp.path("stick"), "stick"}}));
-    BuildImageList(withStick, QStringLiteral("D:\\"), list);
+    walk(withStick, QStringLiteral("D:\\"));
     EXPECT_EQ(entries(list), (QStringList{".\\radice.jpg", "vacanze\\mare.jpg"}));
 }
 
@@ -115,17 +130,35 @@ TEST_F(Walk, OnlyTheFirst999SubfoldersAreSearched) {
     for (int i = 0; i < 1200; ++i)
         tmp.file(QStringLiteral("f/d%1/p.jpg").arg(i, 4, 10, QChar('0')));
     tmp.file("f/root.jpg");
-    BuildImageList(files, dos("f"), list);
+    walk(files, dos("f"));
     const QStringList got = entries(list);
     ASSERT_EQ(got.size(), 1 + 999);
     EXPECT_EQ(got.first(), ".\\root.jpg");
     EXPECT_EQ(got.last(), "d0998\\p.jpg");
 }
 
+TEST_F(Walk, AFolderThatVanishesMidWalkIsSkipped) {
+    for (int i = 0; i < 30; ++i)
+        tmp.file(QStringLiteral("f/d%1/p.jpg").arg(i, 2, 10, QChar('0')));
+    tmp.file("f/root.jpg");
+    QStringList got;
+    rt::Worker listers(viewer::ParallelListings);
+    viewer::WalkImageList(files, dos("f"), &listers, [&](const QStringList& entries) {
+        // The first folder handed over: d20 is not listed yet, and goes now.
+        if (got.isEmpty()) EXPECT_TRUE(QDir(tmp.path("f/d20")).removeRecursively());
+        got += entries;
+        return true;
+    });
+    ASSERT_EQ(got.size(), 30);
+    EXPECT_EQ(got.first(), ".\\root.jpg");
+    EXPECT_FALSE(got.contains("d20\\p.jpg"));
+    EXPECT_EQ(got.last(), "d29\\p.jpg");
+}
+
 TEST_F(Walk, AFullListKeepsTheFirst9999Pictures) {
     for (int i = 0; i < 10005; ++i)
         tmp.file(QStringLiteral("f/%1.jpg").arg(i, 5, 10, QChar('0')));
-    BuildImageList(files, dos("f"), list);
+    walk(files, dos("f"));
     ASSERT_EQ(list.size(), std::size_t(viewer::ImageListSlots));
     EXPECT_TRUE(list[0].isEmpty());
     EXPECT_EQ(list[1], ".\\00000.jpg");

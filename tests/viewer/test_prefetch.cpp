@@ -36,6 +36,9 @@ const ShowArea Screen{960 * 15, 720 * 15, 30 * 15};
 class PrefetchTest : public testing::Test {
 protected:
     TempDir tmp;
+    rt::DosFileSystem files;
+    // The decode-ahead is asked for DOS paths: C: is the host's root.
+    QString dos(const QString& hostPath) const { return files.toDos(hostPath).value(); }
     QString picture(const QString& name, QSize size, QColor colour) {
         QImage image(size, QImage::Format_RGB32);
         image.fill(colour);
@@ -46,9 +49,9 @@ protected:
 
 TEST_F(PrefetchTest, ReadyPictureIsTakenWithoutASecondDecode) {
     const QString a = picture("a.bmp", {1920, 480}, Qt::red);
-    Prefetch p;
-    p.start(a, Screen);
-    const Decoded d = p.take(a, Screen); // waits if the worker is not done yet
+    Prefetch p{files};
+    p.start(dos(a), Screen);
+    const Decoded d = p.take(dos(a), Screen).result(); // waits if the worker is not done yet
     ASSERT_FALSE(d.error.failed());
     EXPECT_EQ(d.image.size(), QSize(960, 240)); // decoded at the fitted size
     EXPECT_EQ(d.image.pixelColor(10, 10), QColor(Qt::red));
@@ -58,40 +61,40 @@ TEST_F(PrefetchTest, ReadyPictureIsTakenWithoutASecondDecode) {
 TEST_F(PrefetchTest, AnotherEntryOrAnotherScreenIsDecodedAtTheTick) {
     const QString a = picture("a.bmp", {100, 100}, Qt::red);
     const QString b = picture("b.bmp", {100, 100}, Qt::green);
-    Prefetch p;
-    p.start(a, Screen);
-    const Decoded d = p.take(b, Screen);
+    Prefetch p{files};
+    p.start(dos(a), Screen);
+    const Decoded d = p.take(dos(b), Screen).result();
     EXPECT_EQ(d.image.pixelColor(5, 5), QColor(Qt::green)); // never the wrong picture
-    p.start(b, Screen);
+    p.start(dos(b), Screen);
     ShowArea smaller = Screen;
     smaller.formWidth = 50 * 15;
-    EXPECT_EQ(p.take(b, smaller).image.width(), 50);
+    EXPECT_EQ(p.take(dos(b), smaller).result().image.width(), 50);
 }
 
 TEST_F(PrefetchTest, FailureIsKeptForTheTickOfTheBadEntry) {
     tmp.file("rotto.jpg", "not a picture");
-    Prefetch p;
-    p.start(tmp.path("rotto.jpg"), Screen);
-    const Decoded d = p.take(tmp.path("rotto.jpg"), Screen);
+    Prefetch p{files};
+    p.start(dos(tmp.path("rotto.jpg")), Screen);
+    const Decoded d = p.take(dos(tmp.path("rotto.jpg")), Screen).result();
     EXPECT_TRUE(d.error.failed());
     EXPECT_TRUE(d.image.isNull());
 }
 
 TEST_F(PrefetchTest, FileChangedOrRemovedSinceTheDecodeIsReadAgain) {
     const QString a = picture("a.bmp", {100, 100}, Qt::red);
-    Prefetch p;
-    p.start(a, Screen);
+    Prefetch p{files};
+    p.start(dos(a), Screen);
     // Wait until the worker has read the file, then replace it.
     ASSERT_TRUE(eventually([&] { return p.aheadReady(); }));
     picture("a.bmp", {120, 100}, Qt::blue);
-    const Decoded d = p.take(a, Screen);
+    const Decoded d = p.take(dos(a), Screen).result();
     EXPECT_EQ(d.image.pixelColor(5, 5), QColor(Qt::blue));
     EXPECT_EQ(p.decodes(), 2);
 
-    p.start(a, Screen);
+    p.start(dos(a), Screen);
     ASSERT_TRUE(eventually([&] { return p.aheadReady(); }));
     ASSERT_TRUE(QFile::remove(a));
-    EXPECT_TRUE(p.take(a, Screen).error.failed());
+    EXPECT_TRUE(p.take(dos(a), Screen).result().error.failed());
 }
 
 // Copies that keep the old times (cp -p, rsync -t, unzip) and permission changes leave size
@@ -104,12 +107,12 @@ TEST_F(PrefetchTest, AReplacementKeepingSizeAndTimesOrANewModeIsReadAgain) {
         const struct timespec times[2] = {before.st_atim, before.st_mtim};
         ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
     };
-    Prefetch p;
+    Prefetch p{files};
     const auto readAheadThen = [&](const std::function<void()>& change) -> Decoded {
-        p.start(a, Screen);
+        p.start(dos(a), Screen);
         EXPECT_TRUE(eventually([&] { return p.aheadReady(); }));
         change();
-        return p.take(a, Screen);
+        return p.take(dos(a), Screen).result();
     };
     // Overwritten in place, then given back its times.
     Decoded d = readAheadThen([&] {
@@ -168,14 +171,14 @@ TEST_F(PrefetchTest, TheScreensPixelRatioDecidesTheTwipsAndTheDecodedPixels) {
         {1.25, {1536, 864}, {1600, 1000}, {1600, 1000}},
         {1.5, {640, 360}, {1920, 1200}, {864, 540}}, // the height decides
     };
-    Prefetch p;
+    Prefetch p{files};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ratio);
         const QString a =
             picture(QStringLiteral("r%1.bmp").arg(c.picture.width()), c.picture, Qt::red);
         const ShowArea area{float(c.screen.width() * 15), float(c.screen.height() * 15), 0,
                             c.ratio};
-        const Decoded d = p.take(a, area);
+        const Decoded d = p.take(dos(a), area).result();
         ASSERT_FALSE(d.error.failed()) << qPrintable(d.error.description);
         EXPECT_EQ(d.image.size(), c.decoded);
         EXPECT_EQ(d.image.devicePixelRatio(), c.ratio);
@@ -185,12 +188,11 @@ TEST_F(PrefetchTest, TheScreensPixelRatioDecidesTheTwipsAndTheDecodedPixels) {
 
 TEST_F(PrefetchTest, ClearedWhenANewListIsBuilt) {
     const QString a = picture("a.bmp", {100, 100}, Qt::red);
-    Prefetch p;
-    p.start(a, Screen);
+    Prefetch p{files};
+    p.start(dos(a), Screen);
     p.clear();
-    const int before = p.decodes();
-    (void)p.take(a, Screen);
-    EXPECT_EQ(p.decodes(), before + 1); // nothing was held ahead
+    (void)p.take(dos(a), Screen).result();
+    EXPECT_EQ(p.decodes(), 2); // nothing was held ahead: decoded again for the tick
 }
 
 TEST_F(PrefetchTest, StampFollowsSizeAndTime) {

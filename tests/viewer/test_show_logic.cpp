@@ -97,6 +97,48 @@ TEST(SlideShow, AnEmptyListKeepsCountingThePosition) {
     EXPECT_EQ(show.position(), 3);
 }
 
+// The list fills while the show runs: a tick beyond the walk waits for its slot, the end
+// of the pass comes only once the walk is over, and nothing is decoded ahead of the walk.
+TEST(SlideShow, ATickBeyondTheWalkWaitsForItsSlot) {
+    using Kind = viewer::Tick::Kind;
+    viewer::SlideShow show;
+    show.restart();
+    EXPECT_EQ(show.advance().kind, Kind::Unknown); // nothing found yet: not yet empty
+    show.append({"1"});
+    EXPECT_EQ(show.settle().entry, "1");
+    EXPECT_EQ(show.upcoming(), QString()); // slot 2 may still come
+    EXPECT_EQ(show.advance().kind, Kind::Unknown);
+    EXPECT_EQ(show.position(), 2);
+    show.append({"2", "3"});
+    EXPECT_EQ(show.settle().entry, "2");
+    EXPECT_EQ(show.upcoming(), "3");
+    EXPECT_EQ(show.advance().entry, "3");
+    EXPECT_EQ(show.advance().kind, Kind::Unknown);
+    show.finish();
+    EXPECT_EQ(show.settle().kind, Kind::EndOfPass);
+    EXPECT_EQ(show.position(), 0);
+    EXPECT_EQ(show.upcoming(), "1");
+
+    // A walk that finds nothing: the tick waiting for slot 1 becomes the empty list, and
+    // the position has moved on as for any empty tick.
+    show.restart();
+    EXPECT_EQ(show.advance().kind, Kind::Unknown);
+    show.finish();
+    EXPECT_EQ(show.settle().kind, Kind::EmptyList);
+    EXPECT_EQ(show.position(), 1);
+    // A full list wraps at its last slot, even before the walk says it is over.
+    show.restart();
+    QStringList all;
+    for (int i = 1; i <= Last + 5; ++i)
+        all << QString::number(i);
+    show.append(all);
+    EXPECT_EQ(show.pictureCount(), Last);
+    while (show.position() != Last)
+        (void)show.advance();
+    EXPECT_EQ(show.upcoming(), "1");
+    EXPECT_EQ(show.advance().kind, Kind::EndOfPass);
+}
+
 TEST(Placement, CentredAcrossAndBelowTheCaption) {
     const viewer::Placement p = viewer::centreBelowCaption(4800, 3000, 14400, 10800, 480);
     EXPECT_EQ(p.left, 4800.0f);
