@@ -14,9 +14,12 @@
 #include <algorithm>
 #include <cassert>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <future>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <vector>
 
 namespace rt {
@@ -212,6 +215,31 @@ bool isVolumeMountPoint(const QString& mountPoint) {
     return false;
 }
 
+// A share mounted anywhere else: a network file system, or a FUSE one that is not one of
+// the desktop's or the system's own helpers (the gvfs mount itself is replaced by its
+// shares, which are drives of their own).
+bool isShare(const QString& mountPoint, const QString& type) {
+    for (const char* system : {"/proc", "/sys", "/dev"}) {
+        const QLatin1String root(system);
+        if (mountPoint == root || mountPoint.startsWith(root + QLatin1Char('/'))) return false;
+    }
+    static const QStringList Network = {
+        QStringLiteral("nfs"),   QStringLiteral("nfs4"),      QStringLiteral("cifs"),
+        QStringLiteral("smb3"),  QStringLiteral("smbfs"),     QStringLiteral("9p"),
+        QStringLiteral("afs"),   QStringLiteral("ceph"),      QStringLiteral("glusterfs"),
+        QStringLiteral("davfs"), QStringLiteral("fuse.sshfs")};
+    static const QStringList Helpers = {QStringLiteral("fuse.gvfsd-fuse"),
+                                        QStringLiteral("fuse.portal"),
+                                        QStringLiteral("fuse.xdg-document-portal"),
+                                        QStringLiteral("fuse.lxcfs"),
+                                        QStringLiteral("fuse.snapfuse"),
+                                        QStringLiteral("fusectl")};
+    if (Network.contains(type)) return true;
+    const bool fuse = type == QLatin1String("fuse") || type == QLatin1String("fuseblk") ||
+                      type.startsWith(QLatin1String("fuse."));
+    return fuse && !Helpers.contains(type);
+}
+
 } // namespace
 
 // --- DriveTable --------------------------------------------------------------
@@ -223,22 +251,49 @@ DriveTable::DriveTable(std::vector<Drive> drives) : drives_(std::move(drives)) {
            drives_.front().hostRoot == QLatin1String("/"));
 }
 
-DriveTable DriveTable::fromMountTable(const QString& mountsText) {
-    std::vector<Drive> drives = DriveTable().drives();
+DriveTable DriveTable::fromMountTable(const QString& mountsText, const QString& gvfsFolder,
+                                      const QStringList& gvfsShares) {
+    struct Mount {
+        QString point, type;
+    };
+    std::vector<Mount> mounts;
     const QStringList lines = mountsText.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (const QString& line : lines) {
         const QStringList fields = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         if (fields.size() < 2) continue;
-        QString mountPoint = decodeMountField(fields[1]);
-        while (mountPoint.size() > 1 && mountPoint.endsWith(Slash))
-            mountPoint.chop(1);
-        if (!isVolumeMountPoint(mountPoint)) continue;
+        QString point = decodeMountField(fields[1]);
+        while (point.size() > 1 && point.endsWith(Slash))
+            point.chop(1);
+        mounts.push_back({point, fields.size() > 2 ? fields[2] : QString()});
+    }
+
+    std::vector<Drive> drives = DriveTable().drives();
+    const auto add = [&](const QString& root) {
         const bool known = std::any_of(drives.begin(), drives.end(),
-                                       [&](const Drive& d) { return d.hostRoot == mountPoint; });
-        if (known) continue;
+                                       [&](const Drive& d) { return d.hostRoot == root; });
         const char16_t letter = u'C' + static_cast<char16_t>(drives.size());
-        if (letter > u'Z') break;
-        drives.push_back({QChar(letter), mountPoint, hostFileName(mountPoint)});
+        if (known || letter > u'Z') return;
+        drives.push_back({QChar(letter), root, hostFileName(root)});
+    };
+    // Volumes first, then the shares mounted elsewhere, each in mount-table order, then
+    // the desktop's shares in their listing order.
+    for (const Mount& m : mounts)
+        if (isVolumeMountPoint(m.point)) add(m.point);
+    for (const Mount& m : mounts)
+        if (!isVolumeMountPoint(m.point) && m.point != QLatin1String("/") &&
+            isShare(m.point, m.type))
+            add(m.point);
+    const bool gvfsMounted = std::any_of(mounts.begin(), mounts.end(), [&](const Mount& m) {
+        return m.point == gvfsFolder && m.type == QLatin1String("fuse.gvfsd-fuse");
+    });
+    if (gvfsMounted) {
+        QStringList shares = gvfsShares;
+        std::sort(shares.begin(), shares.end(), listsBefore);
+        // The share's own name is the drive's root: it never stands in a DOS path, so the
+        // colons and equals signs of gvfs names ("smb-share:server=nas,share=foto") are
+        // welcome here.
+        for (const QString& share : shares)
+            if (!share.startsWith(Dot)) add(joinHost(gvfsFolder, share));
     }
     return DriveTable(std::move(drives));
 }
@@ -246,9 +301,23 @@ DriveTable DriveTable::fromMountTable(const QString& mountsText) {
 DriveTable DriveTable::host() {
     QFile mounts(QStringLiteral("/proc/self/mounts"));
     if (!mounts.open(QIODevice::ReadOnly)) return DriveTable();
-    return fromMountTable(QString::fromUtf8(mounts.readAll()));
+    const QString text = QString::fromUtf8(mounts.readAll());
+    // The desktop's shares are the folders of its gvfs mount, itself a FUSE file system
+    // that may hang: listed on a thread of its own, and left behind after a second.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    QStringList shares;
+    const QString gvfs = runtime.isEmpty() ? QString() : runtime + QStringLiteral("/gvfs");
+    if (!gvfs.isEmpty() && text.contains(QStringLiteral(" fuse.gvfsd-fuse "))) {
+        auto listing = std::make_shared<std::promise<QStringList>>();
+        std::future<QStringList> listed = listing->get_future();
+        std::thread([listing, gvfs] {
+            listing->set_value(readFolder(gvfs).value_or(QStringList()));
+        }).detach();
+        if (listed.wait_for(std::chrono::seconds(1)) == std::future_status::ready)
+            shares = listed.get();
+    }
+    return fromMountTable(text, gvfs, shares);
 }
-
 const Drive* DriveTable::find(QChar letter) const {
     const QChar upper = letter.toUpper();
     for (const Drive& d : drives_)

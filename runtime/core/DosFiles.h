@@ -1,8 +1,10 @@
 #pragma once
 // The program's DOS-style view of the host file system.
 //
-// Drives: "C:" is the host root "/"; every further volume mounted under /media,
-// /run/media or /mnt gets the next letter (D:, E:, ...) in mount-table order.
+// Drives: "C:" is the host root "/"; then, each with the next letter (D:, E:, ...): the
+// volumes mounted under /media, /run/media or /mnt in mount-table order; the network and
+// FUSE shares mounted elsewhere (NFS, SMB/CIFS, sshfs, ...) in mount-table order; and the
+// desktop's own shares (the folders of its gvfs mount) in listing order, up to Z:.
 // "C:\home\anna\foto" is /home/anna/foto and back. Both "\" and "/" are accepted
 // as separators in DOS paths; DOS paths handed out always use "\".
 //
@@ -59,11 +61,13 @@ public:
     // Drives in order; the first must be C: on "/".
     explicit DriveTable(std::vector<Drive> drives);
 
-    // Builds the table from the text of a mount table (/proc/self/mounts format):
-    // C: for "/", then D:, E:, ... for mount points under /media, /run/media and /mnt,
-    // in the order they appear. Octal escapes (\040 for a blank) are decoded.
-    [[nodiscard]] static DriveTable fromMountTable(const QString& mountsText);
-    // The host's drives, read from /proc/self/mounts.
+    // Builds the table from the text of a mount table (/proc/self/mounts format) in the
+    // order above; `gvfsShares` are the names in the desktop's gvfs folder `gvfsFolder`,
+    // used when that folder is mounted. Octal escapes (\040 for a blank) are decoded.
+    [[nodiscard]] static DriveTable fromMountTable(const QString& mountsText,
+                                                   const QString& gvfsFolder = QString(),
+                                                   const QStringList& gvfsShares = {});
+    // The host's drives, read from /proc/self/mounts and $XDG_RUNTIME_DIR/gvfs.
     [[nodiscard]] static DriveTable host();
 
     [[nodiscard]] const std::vector<Drive>& drives() const { return drives_; }

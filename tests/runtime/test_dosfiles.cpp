@@ -69,6 +69,39 @@ TEST(DriveTable, FromMountTable) {
     EXPECT_EQ(table.driveOfHostPath("/mnt/database").letter, 'C');
 }
 
+// The shares users have: network and FUSE mounts anywhere, after the volumes, and the
+// desktop's gvfs shares last; the desktop's and the system's own FUSE helpers are no drives.
+TEST(DriveTable, SharesFollowTheVolumesInAFixedOrder) {
+    const QString mounts = "/dev/sda2 / ext4 rw 0 0\n"
+                           "nas:/foto /home/anna/nas nfs4 rw 0 0\n"
+                           "//nas/musica /srv/musica cifs rw 0 0\n"
+                           "/dev/sdb1 /media/anna/STICK vfat rw 0 0\n"
+                           "anna@pc:/ /home/anna/pc fuse.sshfs rw 0 0\n"
+                           "gvfsd-fuse /run/user/1000/gvfs fuse.gvfsd-fuse rw 0 0\n"
+                           "portal /run/user/1000/doc fuse.portal rw 0 0\n"
+                           "fusectl /sys/fs/fuse/connections fusectl rw 0 0\n"
+                           "lxcfs /var/lib/lxcfs fuse.lxcfs rw 0 0\n"
+                           "slowshare /tmp/condivisa fuse rw 0 0\n"
+                           "nas:/foto /home/anna/nas nfs4 rw 0 0\n";
+    const QStringList gvfs = {"smb-share:server=nas,share=foto", ".nascosta",
+                              "sftp:host=pc,user=anna"};
+    const rt::DriveTable table =
+        rt::DriveTable::fromMountTable(mounts, "/run/user/1000/gvfs", gvfs);
+    QStringList drives;
+    for (const rt::Drive& d : table.drives())
+        drives << QString(d.letter) + " " + d.hostRoot;
+    EXPECT_EQ(drives, QStringList({"C /", "D /media/anna/STICK", "E /home/anna/nas",
+                                   "F /srv/musica", "G /home/anna/pc", "H /tmp/condivisa",
+                                   "I /run/user/1000/gvfs/sftp:host=pc,user=anna",
+                                   "J /run/user/1000/gvfs/smb-share:server=nas,share=foto"}));
+    // Without the gvfs mount in the table its folder holds no shares.
+    EXPECT_EQ(
+        rt::DriveTable::fromMountTable("/dev/sda2 / ext4 rw 0 0\n", "/run/user/1000/gvfs", gvfs)
+            .drives()
+            .size(),
+        1u);
+}
+
 TEST_F(DosFiles, AbsoluteResolvesAgainstEachDrivesCurrentDir) {
     t.folder("stick/sub");
     ASSERT_FALSE(fs.chDir("d:/sub").failed());

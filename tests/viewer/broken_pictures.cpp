@@ -10,6 +10,7 @@
 #include "Prefetch.h"
 
 #include "FakePlatform.h"
+#include "ShowTicks.h"
 
 #include <QApplication>
 #include <QDir>
@@ -80,11 +81,12 @@ bool showGoesOn(const QString& folder, int pictures) {
         s.MusicaFM = 1;
     });
     form.Form_Load();
+    if (!walkDone(form)) return false;
     double slowest = 0;
     for (int i = 0; i <= pictures; ++i) {
         QElapsedTimer clock;
         clock.start();
-        form.Timer1_Timer();
+        if (!tickDone(form)) return false;
         slowest = std::max(slowest, clock.elapsed() / 1000.0);
     }
     const int messages = int(fake.messages.shown.size());

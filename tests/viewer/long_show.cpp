@@ -10,6 +10,7 @@
 #include "SdlMedia.h"
 
 #include "FakePlatform.h"
+#include "ShowTicks.h"
 
 #include <QApplication>
 #include <QDir>
@@ -71,6 +72,7 @@ int main(int argc, char** argv) {
         s.MusicaFM = 1;
     });
     form.Form_Load();
+    if (!walkDone(form)) return 1;
     form.show();
     // The ticks are driven from here, one after another, as fast as they run.
     form.Timer1->setEnabled(false);
@@ -93,8 +95,10 @@ int main(int argc, char** argv) {
     long lastPassKiB = 0;
     int lastPassFiles = 0;
     for (int i = 1; i <= ticks; ++i) {
-        form.Timer1_Timer();
-        QCoreApplication::processEvents();
+        if (!tickDone(form)) {
+            std::printf("tick %d did not end\n", i);
+            return 1;
+        }
         peakKiB = std::max(peakKiB, residentKiB());
         if (i % pass == 0) {
             settle();

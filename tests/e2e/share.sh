@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# Shows from a network share, the test share in front of a local folder: every operation
+# answers 2 ms late and reads run at 100 Mbit/s. The first picture comes on time; then
+# the share stops answering: the program stays responsive and the show goes on where it
+# was once the share is back; stopped again, a key ends the program at once.
+# Skipped (exit 77, saying why) where FUSE cannot be mounted.
+# Usage: share.sh PROGRAM_FOLDER SLOWSHARE
+here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/xenv.sh"
+slowshare="$2"
+skip() { echo "SKIP: $*"; exit 77; }
+[ -c /dev/fuse ] && [ -r /dev/fuse ] && [ -w /dev/fuse ] || skip "no usable /dev/fuse here"
+command -v fusermount3 >/dev/null || skip "fusermount3 is missing"
+
+e2e_open 1280x1024x24 "$1"
+src=$(mktemp -d) mnt=$(mktemp -d) stall=$(mktemp -u /tmp/quadrello-stall.XXXXXX)
+share_close() {
+    rm -f "$stall"
+    [ -n "${APP_PID:-}" ] && kill -9 "$APP_PID" 2>/dev/null
+    fusermount3 -u -z "$mnt" 2>/dev/null
+    [ -n "${SHARE_PID:-}" ] && { kill "$SHARE_PID" 2>/dev/null; wait "$SHARE_PID" 2>/dev/null; }
+    rmdir "$mnt" 2>/dev/null
+    rm -rf "$src"
+}
+trap 'share_close; e2e_close' EXIT
+
+# Blue pictures (no background colour has blue in it): one in the folder itself, then one
+# in each of 30 subfolders, each of its own width, so that the screen tells which is shown.
+convert -size 200x100 xc:'rgb(0,0,255)' "$src/a.jpg"
+for i in $(seq -w 1 30); do
+    mkdir "$src/s$i"
+    convert -size "$((300 + 10 * 10#$i))x100" xc:'rgb(0,0,255)' "$src/s$i/p.jpg"
+done
+# mount_share [OPTIONS...]: the test share of $src on $mnt, 2 ms an operation, 100 Mbit/s.
+mount_share() {
+    "$slowshare" "$src" "$mnt" --delay-ms 2 --rate 12500000 --stall-file "$stall" "$@" 2>/dev/null &
+    SHARE_PID=$!
+    for _ in $(seq 100); do
+        grep -q " $mnt fuse" /proc/mounts && return 0
+        kill -0 "$SHARE_PID" 2>/dev/null || skip "the test share cannot be mounted here"
+        sleep 0.05
+    done
+    skip "the test share did not mount"
+}
+unmount_share() {
+    fusermount3 -u "$mnt"
+    wait "$SHARE_PID" 2>/dev/null
+    SHARE_PID=""
+}
+# Whether the program's window is still on the screen.
+window_shown() { xdotool search --onlyvisible --pid "$APP_PID" >/dev/null 2>&1; }
+mount_share
+[ -f "$mnt/s01/p.jpg" ] || fail "the test share does not show its folder"
+
+# The width of the blue picture on a screenshot.
+picture_width() {
+    convert "$1" -fuzz 12% -fill black +opaque 'rgb(0,0,255)' -trim -format '%w' info: 2>/dev/null
+}
+
+# The first picture, from the share, one period after OK.
+show_settings "$mnt" 1
+start_dialog
+press "$dlg" Return
+box=$(look_for "$out/share-first.png" 60 200 100 0 -fuzz 12% -fill black +opaque 'rgb(0,0,255)') ||
+    fail "the first picture did not come from the share (found: $box)"
+
+# The share stops answering while the show runs: the program stays, the event loop runs
+# (the window still takes part in the display), and nothing is lost.
+look_for "$out/share-sub.png" 60 310 100 0 -fuzz 12% -fill black +opaque 'rgb(0,0,255)' \
+    >/dev/null || fail "the show did not go on to the subfolders"
+touch "$stall"
+sleep 4
+kill -0 "$APP_PID" 2>/dev/null || fail "the program ended while the share was away"
+shot "$out/share-stalled.png"
+stalled=$(picture_width "$out/share-stalled.png")
+[ -n "$stalled" ] && [ "$stalled" -gt 300 ] || fail "no picture on the screen while the share was away"
+sleep 2
+shot "$out/share-still.png"
+[ "$(picture_width "$out/share-still.png")" = "$stalled" ] ||
+    fail "the show moved on while the share was away"
+
+# Back: the show goes on with the next pictures.
+rm -f "$stall"
+moved=""
+for _ in $(seq 80); do
+    shot "$out/share-back.png"
+    w=$(picture_width "$out/share-back.png")
+    [ -n "$w" ] && [ "$w" != "$stalled" ] && [ "$w" -gt 300 ] && { moved=1; break; }
+    sleep 0.1
+done
+[ -n "$moved" ] || fail "the show did not go on once the share was back"
+
+# Away again: a key ends the program at once, though its workers wait in the kernel.
+touch "$stall"
+sleep 3
+viewer=$(wait_viewer "$APP_PID" 1280) || fail "no full-screen viewer while the share was away"
+press "$viewer" x
+wait_gone "$APP_PID" 2 || fail "a key did not end the show while the share was away"
+APP_PID=""
+rm -f "$stall"
+unmount_share
+
+# A share that holds a request until it answers it, even for a killed caller (some FUSE
+# shares do): the window still goes at once; the process ends when the share answers.
+mount_share --ignore-interrupts
+show_settings "$mnt" 1
+start_dialog
+press "$dlg" Return
+look_for "$out/share-again.png" 60 200 100 0 -fuzz 12% -fill black +opaque 'rgb(0,0,255)' \
+    >/dev/null || fail "the first picture did not come from the share the second time"
+touch "$stall"
+sleep 3
+viewer=$(wait_viewer "$APP_PID" 1280) || fail "no full-screen viewer while the share held its requests"
+press "$viewer" x
+for _ in $(seq 20); do window_shown || break; sleep 0.1; done
+window_shown && fail "the window stayed after a key while the share held its requests"
+rm -f "$stall"
+wait_gone "$APP_PID" 5 || fail "the program did not end once the share answered"
+APP_PID=""
+echo "e2e share: passed"

@@ -1,0 +1,30 @@
+#pragma once
+// Drives a show by hand, outside QtTest: the walk to its end, and ticks to their end (the
+// picture arrives from the worker, the sounds reach the media), each wait bounded.
+
+#include "Form1.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+// Lets events run until `done` holds, at most `ms`; whether it holds.
+template <class Done> bool runEventsUntil(Done done, int ms = 10'000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > ms) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+// The walk started by Form_Load, to its end.
+inline bool walkDone(viewer::Form1& form) {
+    return runEventsUntil([&] { return form.slides().complete(); });
+}
+
+// One tick, to its end.
+inline bool tickDone(viewer::Form1& form) {
+    form.Timer1_Timer();
+    return runEventsUntil([&] { return !form.tickUnderWay(); }) && form.waitForSounds(10'000);
+}
