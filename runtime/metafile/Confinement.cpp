@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <linux/capability.h>
@@ -236,7 +237,8 @@ std::vector<Allowed> allowList(pid_t self) {
         {SCMP_SYS(futex)},
         {SCMP_SYS(eventfd2)},
         {SCMP_SYS(rt_sigprocmask)},
-        {SCMP_SYS(sigaltstack)}, // each new thread's signal stack (the sanitizer build's)
+        {SCMP_SYS(sigaltstack)},       // each new thread's signal stack (the sanitizer build's)
+        {SCMP_SYS(sched_getaffinity)}, // a thread's attributes (the sanitizer build's); reads only
         {SCMP_SYS(prctl), {equal(0, PR_SET_NAME)}},
         {SCMP_SYS(exit)},
         {SCMP_SYS(exit_group)},
@@ -331,6 +333,11 @@ void limitCpuFor(int seconds) {
 
 Confined confine(bool withLandlock) {
     Confined c;
+    if (DIR* tasks = ::opendir("/proc/self/task")) {
+        while (const dirent* e = ::readdir(tasks))
+            if (e->d_name[0] != '.') ++c.threads;
+        ::closedir(tasks);
+    }
     ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
     c.landlockAbi = withLandlock ? landlock() : 0;
     c.syscallFilter = syscallFilter();

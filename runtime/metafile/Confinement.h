@@ -26,13 +26,14 @@ Unprivileged dropPrivileges();
 void limitCpuFor(int seconds);
 
 struct Confined {
-    int landlockAbi =
-        0; // 0: the kernel has no Landlock (or it was left out), files are not confined
+    int landlockAbi = 0;        // 0: no Landlock (the kernel has none, or it was left out)
     bool syscallFilter = false; // false: the filter could not be installed
+    int threads = 0;            // of the process when confined
 };
-// Irreversible, for every thread of the process. `withLandlock` false leaves Landlock out,
-// for the self-check of the filter alone. What could not be put in place is reported, not
-// fatal.
+// Irreversible. The filter holds for every thread; Landlock for the calling one and the
+// threads it starts (those of the warm-up have ended by then: `threads` is 1). Without
+// `withLandlock`, for the self-check of the filter alone. What could not be put in place
+// is reported, not fatal.
 Confined confine(bool withLandlock = true);
 
 } // namespace helper

@@ -4,8 +4,8 @@
 #include "ConfinementCheck.h"
 
 #include <cerrno>
-#include <cstdint>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,11 +13,11 @@
 #include <fcntl.h>
 #include <functional>
 #include <linux/mount.h>
+#include <linux/sched.h>
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/personality.h>
-#include <linux/sched.h>
 #include <sys/prctl.h>
 #include <sys/ptrace.h>
 #include <sys/resource.h>
@@ -80,8 +80,7 @@ std::vector<Call> calls(const CheckTargets& t) {
         {"removexattr", [=] { return ::syscall(SYS_removexattr, file, Attribute); }},
         {"lremovexattr", [=] { return ::syscall(SYS_lremovexattr, file, Attribute); }},
         {"fremovexattr", [=] { return ::syscall(SYS_fremovexattr, t.fd, Attribute); }},
-        {"removexattrat",
-         [=] { return ::syscall(NrRemovexattrat, AT_FDCWD, file, 0, Attribute); }},
+        {"removexattrat", [=] { return ::syscall(NrRemovexattrat, AT_FDCWD, file, 0, Attribute); }},
         {"utime", [=] { return ::syscall(SYS_utime, file, nullptr); }},
         {"utimes", [=] { return ::syscall(SYS_utimes, file, nullptr); }},
         {"futimesat", [=] { return ::syscall(SYS_futimesat, AT_FDCWD, file, nullptr); }},
@@ -139,8 +138,7 @@ std::vector<Call> calls(const CheckTargets& t) {
          }},
         // Writing, creating, removing.
         {"open for writing", [] { return ::syscall(SYS_open, "/dev/null", O_WRONLY); }},
-        {"openat for writing",
-         [] { return ::syscall(SYS_openat, AT_FDCWD, "/dev/null", O_RDWR); }},
+        {"openat for writing", [] { return ::syscall(SYS_openat, AT_FDCWD, "/dev/null", O_RDWR); }},
         {"openat appending", [=] { return ::syscall(SYS_openat, AT_FDCWD, file, O_APPEND); }},
         {"openat truncating", [=] { return ::syscall(SYS_openat, AT_FDCWD, file, O_TRUNC); }},
         {"openat creating",
@@ -170,9 +168,7 @@ std::vector<Call> calls(const CheckTargets& t) {
         {"fspick", [] { return ::syscall(SYS_fspick, AT_FDCWD, "/", 0); }},
         {"open_tree", [] { return ::syscall(SYS_open_tree, AT_FDCWD, "/", OPEN_TREE_CLONE); }},
         {"move_mount",
-         [=] {
-             return ::syscall(SYS_move_mount, AT_FDCWD, t.folder.c_str(), AT_FDCWD, "/", 0);
-         }},
+         [=] { return ::syscall(SYS_move_mount, AT_FDCWD, t.folder.c_str(), AT_FDCWD, "/", 0); }},
         {"pivot_root", [=] { return ::syscall(SYS_pivot_root, t.folder.c_str(), "/"); }},
         {"chroot", [=] { return ::syscall(SYS_chroot, t.folder.c_str()); }},
         {"sethostname",
@@ -220,9 +216,8 @@ std::vector<Call> calls(const CheckTargets& t) {
         {"mprotect executable",
          [] {
              void* page = ::mmap(nullptr, 4096, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-             return page == MAP_FAILED
-                        ? -1
-                        : ::syscall(SYS_mprotect, page, 4096, PROT_READ | PROT_EXEC);
+             return page == MAP_FAILED ? -1
+                                       : ::syscall(SYS_mprotect, page, 4096, PROT_READ | PROT_EXEC);
          }},
         {"pkey_mprotect",
          [] {
@@ -295,13 +290,22 @@ CheckTargets prepareCheck() {
         t.fd = ::open(t.file.c_str(), O_RDONLY | O_CLOEXEC);
     }
     t.status = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+    // The other process waits for the end of a pipe whose writing end only the helper keeps:
+    // it ends when the helper does, however that ends.
+    int pipe[2] = {-1, -1};
+    if (::pipe2(pipe, O_CLOEXEC) != 0) return t;
     std::fflush(stdout);
     t.other = ::fork();
     if (t.other == 0) {
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        for (;;)
-            ::pause();
+        ::close(pipe[1]);
+        for (int fd = 0; fd < 3; ++fd) // nor the helper's streams: a reader waits for them
+            ::close(fd);
+        char byte;
+        while (::read(pipe[0], &byte, 1) < 0 && errno == EINTR) {
+        }
+        ::_exit(0);
     }
+    ::close(pipe[0]);
     return t;
 }
 
@@ -331,14 +335,15 @@ void checkDeadlyCalls(const CheckTargets& targets, bool withLandlock) {
 
 int checkConfinement(const Unprivileged& unprivileged, const Confined& confined,
                      const CheckTargets& targets) {
-    std::printf("landlock %d\nfilter %d\ncapabilities %s\nnamespaces %d\nuid %u\n",
-                confined.landlockAbi, confined.syscallFilter ? 1 : 0,
+    std::printf("landlock %d\nfilter %d\nthreads %d\ncapabilities %s\nnamespaces %d\nuid %u\n",
+                confined.landlockAbi, confined.syscallFilter ? 1 : 0, confined.threads,
                 unprivileged.capabilities ? "none" : "some", unprivileged.namespaces ? 1 : 0,
                 unsigned(unprivileged.uid));
     std::printf("scratch %s\n", targets.folder.c_str());
     // The process's own account of itself, read after the confinement.
     char status[8192];
-    const ssize_t n = targets.status >= 0 ? ::pread(targets.status, status, sizeof status - 1, 0) : -1;
+    const ssize_t n =
+        targets.status >= 0 ? ::pread(targets.status, status, sizeof status - 1, 0) : -1;
     status[n > 0 ? n : 0] = '\0';
     for (char* line = std::strtok(status, "\n"); line; line = std::strtok(nullptr, "\n")) {
         for (const char* key : {"Uid:", "Gid:", "Groups:", "CapInh:", "CapPrm:", "CapEff:",

@@ -192,6 +192,8 @@ TEST(MetafileHelper, IsConfinedOnceStarted) {
             checkConfinement(landlock ? QStringList() : QStringList{"--no-landlock"});
         const QString& out = c.out;
         EXPECT_TRUE(out.contains(QLatin1String("filter 1"))) << qPrintable(out);
+        EXPECT_TRUE(out.contains(QLatin1String("threads 1")))
+            << qPrintable(out); // all under Landlock
         EXPECT_TRUE(out.contains(QLatin1String("read fonts: allowed"))) << qPrintable(out);
         if (!landlock) {
             EXPECT_TRUE(out.contains(QLatin1String("landlock 0"))) << qPrintable(out);
