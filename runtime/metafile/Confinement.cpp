@@ -115,6 +115,19 @@ void becomeNobody() {
 
 // --- Landlock -----------------------------------------------------------------------------
 
+// How long the warm-up's threads are waited for.
+constexpr int ThreadsEndMs = 500;
+
+int threads() {
+    int n = 0;
+    if (DIR* tasks = ::opendir("/proc/self/task")) {
+        while (const dirent* e = ::readdir(tasks))
+            if (e->d_name[0] != '.') ++n;
+        ::closedir(tasks);
+    }
+    return n;
+}
+
 // The Landlock ruleset as the newest kernels take it; older ones read a prefix.
 struct RulesetAttr {
     std::uint64_t handledFs = 0;
@@ -333,11 +346,10 @@ void limitCpuFor(int seconds) {
 
 Confined confine(bool withLandlock) {
     Confined c;
-    if (DIR* tasks = ::opendir("/proc/self/task")) {
-        while (const dirent* e = ::readdir(tasks))
-            if (e->d_name[0] != '.') ++c.threads;
-        ::closedir(tasks);
-    }
+    // Landlock binds the calling thread and those it starts later: the threads the
+    // libraries started during the warm-up are given a moment to end.
+    for (int waited = 0; (c.threads = threads()) > 1 && waited < ThreadsEndMs; ++waited)
+        ::usleep(1000);
     ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
     c.landlockAbi = withLandlock ? landlock() : 0;
     c.syscallFilter = syscallFilter();
