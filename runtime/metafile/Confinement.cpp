@@ -210,6 +210,8 @@ scmp_arg_cmp equal(unsigned arg, scmp_datum_t value) {
     return scmp_arg_cmp{arg, SCMP_CMP_EQ, value, 0};
 }
 
+constexpr scmp_datum_t NewNamespaces = CLONE_NEWNS | CLONE_NEWCGROUP | CLONE_NEWUTS | CLONE_NEWIPC |
+                                       CLONE_NEWUSER | CLONE_NEWPID | CLONE_NEWNET;
 constexpr scmp_datum_t OpenForWriting = O_WRONLY | O_RDWR | O_CREAT | O_TRUNC | O_APPEND;
 
 struct Allowed {
@@ -243,8 +245,8 @@ std::vector<Allowed> allowList(pid_t self) {
         {SCMP_SYS(mremap)}, // keeps the mapping's protection
         {SCMP_SYS(madvise)},
         // Threads of its own (the SVG renderer's and GLib's pools), named, woken and ended;
-        // a process is refused (no CLONE_THREAD).
-        {SCMP_SYS(clone), {maskedEqual(0, CLONE_THREAD, CLONE_THREAD)}},
+        // a process (no CLONE_THREAD) or a namespace is refused.
+        {SCMP_SYS(clone), {maskedEqual(0, CLONE_THREAD | NewNamespaces, CLONE_THREAD)}},
         {SCMP_SYS(set_robust_list)},
         {SCMP_SYS(rseq)},
         {SCMP_SYS(futex)},
