@@ -60,6 +60,8 @@ void StartSysInfo(rt::Platform& platform) {
             return notAvailable(platform);
         path += QStringLiteral("\\MSINFO32.EXE");
         if (!platform.files.fileExists(path)) return notAvailable(platform);
+        // Quoted: the launcher splits the line at blanks, and a folder may hold them.
+        path = QLatin1Char('"') + path + QLatin1Char('"');
     }
     if (!platform.launcher.shell(path, rt::NormalFocus).ok()) notAvailable(platform);
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The system information tool, found through the machine's registry: first as a full path,
-// then as a folder holding MSINFO32.EXE.
+// then as a folder holding MSINFO32.EXE (run as that file's path in double quotes).
 
 #include "Platform.h"
 

@@ -2,11 +2,18 @@
 // existence test, the buffer cut and the number digits.
 
 #include "FakePlatform.h"
+#include "Launcher.h"
 #include "QtPrinters.h"
 #include "SysInfo.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -59,11 +66,14 @@ TEST_F(SysInfo, Location2NeedsMsinfo32InItsFolder) {
         QString command; // empty: the message
     };
     t.file("tools/msinfo32.exe"); // the existence test ignores case, as the DOS view does
+    t.file("Shared Tools/MSINFO32.EXE");
     t.folder("empty");
     const Case cases[] = {
-        {"folder", dos("tools"), true, dos("tools") + "\\MSINFO32.EXE"},
+        {"folder", dos("tools"), true, '"' + dos("tools") + "\\MSINFO32.EXE\""},
         {"folder ending in a backslash", dos("tools") + "\\", true,
-         dos("tools") + "\\\\MSINFO32.EXE"},
+         '"' + dos("tools") + "\\\\MSINFO32.EXE\""},
+        {"folder with blanks", dos("Shared Tools"), true,
+         '"' + dos("Shared Tools") + "\\MSINFO32.EXE\""},
         {"folder without the tool", dos("empty"), false, {}},
         {"missing folder", dos("gone"), false, {}},
     };
@@ -85,6 +95,32 @@ TEST_F(SysInfo, Location2NeedsMsinfo32InItsFolder) {
             EXPECT_TRUE(fp.messages.shown.empty());
         }
     }
+}
+
+// Through the real launcher: the tool in a folder with a blank runs, and not the program
+// named by the folder's first word.
+TEST_F(SysInfo, Location2InAFolderWithABlankRunsTheTool) {
+    const auto script = [&](const QString& rel, const QString& marker) {
+        t.file(rel, ("#!/bin/sh\n: > '" + t.path(marker) + "'\n").toUtf8());
+        ::chmod(QFile::encodeName(t.path(rel)).constData(), 0755);
+    };
+    script("Shared Tools/MSINFO32.EXE", "ran-the-tool");
+    script("Shared", "ran-the-wrong-program");
+    hive(Location2 + "\"MSINFO\"=" + str(dos("Shared Tools")) + "\r\n");
+    const std::unique_ptr<rt::Launcher> host = rt::makeHostLauncher(fp.files);
+    const rt::Platform& p = fp.platform;
+    rt::Platform real{p.files,  p.messages, p.pointer,     p.programEnd,
+                      p.screen, p.clock,    p.random,      p.media,
+                      *host,    p.registry, p.screenAwake, p.programFolder};
+    info::StartSysInfo(real);
+    QElapsedTimer clock;
+    clock.start();
+    while (!QFile::exists(t.path("ran-the-tool")) && clock.elapsed() < 10000)
+        QThread::msleep(20);
+    EXPECT_TRUE(QFile::exists(t.path("ran-the-tool")));
+    QThread::msleep(100);
+    EXPECT_FALSE(QFile::exists(t.path("ran-the-wrong-program")));
+    EXPECT_TRUE(fp.messages.shown.empty());
 }
 
 TEST_F(SysInfo, TheMessageWhenNothingUsableIsFound) {

@@ -1,11 +1,13 @@
 // Reads every file of the folders given through the picture loader, as the show does
 // (header, then pixels at the size it would be shown on a 1920 x 1080 screen), and
 // counts what is shown and what is refused, with the time taken and the peak memory of
-// this process and of the metafile helpers. Usage: picture_census [-v] FOLDER...
+// this process and of the metafile helpers. Usage: picture_census [-v] FOLDER... (-v: every
+// file, a shown one with its size and a digest of its pixels).
 
 #include "MetafileHelper.h"
 #include "PictureLoader.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -13,6 +15,19 @@
 
 #include <cstdio>
 #include <sys/resource.h>
+
+// The picture's size and a digest of its pixels, to compare two runs.
+QString digest(const QImage& image) {
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    for (int y = 0; y < argb.height(); ++y)
+        hash.addData(QByteArrayView(reinterpret_cast<const char*>(argb.constScanLine(y)),
+                                    qsizetype(argb.width()) * 4));
+    return QStringLiteral("%1x%2 %3")
+        .arg(argb.width())
+        .arg(argb.height())
+        .arg(QString::fromLatin1(hash.result().toHex().left(16)));
+}
 
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
@@ -50,9 +65,10 @@ int main(int argc, char** argv) {
             else
                 ++refused;
             if (verbose || !image.ok())
-                std::printf("%-8s %8.1f ms  %s  %s\n", image.ok() ? "shown" : "refused", ms,
-                            qPrintable(path),
-                            image.ok() ? "" : qPrintable(image.error().description));
+                std::printf(
+                    "%-8s %8.1f ms  %s  %s\n", image.ok() ? "shown" : "refused", ms,
+                    qPrintable(path),
+                    qPrintable(image.ok() ? digest(image.value()) : image.error().description));
         }
     }
     rt::MetafileHelper::shared().shutDown();

@@ -1,7 +1,9 @@
 // A stand-in for the metafile helper, for the tests of the show's side: it speaks the
 // protocol, and the first bytes of each file it is sent choose how it misbehaves.
 //   CRASH aborts, HANG never answers, SLOW stops halfway through the pixels, HUGE and
-//   WRONGSIZE announce pixels that are not the picture asked for, JUNK answers noise,
+//   WRONGSIZE announce pixels that are not the picture asked for, MORE and FEWER announce
+//   the picture asked for and send (and count) a row more or a row fewer of pixels than
+//   it holds, JUNK answers noise,
 //   LONGREASON announces a megabyte of refusal, BYE answers and then exits.
 // Anything else: a size of 10 x 20, or the picture asked for in one colour (0xFF336699).
 // With --silent it never greets.
@@ -92,7 +94,14 @@ int main(int argc, char** argv) {
                    std::uint32_t(r.width + 1) * std::uint32_t(r.height) * 4);
             continue;
         }
-        const std::vector<std::uint32_t> image(pixels / 4, 0xFF336699u);
+        const std::vector<std::uint32_t> image(pixels / 4 + std::uint32_t(r.width), 0xFF336699u);
+        if (is("MORE") || is("FEWER")) {
+            const std::uint32_t row = std::uint32_t(r.width) * 4;
+            const std::uint32_t sent = is("MORE") ? pixels + row : pixels - row;
+            answer(Status::Image, r.width, r.height, sent);
+            writeAll(image.data(), sent);
+            continue;
+        }
         if (is("SLOW")) {
             answer(Status::Image, r.width, r.height, pixels);
             writeAll(image.data(), pixels / 2);
