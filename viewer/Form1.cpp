@@ -207,6 +207,7 @@ void Form1::Form_Load() {
 
     // The image list, walked on the workers while the show runs; its first picture is
     // decoded as soon as it is found.
+    qCDebug(lcShow, "start %lld", monotonicNs());
     slides_.restart();
     prefetch_.clear();
     walkTaken_ = 0;
@@ -218,7 +219,10 @@ void Form1::walkGoesOn() {
     const int ready = walk.resultCount();
     for (; walkTaken_ < ready; ++walkTaken_)
         slides_.append(walk.resultAt(walkTaken_));
-    if (walk.isFinished()) slides_.finish();
+    if (walk.isFinished() && !slides_.complete()) {
+        slides_.finish();
+        qCDebug(lcShow, "walk %lld %d pictures", monotonicNs(), slides_.pictureCount());
+    }
 
     if (waitingForSlot_) {
         const Tick tick = slides_.settle();

@@ -85,7 +85,7 @@ int share_opendir(const char* path, fuse_file_info* fi) {
 }
 
 int share_readdir(const char*, void* buf, fuse_fill_dir_t fill, off_t, fuse_file_info* fi,
-            fuse_readdir_flags) {
+                  fuse_readdir_flags) {
     if (!answerLikeAShare()) return -EINTR;
     DIR* d = reinterpret_cast<DIR*>(fi->fh);
     ::rewinddir(d);
@@ -141,8 +141,9 @@ int share_statfs(const char* path, struct statvfs* st) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s SOURCE MOUNTPOINT [--delay-ms N] [--rate B/s] "
-                             "[--stall-file PATH] [FUSE options]\n",
+        std::fprintf(stderr,
+                     "usage: %s SOURCE MOUNTPOINT [--delay-ms N] [--rate B/s] "
+                     "[--stall-file PATH] [FUSE options]\n",
                      argv[0]);
         return 2;
     }
@@ -152,8 +153,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     opt.source = resolved;
-    std::vector<char*> fuseArgs{argv[0], argv[2], const_cast<char*>("-f"),
-                                const_cast<char*>("-o"),
+    std::vector<char*> fuseArgs{argv[0], argv[2], const_cast<char*>("-f"), const_cast<char*>("-o"),
                                 const_cast<char*>("ro,default_permissions,fsname=slowshare")};
     for (int i = 3; i < argc; ++i) {
         const std::string a = argv[i];
