@@ -84,7 +84,8 @@ void DrawingLayer::line(QPoint a, QPoint b, const QColor& colour) {
         p.drawLine(a, b);
     }
     empty_ = false;
-    dirty_ += spanning(a, b).adjusted(-1, -1, 1, 1);
+    // An aliased one-pixel line stays within the box of its two ends.
+    dirty_ += spanning(a, b) & image_.rect();
 }
 
 void DrawingLayer::box(QPoint a, QPoint b, const QColor& colour) {
@@ -96,7 +97,7 @@ void DrawingLayer::box(QPoint a, QPoint b, const QColor& colour) {
         } else {
             painter().fillRect(strip, colour);
         }
-        dirty_ += strip;
+        dirty_ += strip & image_.rect();
     };
     if (r.width() <= 1 || r.height() <= 1) {
         fill(r);
@@ -122,9 +123,12 @@ bool DrawingLayer::present(bool force) {
     endPainting();
     raise();
     if (isHidden()) {
+        // Shown without repainting the whole form: the layer is transparent but for what
+        // was drawn. (The update Qt posts for a shown widget comes after the tick, when a
+        // new background has hidden the layer again.)
         show();
-        repaint();
-    } else if (!dirty_.isEmpty()) {
+    }
+    if (!dirty_.isEmpty()) {
         repaint(dirty_); // what changed, not the whole screen
     }
     lastPresent_ = now;

@@ -34,6 +34,9 @@ public:
         endPainting();
         return image_;
     }
+    // What the figures drawn since the last present changed: what the next present puts
+    // on the screen, and nothing else.
+    [[nodiscard]] const QRegion& pending() const { return dirty_; }
     // How many times present() put figures on the screen since the layer was made.
     [[nodiscard]] int presentedFrames() const { return frames_; }
     // One display refresh.
