@@ -2,6 +2,7 @@
 
 #include "Form1.h"
 
+#include "DisplaySync.h"
 #include "FrameBudget.h"
 #include "Layout.h"
 #include "Pictures.h"
@@ -215,7 +216,10 @@ void Form1::Timer1_Timer() {
     const bool shown = showPicture(tick.entry);
     // The picture reaches the screen before the next one is decoded beside it: on two
     // cores the decode would otherwise slow down this frame and the display server's work.
-    if (shown) repaint();
+    if (shown) {
+        repaint();
+        rt::waitForDisplay(); // painted and sent is not yet on the screen
+    }
     prefetchNext();
     if (!shown) {
         // The previous caption and colour stay; the next tick goes on.
@@ -274,6 +278,7 @@ void Form1::presentFrame(const QRegion& changed, FramePacer& pacer) {
     // One display frame after the previous one: a faster machine still shows every frame.
     pacer.waitForDue();
     repaint(changed);
+    rt::waitForDisplay();
     pacer.presented(FramePacer::Clock::now());
 }
 

@@ -3,6 +3,8 @@
 
 #include "DrawingLayer.h"
 
+#include "DisplaySync.h"
+
 #include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -130,6 +132,7 @@ bool DrawingLayer::present(bool force) {
     }
     if (!dirty_.isEmpty()) {
         repaint(dirty_); // what changed, not the whole screen
+        waitForDisplay();
     }
     lastPresent_ = now;
     dirty_ = QRegion();

@@ -24,7 +24,8 @@ public:
     // The one-pixel outline of the box with these opposite corners.
     void box(QPoint a, QPoint b, const QColor& colour);
     // Puts what was drawn on the screen if a display frame has passed since the last
-    // time (always when `force`). Returns whether it did. Lets no event run.
+    // time (always when `force`), and returns once the display server has drawn it.
+    // Returns whether it did. Lets no event run.
     bool present(bool force = false);
     // Forgets every figure.
     void clear();
