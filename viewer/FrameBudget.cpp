@@ -49,13 +49,19 @@ QRegion slideInDamage(const QRect& before, const QRect& after, const QRect& form
 }
 
 FramePacer::Clock::time_point FramePacer::due() const {
-    if (frames_ == 0) return Clock::now();
-    const auto scheduled = first_ + interval_ * frames_;
-    return std::max(scheduled, last_ + interval_ / 2);
+    if (starts_ == 0) return Clock::now();
+    return std::max(firstStart_ + interval_ * starts_, lastStart_ + interval_ / 2);
 }
 
-void FramePacer::waitForDue() const {
+void FramePacer::waitForDue() {
     std::this_thread::sleep_until(due());
+    started(Clock::now());
+}
+
+void FramePacer::started(Clock::time_point at) {
+    if (starts_ == 0) firstStart_ = at;
+    lastStart_ = at;
+    ++starts_;
 }
 
 void FramePacer::presented(Clock::time_point at) {

@@ -55,13 +55,16 @@ public:
     using Clock = std::chrono::steady_clock;
     explicit FramePacer(std::chrono::nanoseconds interval) : interval_(interval) {}
 
-    // When the next frame is due: at once for the first, then one interval after the
-    // previous due time, counted from the first frame so that a late wake-up is made up;
-    // never sooner than half an interval after the previous frame.
+    // When the next frame is due to start: at once for the first, then one interval after
+    // the previous due time, counted from the first frame's start so that a late frame is
+    // made up by the next ones; never sooner than half an interval after the previous
+    // frame started.
     [[nodiscard]] Clock::time_point due() const;
-    // Waits until the next frame is due.
-    void waitForDue() const;
-    // A frame reached the screen at `at`.
+    // Waits until the next frame is due, and starts it.
+    void waitForDue();
+    // A frame began to be put on the screen at `at`.
+    void started(Clock::time_point at);
+    // The frame reached the screen at `at`.
     void presented(Clock::time_point at);
 
     [[nodiscard]] int frames() const { return frames_; }
@@ -74,8 +77,9 @@ public:
 
 private:
     std::chrono::nanoseconds interval_;
-    int frames_ = 0, late_ = 0, veryLate_ = 0;
+    int starts_ = 0, frames_ = 0, late_ = 0, veryLate_ = 0;
     std::chrono::nanoseconds longest_{0};
+    Clock::time_point firstStart_{}, lastStart_{};
     Clock::time_point first_{}, last_{};
 };
 

@@ -325,23 +325,29 @@ TEST(SlideInDamage, TheColumnsTheMoveUncovers) {
               QRegion(800, 0, 100, 50));
 }
 
-// Frames are due one interval apart, counted from the first; a frame 1.5 intervals or
-// more after the previous one is late, 2.5 or more very late.
+// Frames are due one interval apart, counted from the first one's start; a frame that
+// reaches the screen 1.5 intervals or more after the previous one is late, 2.5 or more
+// very late.
 TEST(FramePacer, DueTimesAndLateFrames) {
     using namespace std::chrono;
     using Clock = viewer::FramePacer::Clock;
     viewer::FramePacer p(milliseconds(16));
-    const Clock::time_point t0 = Clock::now();
     const Clock::time_point first = p.due();
     EXPECT_LE(first, Clock::now());
-    p.presented(t0);
+    const Clock::time_point t0 = Clock::now();
+    p.started(t0);
+    p.presented(t0 + milliseconds(5));
     EXPECT_EQ(p.due(), t0 + milliseconds(16));
-    p.presented(t0 + milliseconds(17)); // a little late: made up by the next due time
+    p.started(t0 + milliseconds(17)); // a little late: made up by the next due time
+    p.presented(t0 + milliseconds(22));
     EXPECT_EQ(p.due(), t0 + milliseconds(32));
-    p.presented(t0 + milliseconds(41));        // 24 ms after: late
+    p.started(t0 + milliseconds(41));
+    p.presented(t0 + milliseconds(46));        // 24 ms after the previous one: late
     EXPECT_EQ(p.due(), t0 + milliseconds(49)); // never sooner than half an interval after
-    p.presented(t0 + milliseconds(49));
-    p.presented(t0 + milliseconds(89)); // 40 ms: very late
+    p.started(t0 + milliseconds(49));
+    p.presented(t0 + milliseconds(54));
+    p.started(t0 + milliseconds(90));
+    p.presented(t0 + milliseconds(94)); // 40 ms: very late
     EXPECT_EQ(p.frames(), 5);
     EXPECT_EQ(p.late(), 2);
     EXPECT_EQ(p.veryLate(), 1);
