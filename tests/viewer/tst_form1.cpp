@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTest>
@@ -148,6 +149,50 @@ private slots:
         });
         checkBlack();
         QCOMPARE(checked, 2);
+    }
+
+    // Strips written over before a frame is presented need not be written at all; what
+    // each frame shows is still exactly what drawing every figure in order gives.
+    void wipeFramesShowWhatDrawingEveryFigureGives() {
+        const auto px = [](int twips) { return int(std::lround(twips / 15.0)); };
+        for (int pattern : {0, 1, 3}) {
+            QWidget form;
+            form.resize(200, 150);
+            rt::DrawingLayer layer(&form);
+            QImage want(200, 150, QImage::Format_ARGB32_Premultiplied);
+            want.fill(Qt::transparent);
+            const auto fill = [&](int x1, int y1, int x2, int y2, bool white) {
+                QPainter p(&want);
+                p.fillRect(QRect(QPoint(std::min(x1, x2), std::min(y1, y2)),
+                                 QPoint(std::max(x1, x2), std::max(y1, y2))),
+                           white ? Qt::white : Qt::black);
+            };
+            int k = 0, compared = 0;
+            viewer::transitionFigures(200 * 15, pattern, [&](const viewer::Figure& f) {
+                if (f.kind == viewer::Figure::Kind::Pause) {
+                    if (++k % 7 == 0) {
+                        layer.present(true);
+                        QCOMPARE(layer.image(), want);
+                        ++compared;
+                    }
+                    return;
+                }
+                const QColor colour = f.white ? Qt::white : Qt::black;
+                const int x1 = px(f.x1), y1 = px(f.y1), x2 = px(f.x2), y2 = px(f.y2);
+                if (f.kind == viewer::Figure::Kind::Line) {
+                    layer.line({x1, y1}, {x2, y2}, colour);
+                    fill(x1, y1, x2, y2, f.white);
+                } else {
+                    layer.box({x1, y1}, {x2, y2}, colour);
+                    fill(x1, y1, x2, y1, f.white);
+                    fill(x1, y2, x2, y2, f.white);
+                    fill(x1, y1, x1, y2, f.white);
+                    fill(x2, y1, x2, y2, f.white);
+                }
+            });
+            QCOMPARE(layer.image(), want);
+            QVERIFY(compared > 10);
+        }
     }
 
     void okStartsTheTimerCoversTheScreenAndBuildsTheList() {
