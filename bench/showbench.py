@@ -189,10 +189,12 @@ def median(values):
 # --- Quadrello ---------------------------------------------------------------------------
 
 LOG_TICK = re.compile(r"quadrello\.show: tick (\d+) index (\d+)")
-# A transition's line: when it ended, its length, its frames, the frames that came 1.5
-# display intervals or more after the previous one (late), 2.5 or more (very late), and
-# the longest time between two frames.
-FRAMES = r" took ([\d.]+) ms in (\d+) frames(?:, (\d+) late, (\d+) very late, longest ([\d.]+) ms)?"
+# A transition's line: when it ended, its length (from its start to its last frame on the
+# screen), its frames, the frames that came 1.5 display intervals or more after the
+# previous one (late), 2.5 or more (very late), the longest time between two frames, and
+# the time from its first frame to its last.
+FRAMES = (r" took ([\d.]+) ms in (\d+) frames"
+          r"(?:, (\d+) late, (\d+) very late, longest ([\d.]+) ms, first to last ([\d.]+) ms)?")
 LOG_WIPE = re.compile(r"quadrello\.show: wipe (\d+) pattern (\d+)" + FRAMES)
 LOG_SLIDE = re.compile(r"quadrello\.show: slide (\d+)" + FRAMES)
 LOG_SHOWN = re.compile(r"quadrello\.show: shown (\d+) (.*)")
@@ -204,7 +206,8 @@ def frames_of(m, first):
     return {"ms": float(m[first]), "frames": int(m[first + 1]),
             "late": int(late) if late is not None else None,
             "very_late": int(m[first + 3]) if late is not None else None,
-            "longest_ms": float(m[first + 4]) if late is not None else None}
+            "longest_ms": float(m[first + 4]) if late is not None else None,
+            "span_ms": float(m[first + 5]) if late is not None else None}
 
 
 def parse_log(path):
@@ -465,10 +468,12 @@ def table(args):
     for what, label in (("wipes", "wipe"), ("slides", "slide-in")):
         runs_of = (fx or {}).get(what, [])
         length = median([w["ms"] for w in runs_of])
+        span = median([w["span_ms"] for w in runs_of if w.get("span_ms") is not None])
         frames = median([w["frames"] for w in runs_of])
         target = "0.45-0.55 s" if what == "wipes" else ""
-        rows.append([f"{label}, median", "-",
+        rows.append([f"{label}, median (first to last frame)", "-",
                      fmt(length / 1000 if length else None, " s", 3) +
+                     (f" ({span / 1000:.3f} s)" if span else "") +
                      (f" ({frames:.0f} fr)" if frames else ""), "-", "-", "", "", target,
                      verdict(0.45 <= length / 1000 <= 0.55 if length and target else None)])
         timed = [w for w in runs_of if w.get("late") is not None]

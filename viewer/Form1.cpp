@@ -294,6 +294,9 @@ void Form1::slideIn(float finalLeft) {
     const FrameBudget budget = slideInBudget(int(steps.size()), width_);
     FramePacer pacer(drawing_->frameInterval());
     QRegion changed = rect();
+    // The picture starts from its first place, off the form, before any event can run
+    // (and repaint it where the previous picture stood).
+    if (!steps.empty()) Image1->move(px(steps.front()), Image1->y());
     for (int k = 0; k < budget.steps; ++k) {
         image1_.left = steps[std::size_t(k)];
         if (budget.endsFrame(k)) {
@@ -312,9 +315,12 @@ void Form1::logFrames(const char* what, const QByteArray& detail, qint64 start,
                       const FramePacer& pacer) const {
     using std::chrono::duration;
     const qint64 end = monotonicNs();
-    qCDebug(lcShow, "%s %lld%s took %.1f ms in %d frames, %d late, %d very late, longest %.1f ms",
+    qCDebug(lcShow,
+            "%s %lld%s took %.1f ms in %d frames, %d late, %d very late, longest %.1f ms, "
+            "first to last %.1f ms",
             what, end, detail.constData(), (end - start) / 1e6, pacer.frames(), pacer.late(),
-            pacer.veryLate(), duration<double, std::milli>(pacer.longestGap()).count());
+            pacer.veryLate(), duration<double, std::milli>(pacer.longestGap()).count(),
+            duration<double, std::milli>(pacer.span()).count());
 }
 
 // --- The clearing ----------------------------------------------------------------------

@@ -383,6 +383,8 @@ private slots:
         // The picture on the screen moves at every second step.
         for (int i = 1; i < steps; ++i)
             QCOMPARE(shownAt[i] != shownAt[i - 1], i % 2 == 1);
+        // From its first place on (never where the previous picture stood).
+        QCOMPARE(shownAt[0], int(std::lround(lefts[0] / 15)));
         QCOMPARE(shownAt[1], int(std::lround(lefts[1] / 15)));
         // Each column painted about once (a step's columns more where the move's pixels
         // round differently), where repainting the picture at each frame would paint it
