@@ -189,13 +189,30 @@ def median(values):
 # --- Quadrello ---------------------------------------------------------------------------
 
 LOG_TICK = re.compile(r"quadrello\.show: tick (\d+) index (\d+)")
-LOG_WIPE = re.compile(r"quadrello\.show: wipe (\d+) pattern (\d+) took ([\d.]+) ms in (\d+) frames")
+# A transition's line: when it ended, its length (from its start to its last frame on the
+# screen), its frames, the frames that came 1.5 display intervals or more after the
+# previous one (late), 2.5 or more (very late), the longest time between two frames, and
+# the time from its first frame to its last.
+FRAMES = (r" took ([\d.]+) ms in (\d+) frames"
+          r"(?:, (\d+) late, (\d+) very late, longest ([\d.]+) ms, first to last ([\d.]+) ms)?")
+LOG_WIPE = re.compile(r"quadrello\.show: wipe (\d+) pattern (\d+)" + FRAMES)
+LOG_SLIDE = re.compile(r"quadrello\.show: slide (\d+)" + FRAMES)
 LOG_SHOWN = re.compile(r"quadrello\.show: shown (\d+) (.*)")
 
 
+def frames_of(m, first):
+    """The frames part of a transition's log line, from group `first` on."""
+    late = m[first + 2]
+    return {"ms": float(m[first]), "frames": int(m[first + 1]),
+            "late": int(late) if late is not None else None,
+            "very_late": int(m[first + 3]) if late is not None else None,
+            "longest_ms": float(m[first + 4]) if late is not None else None,
+            "span_ms": float(m[first + 5]) if late is not None else None}
+
+
 def parse_log(path):
-    """The show's timing log: tick times, wipes and shown times, by picture index."""
-    ticks, wipes, shown = {}, {}, {}
+    """The show's timing log: tick times, wipes, slide-ins and shown times, by picture index."""
+    ticks, wipes, slides, shown = {}, {}, {}, {}
     index = None
     with open(path) as f:
         for line in f:
@@ -203,10 +220,12 @@ def parse_log(path):
                 index = int(m[2])
                 ticks.setdefault(index, int(m[1]))
             elif (m := LOG_WIPE.search(line)) and index is not None:
-                wipes.setdefault(index, {"end": int(m[1]), "ms": float(m[3]), "frames": int(m[4])})
+                wipes.setdefault(index, {"end": int(m[1]), **frames_of(m, 3)})
+            elif (m := LOG_SLIDE.search(line)) and index is not None:
+                slides.setdefault(index, {"end": int(m[1]), **frames_of(m, 2)})
             elif (m := LOG_SHOWN.search(line)) and index is not None:
                 shown.setdefault(index, int(m[1]))
-    return ticks, wipes, shown
+    return ticks, wipes, slides, shown
 
 
 def dos_path(host):
@@ -266,7 +285,9 @@ def run_quadrello(args, corpus, probe):
         finally:
             end_process(proc, "Escape")
 
-        ticks, wipes, shown = parse_log(log_path)
+        if args.log:
+            shutil.copyfile(log_path, args.log)
+        ticks, wipes, slides, shown = parse_log(log_path)
         per_picture = []
         for k, pic in enumerate(corpus, start=1):
             tick = ticks.get(k)
@@ -288,6 +309,7 @@ def run_quadrello(args, corpus, probe):
             "peak_mib": memory,
             "cpu_per_picture_s": (cpu_end - cpu_start) / max(1, len(shown)),
             "wipes": [w for _, w in sorted(wipes.items())],
+            "slides": [w for _, w in sorted(slides.items())],
         }
     finally:
         shutil.rmtree(work, ignore_errors=True)
@@ -443,13 +465,28 @@ def table(args):
                  ratio(cpu[0], cpu[2]), ratio(cpu[0], cpu[3]), "<= feh",
                  verdict(cpu[0] <= cpu[2] if None not in (cpu[0], cpu[2]) else None) +
                  (" (on: MISSED)" if None not in (cpu[1], cpu[2]) and cpu[1] > cpu[2] else "")])
-    wipes = [w["ms"] for w in (fx or {}).get("wipes", [])]
-    frames = [w["frames"] for w in (fx or {}).get("wipes", [])]
-    wipe = median(wipes)
-    rows.append(["wipe across 1920 px, median", "-",
-                 fmt(wipe / 1000 if wipe else None, " s", 2) +
-                 (f" ({median(frames):.0f} fr)" if frames else ""), "-", "-", "", "",
-                 "0.3-0.6 s", verdict(0.3 <= wipe / 1000 <= 0.6 if wipe else None)])
+    for what, label in (("wipes", "wipe"), ("slides", "slide-in")):
+        runs_of = (fx or {}).get(what, [])
+        length = median([w["ms"] for w in runs_of])
+        span = median([w["span_ms"] for w in runs_of if w.get("span_ms") is not None])
+        frames = median([w["frames"] for w in runs_of])
+        target = "0.45-0.55 s" if what == "wipes" else ""
+        rows.append([f"{label}, median (first to last frame)", "-",
+                     fmt(length / 1000 if length else None, " s", 3) +
+                     (f" ({span / 1000:.3f} s)" if span else "") +
+                     (f" ({frames:.0f} fr)" if frames else ""), "-", "-", "", "", target,
+                     verdict(0.45 <= length / 1000 <= 0.55 if length and target else None)])
+        timed = [w for w in runs_of if w.get("late") is not None]
+        gaps = sum(w["frames"] - 1 for w in timed)
+        late = sum(w["late"] for w in timed)
+        very = sum(w["very_late"] for w in timed)
+        longest = max((w["longest_ms"] for w in timed), default=None)
+        on_time = 100 * (gaps - late) / gaps if gaps else None
+        rows.append([f"  {label} frames on time (late, very late)", "-",
+                     (f"{on_time:.1f} % ({late}, {very})" if on_time is not None else "-"), "-", "-",
+                     "", "", ">= 95 %, none very late",
+                     verdict(on_time >= 95 and very == 0 if on_time is not None else None) +
+                     (f" (longest {longest:.1f} ms)" if longest is not None else "")])
     header = ["", "Quadrello", "transitions on", "feh", "geeqie", "ours/feh", "ours/geeqie",
               "target", ""]
     print_rows(header, rows)
@@ -500,6 +537,7 @@ def main():
     r.add_argument("--program", help="Quadrello's program folder (for quadrello)")
     r.add_argument("--effects", type=int, default=0, choices=[0, 1], help="transitions off or on")
     r.add_argument("--out", required=True, help="where the result (JSON) goes")
+    r.add_argument("--log", help="where to keep Quadrello's timing log (for quadrello)")
     t = sub.add_parser("table", help="print the comparison table")
     t.add_argument("--micro", help="the micro benchmarks' JSON output")
     t.add_argument("results", nargs="*")

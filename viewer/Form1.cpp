@@ -2,6 +2,8 @@
 
 #include "Form1.h"
 
+#include "DisplaySync.h"
+#include "FrameBudget.h"
 #include "Layout.h"
 #include "Pictures.h"
 #include "ShowLog.h"
@@ -16,7 +18,6 @@
 
 #include <chrono>
 #include <cmath>
-#include <thread>
 
 Q_LOGGING_CATEGORY(lcShow, "quadrello.show", QtInfoMsg)
 
@@ -30,10 +31,6 @@ const QString EndOfPass = QStringLiteral("Quadrel Fine loop");
 // How long a tick waits for its picture's file to answer (a share that stopped
 // answering) before the picture gets its message and the show goes on.
 constexpr int ReadBoundMs = 30'000;
-
-// The wait after each figure of the clearing: a wipe across a 1920-pixel screen
-// (3601 steps) lasts about half a second.
-constexpr std::chrono::nanoseconds TransitionStepWait(139'000);
 
 int px(float twips) {
     return int(std::lround(twips / rt::TwipsPerPixel));
@@ -303,7 +300,10 @@ void Form1::pictureArrived() {
     const bool shown = showPicture(tickEntry_, std::move(picture));
     // The picture reaches the screen before the next one is decoded beside it: on two
     // cores the decode would otherwise slow down this frame and the display server's work.
-    if (shown) repaint();
+    if (shown) {
+        repaint();
+        rt::waitForDisplay(); // painted and sent is not yet on the screen
+    }
     prefetchNext();
     if (!shown) {
         // The previous caption and colour stay; the next tick goes on.
@@ -356,17 +356,7 @@ bool Form1::showPicture(const QString& entry, Decoded picture) {
 
     // Shown, sliding in from the left when transitions are on.
     Image1->show();
-    if (s_.Effetti != 0) {
-        // The first frame shows the new background and caption; the next ones repaint
-        // only where the picture was and is.
-        QRegion changed = rect();
-        for (const float x : slideInSteps(image1_.width, at.left)) {
-            const QRect before = Image1->geometry();
-            setImage1Left(x);
-            presentFrame(changed + before + Image1->geometry());
-            changed = QRegion();
-        }
-    }
+    if (s_.Effetti != 0) slideIn(at.left);
     setImage1Left(at.left);
     qCDebug(lcShow, "shown %lld %s", monotonicNs(), qUtf8Printable(entry));
     return true;
@@ -377,24 +367,73 @@ void Form1::emptyListPath() {
     Form_Load();
 }
 
-void Form1::presentFrame(const QRegion& changed) {
-    // One frame of the display at most: a faster machine still shows every step.
-    const qint64 interval = drawing_->frameInterval().count();
-    const qint64 wait = lastFrameNs_ + interval - monotonicNs();
-    if (wait > 0) std::this_thread::sleep_for(std::chrono::nanoseconds(wait));
+void Form1::presentFrame(const QRegion& changed, FramePacer& pacer) {
+    // One display frame after the previous one: a faster machine still shows every frame.
+    pacer.waitForDue();
     repaint(changed);
-    lastFrameNs_ = monotonicNs();
-    letEventsRun_();
+    rt::waitForDisplay();
+    pacer.presented(FramePacer::Clock::now());
+}
+
+void Form1::slideIn(float finalLeft) {
+    // Every step's left edge is taken and events run after each; the picture is moved on
+    // the screen once a frame, by as many steps as the frame presents. The first frame
+    // shows the new background and caption; in the next ones Qt moves what is already on
+    // the screen (within the backing store and, with shared memory, in the X server's
+    // copy of it) and only what the move uncovers is painted: the picture's columns that
+    // come in at the left edge of the screen, and the background it leaves behind.
+    const qint64 start = monotonicNs();
+    const std::vector<float> steps = slideInSteps(image1_.width, finalLeft);
+    const FrameBudget budget = slideInBudget(int(steps.size()), width_);
+    FramePacer pacer(drawing_->frameInterval());
+    QRegion changed = rect();
+    // The picture starts from its first place, off the form, before any event can run
+    // (and repaint it where the previous picture stood).
+    if (!steps.empty()) Image1->move(px(steps.front()), Image1->y());
+    for (int k = 0; k < budget.steps; ++k) {
+        image1_.left = steps[std::size_t(k)];
+        if (budget.endsFrame(k)) {
+            const QRect before = Image1->geometry();
+            Image1->move(px(image1_.left), Image1->y());
+            changed += slideInDamage(before, Image1->geometry(), rect());
+            presentFrame(changed, pacer);
+            changed = QRegion();
+        }
+        letEventsRun_();
+    }
+    logFrames("slide", {}, start, pacer);
+}
+
+void Form1::logFrames(const char* what, const QByteArray& detail, qint64 start,
+                      const FramePacer& pacer) const {
+    using std::chrono::duration;
+    const qint64 end = monotonicNs();
+    qCDebug(lcShow,
+            "%s %lld%s took %.1f ms in %d frames, %d late, %d very late, longest %.1f ms, "
+            "first to last %.1f ms",
+            what, end, detail.constData(), (end - start) / 1e6, pacer.frames(), pacer.late(),
+            pacer.veryLate(), duration<double, std::milli>(pacer.longestGap()).count(),
+            duration<double, std::milli>(pacer.span()).count());
 }
 
 // --- The clearing ----------------------------------------------------------------------
 
 void Form1::ClsDiag() {
     const qint64 start = monotonicNs();
-    const int framesBefore = drawing_->presentedFrames();
     platform_.random.seed(float(platform_.clock.secondsSinceMidnight()));
     const int pattern = transitionPattern(platform_.random.next());
-    auto deadline = std::chrono::steady_clock::now();
+    // Every figure is drawn, in order; a frame is presented at the pause of the last step
+    // it holds, so that its white edge is what the screen shows, and the last frame once
+    // the last figure is black again.
+    const std::chrono::nanoseconds interval = drawing_->frameInterval();
+    const FrameBudget budget = wipeBudget(width_, 1e9 / double(interval.count()));
+    FramePacer pacer(interval);
+    const auto present = [&] {
+        pacer.waitForDue();
+        drawing_->present(true);
+        pacer.presented(FramePacer::Clock::now());
+    };
+    int step = 0;
     transitionFigures(width_, pattern, [&](const Figure& f) {
         const QColor colour = f.white ? Qt::white : Qt::black;
         switch (f.kind) {
@@ -405,19 +444,13 @@ void Form1::ClsDiag() {
             drawing_->line(pxPoint(f.x1, f.y1), pxPoint(f.x2, f.y2), colour);
             break;
         case Figure::Kind::Pause:
-            // The white figure reaches the screen when a display frame is due.
-            // Each wait ends at its own deadline, counted from the start: a sleep that
-            // overshoots is made up by the next steps, so the wipe keeps its length
-            // without keeping a core busy.
-            drawing_->present();
-            deadline += TransitionStepWait;
-            std::this_thread::sleep_until(deadline);
+            if (step < budget.steps - 1 && budget.endsFrame(step)) present();
+            ++step;
             break;
         }
     });
-    drawing_->present(true);
-    qCDebug(lcShow, "wipe %lld pattern %d took %.1f ms in %d frames", monotonicNs(), pattern,
-            (monotonicNs() - start) / 1e6, drawing_->presentedFrames() - framesBefore);
+    present();
+    logFrames("wipe", " pattern " + QByteArray::number(pattern), start, pacer);
 }
 
 // --- The end of the show -----------------------------------------------------------------

@@ -11,6 +11,7 @@
 // viewer's arithmetic expects; the widgets get the nearest pixel.
 
 #include "DrawingLayer.h"
+#include "FrameBudget.h"
 #include "Modulo1.h"
 #include "Platform.h"
 #include "Prefetch.h"
@@ -118,9 +119,13 @@ private:
     [[nodiscard]] ShowArea showArea() const {
         return {width_, height_, label1_.height, platform_.screen.pixelRatio()};
     }
-    // Puts the changed part of the form on the screen now, then lets pending events run,
-    // one display frame apart from the previous frame.
-    void presentFrame(const QRegion& changed);
+    // Puts the changed part of the form on the screen when the pacer's next frame is due.
+    void presentFrame(const QRegion& changed, FramePacer& pacer);
+    // Slides the picture in from the left to its final left edge, in steps of 2000 twips.
+    void slideIn(float finalLeft);
+    // A transition's frames in the timing log: count, duration, late ones, longest gap.
+    void logFrames(const char* what, const QByteArray& detail, qint64 start,
+                   const FramePacer& pacer) const;
 
     rt::Platform& platform_;
     settings::Modulo1& s_;
@@ -150,7 +155,6 @@ private:
     TwipRect image1_;
     TwipRect label1_;
     bool pressedOnForm_ = false;
-    qint64 lastFrameNs_ = 0;
 };
 
 } // namespace viewer

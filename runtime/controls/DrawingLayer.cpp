@@ -3,6 +3,8 @@
 
 #include "DrawingLayer.h"
 
+#include "DisplaySync.h"
+
 #include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -24,10 +26,9 @@ QRect spanning(QPoint a, QPoint b) {
 // Fills the part of the box inside the image with an opaque colour, writing the pixels
 // directly: the wipe's thousands of one-pixel strips cost Qt's raster engine a span per
 // row each.
-void fillOpaque(QImage& image, const QRect& box, const QColor& colour) {
+void fillOpaque(QImage& image, const QRect& box, QRgb pixel) {
     const QRect r = box & image.rect();
     if (r.isEmpty()) return;
-    const QRgb pixel = qPremultiply(colour.rgba());
     uchar* const bits = image.bits(); // one check for sharing, not one per row
     const qsizetype stride = image.bytesPerLine();
     for (int y = r.top(); y <= r.bottom(); ++y) {
@@ -65,49 +66,73 @@ bool DrawingLayer::eventFilter(QObject* watched, QEvent* event) {
 }
 
 QPainter& DrawingLayer::painter() {
+    writeStrips(); // the strips drawn before come first
     if (!painter_) painter_ = std::make_unique<QPainter>(&image_);
     return *painter_;
 }
 
 void DrawingLayer::endPainting() const {
     painter_.reset();
+    writeStrips();
+}
+
+void DrawingLayer::strip(const QRect& r, const QColor& colour) {
+    const QRect inside = r & image_.rect();
+    empty_ = false;
+    if (inside.isEmpty()) return;
+    if (colour.alpha() != 255) {
+        painter().fillRect(inside, colour);
+        dirty_ += inside;
+        return;
+    }
+    painter_.reset();
+    // A strip covering one of the last few exactly replaces it: the earlier one's pixels
+    // would all be written over, whatever came between, and its place is already in the
+    // changed region.
+    const std::size_t from = strips_.size() > RecentStrips ? strips_.size() - RecentStrips : 0;
+    for (std::size_t i = strips_.size(); i-- > from;) {
+        if (strips_[i].rect == inside) {
+            strips_[i].rect = QRect();
+            strips_.push_back({inside, qPremultiply(colour.rgba())});
+            return;
+        }
+    }
+    strips_.push_back({inside, qPremultiply(colour.rgba())});
+    dirty_ += inside;
+    if (strips_.size() >= MaxStrips) writeStrips();
+}
+
+void DrawingLayer::writeStrips() const {
+    for (const Strip& s : strips_)
+        fillOpaque(image_, s.rect, s.pixel);
+    strips_.clear();
 }
 
 void DrawingLayer::line(QPoint a, QPoint b, const QColor& colour) {
-    if ((a.x() == b.x() || a.y() == b.y()) && colour.alpha() == 255) {
+    if (a.x() == b.x() || a.y() == b.y()) {
         // Straight across or down, as most figures of a wipe are: a strip of pixels.
-        endPainting();
-        fillOpaque(image_, spanning(a, b), colour);
-    } else {
-        QPainter& p = painter();
-        p.setPen(QPen(colour, 1));
-        p.drawLine(a, b);
+        strip(spanning(a, b), colour);
+        return;
     }
+    QPainter& p = painter();
+    p.setPen(QPen(colour, 1));
+    p.drawLine(a, b);
     empty_ = false;
-    dirty_ += spanning(a, b).adjusted(-1, -1, 1, 1);
+    // An aliased one-pixel line stays within the box of its two ends.
+    dirty_ += spanning(a, b) & image_.rect();
 }
 
 void DrawingLayer::box(QPoint a, QPoint b, const QColor& colour) {
     const QRect r = spanning(a, b);
-    const auto fill = [&](const QRect& strip) {
-        if (colour.alpha() == 255) {
-            endPainting();
-            fillOpaque(image_, strip, colour);
-        } else {
-            painter().fillRect(strip, colour);
-        }
-        dirty_ += strip;
-    };
     if (r.width() <= 1 || r.height() <= 1) {
-        fill(r);
+        strip(r, colour);
     } else {
         // The outline, as four one-pixel strips; only they are repainted, not the inside.
-        fill(QRect(r.left(), r.top(), r.width(), 1));
-        fill(QRect(r.left(), r.bottom(), r.width(), 1));
-        fill(QRect(r.left(), r.top(), 1, r.height()));
-        fill(QRect(r.right(), r.top(), 1, r.height()));
+        strip(QRect(r.left(), r.top(), r.width(), 1), colour);
+        strip(QRect(r.left(), r.bottom(), r.width(), 1), colour);
+        strip(QRect(r.left(), r.top(), 1, r.height()), colour);
+        strip(QRect(r.right(), r.top(), 1, r.height()), colour);
     }
-    empty_ = false;
 }
 
 std::chrono::nanoseconds DrawingLayer::frameInterval() const {
@@ -122,10 +147,14 @@ bool DrawingLayer::present(bool force) {
     endPainting();
     raise();
     if (isHidden()) {
+        // Shown without repainting the whole form: the layer is transparent but for what
+        // was drawn. (The update Qt posts for a shown widget comes after the tick, when a
+        // new background has hidden the layer again.)
         show();
-        repaint();
-    } else if (!dirty_.isEmpty()) {
+    }
+    if (!dirty_.isEmpty()) {
         repaint(dirty_); // what changed, not the whole screen
+        waitForDisplay();
     }
     lastPresent_ = now;
     dirty_ = QRegion();
@@ -135,7 +164,8 @@ bool DrawingLayer::present(bool force) {
 
 void DrawingLayer::clear() {
     if (empty_) return;
-    endPainting();
+    painter_.reset();
+    strips_.clear();
     image_.fill(Qt::transparent);
     empty_ = true;
     dirty_ = QRegion();

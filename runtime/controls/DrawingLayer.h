@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <memory>
+#include <vector>
 
 namespace rt {
 
@@ -24,7 +25,8 @@ public:
     // The one-pixel outline of the box with these opposite corners.
     void box(QPoint a, QPoint b, const QColor& colour);
     // Puts what was drawn on the screen if a display frame has passed since the last
-    // time (always when `force`). Returns whether it did. Lets no event run.
+    // time (always when `force`), and returns once the display server has drawn it.
+    // Returns whether it did. Lets no event run.
     bool present(bool force = false);
     // Forgets every figure.
     void clear();
@@ -34,6 +36,9 @@ public:
         endPainting();
         return image_;
     }
+    // What the figures drawn since the last present changed: what the next present puts
+    // on the screen, and nothing else.
+    [[nodiscard]] const QRegion& pending() const { return dirty_; }
     // How many times present() put figures on the screen since the layer was made.
     [[nodiscard]] int presentedFrames() const { return frames_; }
     // One display refresh.
@@ -46,8 +51,22 @@ protected:
 private:
     void fitToForm();
 
-    QImage image_;
+    mutable QImage image_;
     bool empty_ = true;
+    // Opaque strips drawn but not yet written into the image, in order. Drawing one that
+    // covers exactly one of the last few replaces it: a wipe draws each strip in white,
+    // then in black, and its next step mostly lands on the same pixels, so that most of a
+    // frame's strips are written over before they are ever shown. The image that reaches
+    // the screen is the same as with every strip written.
+    struct Strip {
+        QRect rect;
+        QRgb pixel;
+    };
+    mutable std::vector<Strip> strips_;
+    static constexpr std::size_t RecentStrips = 8;
+    static constexpr std::size_t MaxStrips = 4096;
+    void strip(const QRect& r, const QColor& colour);
+    void writeStrips() const;
     QRegion dirty_; // drawn since the last present
     // Open on the image between presents: starting a painter for each of the thousands of
     // figures of a wipe would cost more than drawing them.

@@ -1,5 +1,7 @@
-// The show without widgets: the order of the ticks, the fit, placement, colours, clearing.
+// The show without widgets: the order of the ticks, the fit, placement, colours, clearing,
+// and how the clearing and the slide-in are spread over display frames.
 
+#include "FrameBudget.h"
 #include "Layout.h"
 #include "Platform.h"
 #include "SlideShow.h"
@@ -7,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <vector>
 
 using viewer::Figure;
@@ -264,3 +267,132 @@ TEST(Transition, OddWidthsStopShortOfTheCentreOrTheEdge) {
 }
 
 } // namespace
+
+// --- Frames ------------------------------------------------------------------------------
+
+// The wipe's budget by form width: every step of the pattern is drawn, and the frames
+// stay the same at every width (the wipe's length), so a wider form presents more steps a
+// frame.
+struct WipeBudgetCase {
+    int widthPx;
+    double hz;
+    int steps, perFrame, frames;
+};
+
+class WipeBudgetTable : public testing::TestWithParam<WipeBudgetCase> {};
+
+TEST_P(WipeBudgetTable, EveryStepOverTheSameFrames) {
+    const WipeBudgetCase c = GetParam();
+    const float width = float(c.widthPx * 15);
+    const viewer::FrameBudget b = viewer::wipeBudget(width, c.hz);
+    EXPECT_EQ(b.steps, c.steps);
+    EXPECT_EQ(b.perFrame(), c.perFrame);
+    EXPECT_EQ(b.frames, c.frames);
+    // The budget counts the pattern's own steps: one pause each, for all five patterns.
+    for (int pattern = 0; pattern < 5; ++pattern) {
+        int pauses = 0;
+        for (const Figure& f : record(width, pattern))
+            pauses += f.kind == Figure::Kind::Pause;
+        EXPECT_EQ(pauses, b.steps) << "pattern " << pattern;
+    }
+    // The steps are dealt in order, each frame the floor or the ceiling of the share, and
+    // exactly `frames` frames end.
+    int ended = 0, inFrame = 0, smallest = b.steps, largest = 0;
+    for (int k = 0; k < b.steps; ++k) {
+        ++inFrame;
+        if (k > 0) {
+            EXPECT_LE(b.frameOf(k) - b.frameOf(k - 1), 1);
+        }
+        if (b.endsFrame(k)) {
+            ++ended;
+            smallest = std::min(smallest, inFrame);
+            largest = std::max(largest, inFrame);
+            inFrame = 0;
+        }
+    }
+    EXPECT_EQ(ended, b.frames);
+    EXPECT_EQ(largest, b.perFrame());
+    EXPECT_GE(smallest, b.steps / b.frames);
+    EXPECT_TRUE(b.endsFrame(b.steps - 1));
+}
+
+// 31 frames at 60 Hz: the first at once, the last half a second later.
+INSTANTIATE_TEST_SUITE_P(Widths, WipeBudgetTable,
+                         testing::Values(WipeBudgetCase{1280, 60, 2401, 78, 31},
+                                         WipeBudgetCase{1920, 60, 3601, 117, 31},
+                                         WipeBudgetCase{2560, 60, 4801, 155, 31},
+                                         WipeBudgetCase{3840, 60, 7201, 233, 31},
+                                         WipeBudgetCase{1920, 144, 3601, 50, 73},
+                                         WipeBudgetCase{1920, 30, 3601, 226, 16},
+                                         // a form narrower than its frames: one step each
+                                         WipeBudgetCase{4, 60, 8, 1, 8}));
+
+// The slide-in: one step a frame up to 1920 pixels, then frames in proportion.
+TEST(SlideInBudget, OneStepAFrameAt1920ThenInProportion) {
+    struct Case {
+        int steps, widthPx, frames, perFrame;
+    };
+    for (const Case c :
+         {Case{14, 1280, 14, 1}, Case{14, 1920, 14, 1}, Case{19, 2560, 15, 2},
+          Case{27, 3840, 14, 2}, Case{28, 3840, 14, 2}, Case{1, 3840, 1, 1}, Case{0, 1920, 0, 0}}) {
+        const viewer::FrameBudget b = viewer::slideInBudget(c.steps, float(c.widthPx * 15));
+        EXPECT_EQ(b.frames, c.frames) << c.steps << " steps at " << c.widthPx;
+        EXPECT_EQ(b.perFrame(), c.perFrame) << c.steps << " steps at " << c.widthPx;
+    }
+}
+
+// What a frame of the slide-in paints: the picture's columns that come in over the left
+// edge of the form and the background the picture leaves behind; what was on the screen
+// moves.
+TEST(SlideInDamage, TheColumnsTheMoveUncovers) {
+    const QRect form(0, 0, 1000, 600);
+    // Coming in over the edge: only the 100 new columns at the left.
+    EXPECT_EQ(viewer::slideInDamage({-500, 100, 400, 300}, {-300, 100, 400, 300}, form),
+              QRegion(0, 100, 100, 300));
+    // From off the form: what reaches the form.
+    EXPECT_EQ(viewer::slideInDamage({-400, 100, 400, 300}, {-267, 100, 400, 300}, form),
+              QRegion(0, 100, 133, 300));
+    // Inside the form: the background left behind, nothing of the picture.
+    EXPECT_EQ(viewer::slideInDamage({100, 100, 400, 300}, {233, 100, 400, 300}, form),
+              QRegion(100, 100, 133, 300));
+    // Across the edge: the background behind it, then the columns that came in.
+    EXPECT_EQ(viewer::slideInDamage({-50, 100, 400, 300}, {83, 100, 400, 300}, form),
+              QRegion(0, 100, 133, 300));
+    // A move wider than the picture: the picture is moved whole, its old place is
+    // background.
+    EXPECT_EQ(viewer::slideInDamage({0, 0, 100, 50}, {300, 0, 100, 50}, form),
+              QRegion(0, 0, 100, 50));
+    // Over the right edge: the background left behind; what moves off is not painted.
+    EXPECT_EQ(viewer::slideInDamage({800, 0, 100, 50}, {933, 0, 100, 50}, form),
+              QRegion(800, 0, 100, 50));
+}
+
+// Frames are due one interval apart, counted from the first one's start; a frame that
+// reaches the screen 1.5 intervals or more after the previous one is late, 2.5 or more
+// very late.
+TEST(FramePacer, DueTimesAndLateFrames) {
+    using namespace std::chrono;
+    using Clock = viewer::FramePacer::Clock;
+    viewer::FramePacer p(milliseconds(16));
+    const Clock::time_point first = p.due();
+    EXPECT_LE(first, Clock::now());
+    const Clock::time_point t0 = Clock::now();
+    p.started(t0);
+    p.presented(t0 + milliseconds(5));
+    EXPECT_EQ(p.due(), t0 + milliseconds(16));
+    p.started(t0 + milliseconds(17)); // a little late: made up by the next due time
+    p.presented(t0 + milliseconds(22));
+    EXPECT_EQ(p.due(), t0 + milliseconds(32));
+    p.started(t0 + milliseconds(41));
+    p.presented(t0 + milliseconds(46));        // 24 ms after the previous one: late
+    EXPECT_EQ(p.due(), t0 + milliseconds(49)); // never sooner than half an interval after
+    p.started(t0 + milliseconds(49));
+    p.presented(t0 + milliseconds(54));
+    p.started(t0 + milliseconds(90));
+    p.presented(t0 + milliseconds(94)); // 40 ms: very late
+    EXPECT_EQ(p.frames(), 5);
+    EXPECT_EQ(p.late(), 2);
+    EXPECT_EQ(p.veryLate(), 1);
+    EXPECT_EQ(p.longestGap(), milliseconds(40));
+    EXPECT_EQ(p.span(), milliseconds(89));
+}
