@@ -176,6 +176,7 @@ frmAbout::frmAbout(rt::Platform& platform, Modulo1& s, QWidget* parent)
 
     Drive1->onChange = [this] { Drive1_Change(); };
     Dir1->onMouseMove = [this] { Dir1_MouseMove(); };
+    connect(&stored_, &QFutureWatcherBase::finished, this, [this] { storedFolderChecked(); });
     Frame1->onMouseMove = [this] { Frame1_MouseMove(); };
     Text1->onFocusIn = [this] { Text1_GotFocus(); };
     Text1->onFocusOut = [this](Qt::FocusReason reason) { return text1LosingFocus(reason); };
@@ -340,26 +341,67 @@ void frmAbout::Form_Load() {
     if (checks.check2) setCheckValue(Check2, *checks.check2);
     if (checks.check3) setCheckValue(Check3, *checks.check3);
 
+    setWholeText(Text1, QString::number(s_.TempoAttesa));
+    storedChecked_ = false;
+    // The stored folder may be on a share that does not answer: its drive and folder are
+    // made current, and it is listed, on a copy of the DOS view on a worker, and the
+    // dialog is usable meanwhile. storedFolderChecked() goes on when they answer.
+    stored_.setFuture(
+        loadWorker_.run(0, [files = platform_.files, folder = s_.FolderPath]() mutable {
+            StoredFolder r{files, {}, {}, {}};
+            r.drive = r.checked.chDrive(folder);
+            if (!r.drive.failed()) r.dir = r.checked.chDir(folder);
+            if (!r.drive.failed() && !r.dir.failed()) r.listing = rt::listFolder(r.checked, folder);
+            return r;
+        }));
+}
+
+void frmAbout::storedFolderChecked() {
+    if (!stored_.future().isResultReadyAt(0)) return;
+    const StoredFolder r = stored_.future().result();
+    storedChecked_ = true;
     // Each step that fails with the stored folder is done again with the program's own
-    // folder; a step that fails with that one too is passed over.
+    // folder, on this thread (the program's folder is the machine's own); a step that fails
+    // with that one too is passed over.
+    rt::DosFileSystem& files = platform_.files;
     bool fellBack = false;
-    const auto guarded = [&](const std::function<rt::Error()>& step) {
-        if (!step().failed() || fellBack) return;
+    const auto fallBack = [&] {
         fellBack = true;
         s_.FolderPath = platform_.programFolder;
-        step();
     };
-    guarded([&] { return platform_.files.chDrive(s_.FolderPath); });
-    guarded([&] { return platform_.files.chDir(s_.FolderPath); });
-    setWholeText(Text1, QString::number(s_.TempoAttesa));
-    guarded([&] { return Dir1->setPath(s_.FolderPath); });
+    if (r.drive.failed()) {
+        fallBack();
+        (void)files.chDrive(s_.FolderPath);
+    } else {
+        files.takeCurrentDrive(r.checked);
+    }
+    if (fellBack) {
+        (void)files.chDir(s_.FolderPath);
+    } else if (r.dir.failed()) {
+        fallBack();
+        (void)files.chDir(s_.FolderPath);
+    } else {
+        files.takeCurrentDir(r.checked, r.checked.curDrive());
+    }
+    if (fellBack) {
+        Dir1->setPath(s_.FolderPath);
+    } else if (r.listing.error.failed()) {
+        fallBack();
+        Dir1->setPath(s_.FolderPath);
+    } else {
+        Dir1->show(r.listing);
+    }
 }
 
 void frmAbout::Drive1_Change() {
-    if (!Dir1->setPath(Drive1->drive()).failed()) return;
-    platform_.messages.show(DriveReadError, rt::mb::OkOnly, rt::AppTitle);
-    Drive1->setDrive(platform_.programFolder); // runs this handler again for that drive
-    Dir1->setPath(platform_.programFolder);
+    // The drive is listed on the folder list's workers: the message comes when it has
+    // failed, and the dialog answers meanwhile.
+    Dir1->setPath(Drive1->drive(), [this](rt::Error e) {
+        if (!e.failed()) return;
+        platform_.messages.show(DriveReadError, rt::mb::OkOnly, rt::AppTitle);
+        Drive1->setDrive(platform_.programFolder); // runs this handler again for that drive
+        Dir1->setPath(platform_.programFolder);
+    });
 }
 
 void frmAbout::Text1_GotFocus() {

@@ -15,8 +15,11 @@
 #include "Platform.h"
 #include "Timer.h"
 
+#include "Worker.h"
+
 #include <QColor>
 #include <QDialog>
+#include <QFutureWatcher>
 #include <QPoint>
 
 #include <array>
@@ -38,6 +41,9 @@ public:
     void Form_Load();
     // The drive list changed: open that drive's current folder in the folder list.
     void Drive1_Change();
+    // Whether the load's check of the stored folder has arrived and the folder list shows
+    // what it asked for last (tests wait for it).
+    [[nodiscard]] bool folderListReady() const { return storedChecked_ && !Dir1->listing(); }
     void Text1_GotFocus();
     // Refuses a seconds value without a number (or 0) when the focus leaves the box.
     void Text1_LostFocus();
@@ -145,8 +151,22 @@ private:
     [[nodiscard]] static std::int16_t checkValue(const QCheckBox* box);
     static void setCheckValue(QCheckBox* box, std::int16_t value);
 
+    // The stored folder's drive, folder and listing, checked on a copy of the DOS view on
+    // a worker at load: the copy (its current drive and folder), and how each step went.
+    struct StoredFolder {
+        rt::DosFileSystem checked;
+        rt::Error drive, dir;
+        rt::FolderListing listing;
+    };
+    // The check arrived: it is taken over, or each failed step done again with the
+    // program's own folder.
+    void storedFolderChecked();
+
     rt::Platform& platform_;
     Modulo1& s_;
+    rt::Worker loadWorker_;
+    QFutureWatcher<StoredFolder> stored_;
+    bool storedChecked_ = false;
     bool inText1LostFocus_ = false;
     bool frameCentred_ = false; // centred again by the frame the window manager gave it
 };

@@ -39,6 +39,25 @@ private:
 
 } // namespace
 
+FolderListing listFolder(const DosFileSystem& files, const QString& dosPath) {
+    FolderListing l;
+    const Result<QString> abs = files.absolute(dosPath);
+    if (!abs.ok()) {
+        l.error = abs.error();
+        return l;
+    }
+    l.folder = abs.value();
+    // The listing's own entry types tell the folders: no attribute read per entry.
+    const Result<QStringList> entries = files.list(withBackslash(l.folder), ListMode::FoldersOnly);
+    if (!entries.ok()) {
+        l.error = entries.error();
+        return l;
+    }
+    for (const QString& name : entries.value())
+        if (name != QLatin1String(".") && name != QLatin1String("..")) l.subfolders.append(name);
+    return l;
+}
+
 DirListBox::DirListBox(const DosFileSystem& files, QWidget* parent)
     : QListWidget(parent), files_(files) {
     setItemDelegate(new IndentDelegate(this));
@@ -47,24 +66,38 @@ DirListBox::DirListBox(const DosFileSystem& files, QWidget* parent)
     setIconSize(QSize(16, 16));
     setUniformItemSizes(true);
     viewport()->setMouseTracking(true);
+    connect(&watcher_, &QFutureWatcherBase::finished, this, [this] { arrived(); });
     setPath(files_.curDir());
 }
 
-Error DirListBox::setPath(const QString& dosPath) {
+DirListBox::~DirListBox() {
+    watcher_.disconnect();
+}
+
+void DirListBox::setPath(const QString& dosPath, std::function<void(Error)> done) {
     const Result<QString> abs = files_.absolute(dosPath);
-    if (!abs.ok()) return abs.error();
-    const QString folder = abs.value(); // "X:\" or "X:\a\b"
-    const Result<QStringList> entries =
-        files_.list(withBackslash(folder), ListMode::FoldersIncluded);
-    if (!entries.ok()) return entries.error();
+    asked_ = abs.ok() ? abs.value() : dosPath;
+    done_ = std::move(done);
+    // The job works on a copy of the DOS view: the dialog's may change meanwhile.
+    watcher_.setFuture(
+        workers_.run(0, [files = files_, dosPath] { return listFolder(files, dosPath); }));
+}
 
-    QStringList subfolders;
-    for (const QString& name : entries.value()) {
-        if (name == QLatin1String(".") || name == QLatin1String("..")) continue;
-        const Result<int> bits = files_.getAttr(withBackslash(folder) + name);
-        if (bits.ok() && (bits.value() & attr::Directory)) subfolders.append(name);
+void DirListBox::arrived() {
+    const QFuture<FolderListing> f = watcher_.future();
+    FolderListing l;
+    if (f.isResultReadyAt(0)) {
+        l = f.result();
+    } else {
+        l.error = {err::PathNotFound, QStringLiteral("Not listed")};
     }
+    asked_.clear();
+    std::function<void(Error)> done = std::exchange(done_, nullptr);
+    if (!l.error.failed()) show(l);
+    if (done) done(l.error);
+}
 
+void DirListBox::show(const FolderListing& listing) {
     clear();
     const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
@@ -77,6 +110,7 @@ Error DirListBox::setPath(const QString& dosPath) {
     };
 
     // The chain from the root ("c:\") down to the folder itself.
+    const QString& folder = listing.folder;
     QString chainPath = folder.left(3);
     QListWidgetItem* current = add(open, folder.left(3).toLower(), chainPath, 0);
     const QStringList parts = folder.mid(3).split(QLatin1Char('\\'), Qt::SkipEmptyParts);
@@ -84,13 +118,12 @@ Error DirListBox::setPath(const QString& dosPath) {
         chainPath = withBackslash(chainPath) + parts[level - 1];
         current = add(open, parts[level - 1], chainPath, level);
     }
-    for (const QString& name : subfolders)
+    for (const QString& name : listing.subfolders)
         add(closed, name, withBackslash(folder) + name, int(parts.size()) + 1);
 
     path_ = folder;
     setCurrentItem(current);
     scrollToItem(current);
-    return Error::none();
 }
 
 void DirListBox::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -13,7 +13,9 @@
 // anything; Enter is left to the dialog (its default button).
 
 #include "DosFiles.h"
+#include "Worker.h"
 
+#include <QFutureWatcher>
 #include <QListWidget>
 #include <QString>
 
@@ -21,17 +23,36 @@
 
 namespace rt {
 
+// What the list shows of a folder: the folder (absolute DOS form: "X:\" or "X:\a\b") and
+// its subfolders in listing order, or why it could not be listed.
+struct FolderListing {
+    Error error;
+    QString folder;
+    QStringList subfolders;
+};
+// Lists a folder for the list ("d:" is that drive's current directory). It touches the
+// files, which may be on a share that does not answer: the list runs it on its worker.
+[[nodiscard]] FolderListing listFolder(const DosFileSystem& files, const QString& dosPath);
+
 class DirListBox final : public QListWidget {
 public:
     // Shows the file system's current directory, when it can be listed.
     explicit DirListBox(const DosFileSystem& files, QWidget* parent = nullptr);
+    ~DirListBox() override;
 
     // Opens a folder: any DOS path, resolved against the current drive and directories;
-    // a drive alone ("d:") means that drive's current directory. Fails, leaving the list
-    // as it was, when the folder cannot be listed.
-    Error setPath(const QString& dosPath);
-    // The current folder as an absolute DOS path: "C:\" at a root, else without a final "\".
-    [[nodiscard]] QString path() const { return path_; }
+    // a drive alone ("d:") means that drive's current directory. The folder is listed on
+    // the list's own workers, and the list fills when the listing arrives; `done` then
+    // runs with how it went. A failure leaves the list as it was. A newer call takes the
+    // place of one still under way, even one held up by a share that does not answer.
+    void setPath(const QString& dosPath, std::function<void(Error)> done = {});
+    // Shows a listing made elsewhere.
+    void show(const FolderListing& listing);
+    // The current folder as an absolute DOS path: "C:\" at a root, else without a final
+    // "\"; while a listing is under way, the folder asked for.
+    [[nodiscard]] QString path() const { return asked_.isEmpty() ? path_ : asked_; }
+    // Whether a listing is under way.
+    [[nodiscard]] bool listing() const { return !asked_.isEmpty(); }
 
     // Runs whenever the mouse moves over the list.
     std::function<void()> onMouseMove;
@@ -45,8 +66,16 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
+    void arrived();
+
     const DosFileSystem& files_;
     QString path_;
+    // The listing under way: the folder asked for, what to run when it arrives. A few
+    // threads, so that a listing held by a share does not hold up the next one.
+    Worker workers_{4};
+    QFutureWatcher<FolderListing> watcher_;
+    QString asked_;
+    std::function<void(Error)> done_;
 };
 
 } // namespace rt

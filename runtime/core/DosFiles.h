@@ -110,6 +110,13 @@ public:
     // in DOS). Fails (76) when it is not an existing folder that can be listed and
     // entered.
     Error chDir(const QString& path);
+    // Takes over what chDrive and chDir made current on a copy of this view (run where
+    // the files may keep it waiting, on a worker): its current drive, or the current
+    // directory of one drive. No file system access.
+    void takeCurrentDrive(const DosFileSystem& checked) { curDrive_ = checked.curDrive_; }
+    void takeCurrentDir(const DosFileSystem& checked, QChar drive) {
+        curDirs_[drive.toUpper()] = checked.curDir(drive);
+    }
     // The current drive letter, upper case.
     [[nodiscard]] QChar curDrive() const { return curDrive_; }
     // The current directory of a drive (the current drive when none is given), as an

@@ -16,6 +16,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <optional>
 
 using settings::frmAbout;
 
@@ -82,7 +83,20 @@ class TestFrmAbout : public QObject {
         dlg->Timer3->setEnabled(false);
         dlg->Form_Load();
         dlg->show();
-        return QTest::qWaitForWindowActive(dlg.get());
+        return QTest::qWaitForWindowActive(dlg.get()) &&
+               QTest::qWaitFor([&] { return dlg->folderListReady(); }, 5000);
+    }
+    // Opens a folder in the list and waits for its listing: how it went.
+    static rt::Error opened(rt::DirListBox* dir, const QString& path) {
+        std::optional<rt::Error> result;
+        dir->setPath(path, [&](rt::Error e) { result = e; });
+        if (!QTest::qWaitFor([&] { return result.has_value(); }, 5000))
+            return {-1, QStringLiteral("no answer")};
+        return *result;
+    }
+    // Waits for the listing under way.
+    static bool listed(const rt::DirListBox* dir) {
+        return QTest::qWaitFor([&] { return !dir->listing(); }, 5000);
     }
     QByteArray ini() const { return tmp->read(QStringLiteral("QUADRO.INI")); }
     QStringList iniLines() const { return QString::fromUtf8(ini()).split(QStringLiteral("\r\n")); }
@@ -348,7 +362,7 @@ private slots:
 
     void rootFolderKeepsOneBackslash() {
         QVERIFY(open());
-        QVERIFY(!dlg->Dir1->setPath(QStringLiteral("C:\\")).failed());
+        QVERIFY(!opened(dlg->Dir1, QStringLiteral("C:\\")).failed());
         dlg->cmdOK->click();
         QCOMPARE(s.FolderPath, QStringLiteral("C:\\"));
         QCOMPARE(iniLines().value(0), QStringLiteral("PATH=C:\\"));
@@ -384,6 +398,7 @@ private slots:
         frmAbout again(fp->platform, s);
         fp->platform.programFolder = program + QStringLiteral("\\gone");
         again.Form_Load();
+        QVERIFY(QTest::qWaitFor([&] { return again.folderListReady(); }, 5000));
         QCOMPARE(again.Text1->text(), QStringLiteral("5"));
         QCOMPARE(again.Dir1->path(), before);
     }
@@ -400,9 +415,12 @@ private slots:
 
         dlg->Drive1->setCurrentIndex(1); // the user picks D:
         QCOMPARE(dlg->Dir1->path(), QStringLiteral("D:\\"));
+        QVERIFY(listed(dlg->Dir1));
         QCOMPARE(dlg->Dir1->item(1)->text(), QStringLiteral("viaggio"));
 
         QVERIFY(dlg->Drive1->setDrive(QStringLiteral("e:\\")));
+        QVERIFY(QTest::qWaitFor([&] { return !fp->messages.shown.empty(); }, 5000));
+        QVERIFY(listed(dlg->Dir1));
         QCOMPARE(fp->messages.texts(),
                  QStringList{QStringLiteral("Errore di lettura dal drive specificato")});
         QCOMPARE(dlg->Drive1->drive(), QStringLiteral("c:"));
@@ -431,13 +449,14 @@ private slots:
         QCOMPARE(dir->currentItem()->text(), QStringLiteral("A"));
         QCOMPARE(dir->path(), program);
 
-        QCOMPARE(dir->setPath(program + QStringLiteral("\\nope")).number, rt::err::PathNotFound);
+        QCOMPARE(opened(dir, program + QStringLiteral("\\nope")).number, rt::err::PathNotFound);
         QCOMPARE(dir->count(), texts.size());
-        QVERIFY(!dir->setPath(QStringLiteral("c:")).failed()); // C:'s current directory
+        QVERIFY(!opened(dir, QStringLiteral("c:")).failed()); // C:'s current directory
         QCOMPARE(dir->path(), program);
         QTest::mouseDClick(dir->viewport(), Qt::LeftButton, {},
                            dir->visualItemRect(dir->item(0)).center());
         QCOMPARE(dir->path(), QStringLiteral("C:\\"));
+        QVERIFY(listed(dir));
         QCOMPARE(dir->currentRow(), 0);
     }
 
