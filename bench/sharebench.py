@@ -89,7 +89,11 @@ def window(name=None, pid=None, timeout=30):
 
 
 def key(win, k):
-    subprocess.run(["xdotool", "windowactivate", "--sync", win], capture_output=True, timeout=5)
+    # --sync waits for good when the window manager ignores the request: bounded.
+    try:
+        subprocess.run(["xdotool", "windowactivate", "--sync", win], capture_output=True, timeout=5)
+    except subprocess.TimeoutExpired:
+        subprocess.run(["xdotool", "windowfocus", win], capture_output=True, timeout=5)
     subprocess.run(["xdotool", "key", "--clearmodifiers", k], capture_output=True)
 
 
