@@ -139,7 +139,18 @@ class Quadrello:
         fields = dict(l.split(":", 1) for l in open("/proc/%d/status" % self.proc.pid))
         return int(fields["VmRSS"].split()[0]) / 1024, int(fields["Threads"])
 
+    def messages(self):
+        """The program's message boxes on the screen ("Quadrello")."""
+        out = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(self.proc.pid),
+                              "--name", "^Quadrello$"], capture_output=True, text=True).stdout
+        return out.split()
+
     def end(self, key_name="x"):
+        # A message box on the screen takes the keys first: closed with Enter, as a user
+        # would, before the key that ends the show.
+        for box in self.messages():
+            key(box, "Return")
+            time.sleep(0.5)
         win = window(pid=self.proc.pid, timeout=5)
         start = now_ns()
         key(win, key_name)
@@ -239,6 +250,7 @@ def main():
                 time.sleep(min(10, args.stall_seconds))
                 samples.append(q.status())
             rows["stall: seconds away"] = args.stall_seconds
+            rows["stall: messages on the screen at the end"] = len(q.messages())
             rows["stall: RSS first / last / peak (MiB)"] = "%.0f / %.0f / %.0f" % (
                 first[0], samples[-1][0], max(s[0] for s in samples))
             rows["stall: threads first / last / peak"] = "%d / %d / %d" % (
