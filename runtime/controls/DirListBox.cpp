@@ -4,6 +4,7 @@
 
 #include "Platform.h"
 
+#include <QFutureWatcher>
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -66,38 +67,50 @@ DirListBox::DirListBox(const DosFileSystem& files, QWidget* parent)
     setIconSize(QSize(16, 16));
     setUniformItemSizes(true);
     viewport()->setMouseTracking(true);
-    connect(&watcher_, &QFutureWatcherBase::finished, this, [this] { arrived(); });
     setPath(files_.curDir());
 }
 
-DirListBox::~DirListBox() {
-    watcher_.disconnect();
-}
+DirListBox::~DirListBox() = default;
 
 void DirListBox::setPath(const QString& dosPath, std::function<void(Error)> done) {
     const Result<QString> abs = files_.absolute(dosPath);
     asked_ = abs.ok() ? abs.value() : dosPath;
-    done_ = std::move(done);
-    // The job works on a copy of the DOS view: the dialog's may change meanwhile.
-    watcher_.setFuture(
-        workers_.run(0, [files = files_, dosPath] { return listFolder(files, dosPath); }));
+    const int serial = ++lastAsked_;
+    ++underWay_;
+    // The job works on a copy of the DOS view: the dialog's may change meanwhile. The
+    // watcher dies with the list, and with it a listing that never came.
+    auto* watcher = new QFutureWatcher<FolderListing>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, serial, done] {
+        FolderListing l;
+        if (watcher->future().isResultReadyAt(0)) {
+            l = watcher->future().result();
+        } else {
+            l.error = {err::PathNotFound, QStringLiteral("Not listed")};
+        }
+        watcher->deleteLater();
+        arrived(serial, l, done);
+    });
+    watcher->setFuture(workers_.run(
+        Worker::Unkeyed, [files = files_, dosPath] { return listFolder(files, dosPath); }));
 }
 
-void DirListBox::arrived() {
-    const QFuture<FolderListing> f = watcher_.future();
-    FolderListing l;
-    if (f.isResultReadyAt(0)) {
-        l = f.result();
-    } else {
-        l.error = {err::PathNotFound, QStringLiteral("Not listed")};
+void DirListBox::arrived(int serial, const FolderListing& listing,
+                         const std::function<void(Error)>& done) {
+    --underWay_;
+    if (serial < lastShown_) return; // a later listing is on the screen already
+    if (!listing.error.failed()) {
+        fill(listing);
+        lastShown_ = serial;
     }
-    asked_.clear();
-    std::function<void(Error)> done = std::exchange(done_, nullptr);
-    if (!l.error.failed()) show(l);
-    if (done) done(l.error);
+    if (done) done(listing.error);
 }
 
 void DirListBox::show(const FolderListing& listing) {
+    lastShown_ = ++lastAsked_; // what was asked before this is older than what it shows
+    fill(listing);
+}
+
+void DirListBox::fill(const FolderListing& listing) {
     clear();
     const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);

@@ -15,7 +15,6 @@
 #include "DosFiles.h"
 #include "Worker.h"
 
-#include <QFutureWatcher>
 #include <QListWidget>
 #include <QString>
 
@@ -43,16 +42,17 @@ public:
     // Opens a folder: any DOS path, resolved against the current drive and directories;
     // a drive alone ("d:") means that drive's current directory. The folder is listed on
     // the list's own workers, and the list fills when the listing arrives; `done` then
-    // runs with how it went. A failure leaves the list as it was. A newer call takes the
-    // place of one still under way, even one held up by a share that does not answer.
+    // runs with how it went. A failure leaves the list as it was. Listings arrive in any
+    // order: one that comes after a later call's has been shown is dropped, so a listing
+    // held up by a share that does not answer never holds up the next one.
     void setPath(const QString& dosPath, std::function<void(Error)> done = {});
-    // Shows a listing made elsewhere.
+    // Shows a listing made elsewhere; a listing still under way is then dropped.
     void show(const FolderListing& listing);
     // The current folder as an absolute DOS path: "C:\" at a root, else without a final
     // "\"; while a listing is under way, the folder asked for.
-    [[nodiscard]] QString path() const { return asked_.isEmpty() ? path_ : asked_; }
+    [[nodiscard]] QString path() const { return underWay_ > 0 ? asked_ : path_; }
     // Whether a listing is under way.
-    [[nodiscard]] bool listing() const { return !asked_.isEmpty(); }
+    [[nodiscard]] bool listing() const { return underWay_ > 0; }
 
     // Runs whenever the mouse moves over the list.
     std::function<void()> onMouseMove;
@@ -66,16 +66,20 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
-    void arrived();
+    // Shows a listing.
+    void fill(const FolderListing& listing);
+    // Listing number `serial` arrived.
+    void arrived(int serial, const FolderListing& listing, const std::function<void(Error)>& done);
 
     const DosFileSystem& files_;
     QString path_;
-    // The listing under way: the folder asked for, what to run when it arrives. A few
-    // threads, so that a listing held by a share does not hold up the next one.
+    // The listings under way, on a few threads, so that a listing held by a share does not
+    // hold up the next one: how many, the folder asked for last, the number of the last
+    // one asked for and of the last one shown.
     Worker workers_{4};
-    QFutureWatcher<FolderListing> watcher_;
+    int underWay_ = 0;
     QString asked_;
-    std::function<void(Error)> done_;
+    int lastAsked_ = 0, lastShown_ = 0;
 };
 
 } // namespace rt
