@@ -151,7 +151,11 @@ class Quadrello:
         for box in self.messages():
             key(box, "Return")
             time.sleep(0.5)
-        win = window(pid=self.proc.pid, timeout=5)
+        win = window(pid=self.proc.pid, timeout=15)
+        if not win:
+            self.proc.kill()
+            self.proc.wait()
+            return None
         start = now_ns()
         key(win, key_name)
         try:
