@@ -19,22 +19,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SDL_AudioSpec spec{};
     Uint8* samples = nullptr;
     Uint32 length = 0;
-    if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(data, int(size)), 1, &spec, &samples, &length))
-        return 0;
+    if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(data, int(size)), 1, &spec, &samples, &length)) return 0;
     // SDL decoded it: the show must have known it for a wave, and bounded what it makes.
     FUZZ_CHECK(bound.has_value());
     SDL_AudioCVT cvt{};
     if (SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, int(spec.freq), AUDIO_S16SYS, 2,
                           44100) >= 0 &&
-        length <= (8u << 20)) {
+        length > 0 && length <= (8u << 20)) {
         cvt.len = int(length);
         std::vector<Uint8> buffer(std::size_t(length) * std::size_t(std::max(cvt.len_mult, 1)));
         std::memcpy(buffer.data(), samples, length);
         cvt.buf = buffer.data();
         if (SDL_ConvertAudio(&cvt) == 0) FUZZ_CHECK(quint64(cvt.len_cvt) <= *bound);
     }
-    FUZZ_CHECK(quint64(length) * 44100 * 4 / (quint64(spec.freq) * spec.channels *
-                                              std::max(1, SDL_AUDIO_BITSIZE(spec.format) / 8)) <=
+    FUZZ_CHECK(quint64(length) * 44100 * 4 /
+                   (quint64(spec.freq) * spec.channels *
+                    std::max(1, SDL_AUDIO_BITSIZE(spec.format) / 8)) <=
                *bound);
     SDL_FreeWAV(samples);
     return 0;

@@ -44,9 +44,14 @@ TEST(RegularFile, OnlyARegularFileOpensAndNothingBlocks) {
         qint64 size;
     };
     const Case cases[] = {
-        {"a.txt", 0, 10},          {"link.txt", 0, 10},         {"missing", rt::err::FileNotFound, 0},
-        {"cartella", Refusal, 0},  {"fifo", Refusal, 0},        {"null", Refusal, 0},
-        {"socket", Refusal, 0},    {"a.txt/below", rt::err::FileNotFound, 0},
+        {"a.txt", 0, 10},
+        {"link.txt", 0, 10},
+        {"missing", rt::err::FileNotFound, 0},
+        {"cartella", Refusal, 0},
+        {"fifo", Refusal, 0},
+        {"null", Refusal, 0},
+        {"socket", Refusal, 0},
+        {"a.txt/below", rt::err::FileNotFound, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -73,7 +78,7 @@ TEST(RegularFile, ReadsStopAtTheLimitWhateverTheSizeSaid) {
         qint64 read; // -1: refused
     };
     const Case cases[] = {
-        {100, Beyond::Refuse, 100}, {99, Beyond::Refuse, -1}, {99, Beyond::Cut, 99},
+        {100, Beyond::Refuse, 100}, {99, Beyond::Refuse, -1},       {99, Beyond::Cut, 99},
         {0, Beyond::Cut, 0},        {1 << 21, Beyond::Refuse, 100},
     };
     for (const Case& c : cases) {

@@ -23,8 +23,8 @@
 #include <QElapsedTimer>
 
 #include <csignal>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -106,8 +106,7 @@ struct Case {
 
 const std::vector<Case>& cases() {
     static const std::vector<Case> table{
-        {"fifo.jpg", "FIFO picture", Reader::Picture, Refused,
-         [](auto& p, auto&) { fifo(p); }},
+        {"fifo.jpg", "FIFO picture", Reader::Picture, Refused, [](auto& p, auto&) { fifo(p); }},
         {"pagemap.jpg", "link to /proc/self/pagemap", Reader::Picture, Refused,
          [](auto& p, auto&) { pagemap(p); }},
         {"socket.gif", "socket picture", Reader::Picture, Refused,
@@ -299,7 +298,8 @@ int main(int argc, char** argv) {
         const TempDir dir;
         const QString path = dir.path(QLatin1String(c.file));
         c.make(path, samples);
-        const Run r = inChild({self, QStringLiteral("--one"), QString::number(int(c.reader)), path});
+        const Run r =
+            inChild({self, QStringLiteral("--one"), QString::number(int(c.reader)), path});
         const bool ok = r.exit == c.expected && r.peakMiB <= MaxMiB;
         std::printf("%-36s %-14s %8.2f %8ld  %s%s\n", c.what, c.file, r.seconds, r.peakMiB,
                     qPrintable(describe(r)), ok ? "" : "  <-- FAIL");
@@ -314,8 +314,8 @@ int main(int argc, char** argv) {
     sparse(show.path(QStringLiteral("x.emf")), sample(samples, "06-onde.emf"), 100 * GiB);
     const Run r = inChild({self, QStringLiteral("--show"), show.path()});
     const bool ok = r.exit == 0 && r.peakMiB <= MaxMiB;
-    std::printf("%-36s %-14s %8.2f %8ld  %s%s\n", "show, b.jpg a FIFO after the walk", "", r.seconds,
-                r.peakMiB, r.exit == 0 ? "went on" : qPrintable(describe(r)),
+    std::printf("%-36s %-14s %8.2f %8ld  %s%s\n", "show, b.jpg a FIFO after the walk", "",
+                r.seconds, r.peakMiB, r.exit == 0 ? "went on" : qPrintable(describe(r)),
                 ok ? "" : "  <-- FAIL");
     failed += ok ? 0 : 1;
     std::printf("%d failed\n", failed);
