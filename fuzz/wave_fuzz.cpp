@@ -1,6 +1,8 @@
 // The wave comment's bound: the input is a wave file. What the show works out before
 // decoding it (how many bytes it decodes to in the mixer's format) must never be less
-// than what SDL's decoder and converter then make of it, the way SDL_mixer loads it.
+// than what SDL's decoder and converter then make of it, the way SDL_mixer loads it; and
+// SDL, handed the bytes as the show hands them, never allocates what a chunk only claims
+// (the run's memory limit catches that).
 
 #include "FuzzSupport.h"
 #include "SdlMedia.h"
@@ -13,13 +15,15 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const QByteArray bytes =
-        QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     const std::optional<quint64> bound = rt::waveMixedBytes(bytes, 44100, 2, 2);
+    // What the show hands SDL: the bytes with the data chunk's length made true.
     SDL_AudioSpec spec{};
     Uint8* samples = nullptr;
     Uint32 length = 0;
-    if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(data, int(size)), 1, &spec, &samples, &length)) return 0;
+    if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(bytes.constData(), int(bytes.size())), 1, &spec,
+                        &samples, &length))
+        return 0;
     // SDL decoded it: the show must have known it for a wave, and bounded what it makes.
     FUZZ_CHECK(bound.has_value());
     SDL_AudioCVT cvt{};

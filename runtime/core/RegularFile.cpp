@@ -71,17 +71,23 @@ RegularFile::~RegularFile() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-Result<QByteArray> RegularFile::read(qint64 offset, qint64 count) const {
-    QByteArray bytes;
-    bytes.resize(qsizetype(std::max<qint64>(0, count)));
+qint64 RegularFile::readInto(qint64 offset, char* into, qint64 count) const {
     qint64 got = 0;
     while (got < count) {
-        const ssize_t n = ::pread(fd_, bytes.data() + got, std::size_t(count - got), offset + got);
+        const ssize_t n = ::pread(fd_, into + got, std::size_t(count - got), offset + got);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return readFailed();
+        if (n < 0) return -1;
         if (n == 0) break;
         got += n;
     }
+    return got;
+}
+
+Result<QByteArray> RegularFile::read(qint64 offset, qint64 count) const {
+    QByteArray bytes;
+    bytes.resize(qsizetype(std::max<qint64>(0, count)));
+    const qint64 got = readInto(offset, bytes.data(), count);
+    if (got < 0) return readFailed();
     bytes.truncate(qsizetype(got));
     return bytes;
 }

@@ -37,6 +37,9 @@ public:
     // Up to `count` bytes from `offset`, fewer at the end of the file; fails (75) on an
     // error of the read.
     [[nodiscard]] Result<QByteArray> read(qint64 offset, qint64 count) const;
+    // The same into a buffer of the caller's: how many bytes were read, -1 on an error
+    // (errno says which). Makes no object of its own (a decoder may jump out after it).
+    [[nodiscard]] qint64 readInto(qint64 offset, char* into, qint64 count) const;
     // The file from its start, at most `limit` bytes. A file longer than that, whether its
     // size says so before the read or the read finds more, is refused (with the refusal
     // of the open) or cut at the limit, as `beyond` says.

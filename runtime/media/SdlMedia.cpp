@@ -72,8 +72,7 @@ bool looksLikeMidi(const RegularFile& file) {
 
 } // namespace
 
-std::optional<quint64> waveMixedBytes(const QByteArray& b, int rate, int channels,
-                                      int bytesPerSample) {
+std::optional<quint64> waveMixedBytes(QByteArray& b, int rate, int channels, int bytesPerSample) {
     if (b.size() < 12 || !b.startsWith("RIFF") || b.mid(8, 4) != "WAVE") return std::nullopt;
     const char* p = b.constData();
     quint16 tag = 0, fileChannels = 0, blockAlign = 0, bits = 0;
@@ -93,8 +92,10 @@ std::optional<quint64> waveMixedBytes(const QByteArray& b, int rate, int channel
         } else if (id == "data") {
             if (!haveFormat || fileChannels == 0 || fileRate == 0 || blockAlign == 0)
                 return std::nullopt;
-            // A data chunk that claims more than the file holds holds what there is.
+            // A data chunk that claims more than the file holds holds what there is, and
+            // says so to SDL, which allocates what is claimed before it reads.
             const quint64 data = quint64(std::min(length, b.size() - body));
+            if (qint64(data) < length) qToLittleEndian(quint32(data), b.data() + at + 4);
             // Frames at the declared bits (at least four a sample), and for ADPCM (MS and
             // IMA) up to two more a block for the samples a block's header carries.
             const bool adpcm = tag == 0x0002 || tag == 0x0011;
@@ -220,17 +221,17 @@ struct SdlMedia::Impl {
         // fit (SDL would decode any length, and open a FIFO and wait).
         const Result<RegularFile> file = RegularFile::open(host.value());
         if (!file.ok() || !looksLikeWave(file.value())) return false;
-        const Result<QByteArray> bytes = file.value().readAll(MaxWaveFileBytes, Beyond::Refuse);
-        if (!bytes.ok()) return false;
+        Result<QByteArray> read = file.value().readAll(MaxWaveFileBytes, Beyond::Refuse);
+        if (!read.ok()) return false;
+        QByteArray bytes = std::move(read).value();
         if (!ensureAudio()) return false;
         int rate = 0, channels = 0;
         Uint16 format = 0;
         if (!Mix_QuerySpec(&rate, &format, &channels)) return false;
         const std::optional<quint64> mixed =
-            waveMixedBytes(bytes.value(), rate, channels, SDL_AUDIO_BITSIZE(format) / 8);
+            waveMixedBytes(bytes, rate, channels, SDL_AUDIO_BITSIZE(format) / 8);
         if (!mixed || *mixed > quint64(MaxCommentSamples)) return false;
-        comment = Mix_LoadWAV_RW(
-            SDL_RWFromConstMem(bytes.value().constData(), int(bytes.value().size())), 1);
+        comment = Mix_LoadWAV_RW(SDL_RWFromConstMem(bytes.constData(), int(bytes.size())), 1);
         if (!comment) return false;
         if (Mix_PlayChannel(CommentChannel, comment, 0) < 0) {
             dropComment();

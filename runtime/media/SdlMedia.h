@@ -57,8 +57,10 @@ inline constexpr qint64 MaxCommentSamples = qint64(64) << 20;
 // second of `channels` samples of `bytesPerSample` bytes), from its format and data chunks:
 // the data there is (whatever its chunk claims) at its declared bits a sample, ADPCM
 // blocks counted with the samples their headers carry. Nothing when it is not a wave SDL
-// could decode (no format before the data, no channels, rate or block size).
-[[nodiscard]] std::optional<quint64> waveMixedBytes(const QByteArray& wave, int rate, int channels,
+// could decode (no format before the data, no channels, rate or block size). A data chunk
+// that claims more than there is is made to say what there is: SDL allocates the length
+// claimed before it reads.
+[[nodiscard]] std::optional<quint64> waveMixedBytes(QByteArray& wave, int rate, int channels,
                                                     int bytesPerSample);
 
 // The host's sound, over SDL2_mixer; silent when no audio device can be opened.

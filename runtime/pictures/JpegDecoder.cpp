@@ -78,12 +78,13 @@ constexpr JOCTET EndOfImage[2] = {0xFF, JPEG_EOI};
 void initSource(j_decompress_ptr) {}
 void termSource(j_decompress_ptr) {}
 
+// No C++ object lives here: the warning at the end of the file may jump out.
 boolean fillInputBuffer(j_decompress_ptr cinfo) {
     auto* src = reinterpret_cast<Source*>(cinfo->src);
     const qint64 want = std::min<qint64>(sizeof src->buffer, src->limit - src->at);
-    Result<QByteArray> got =
-        want > 0 ? src->file->read(src->at, want) : Result<QByteArray>(QByteArray());
-    if (!got.ok() || got.value().isEmpty()) {
+    const qint64 got =
+        want > 0 ? src->file->readInto(src->at, reinterpret_cast<char*>(src->buffer), want) : 0;
+    if (got <= 0) {
         // As libjpeg's own file source does: a warning (which stops the decode, see
         // emitMessage), then an end marker for it to find.
         WARNMS(cinfo, JWRN_JPEG_EOF);
@@ -91,12 +92,11 @@ boolean fillInputBuffer(j_decompress_ptr cinfo) {
         src->base.bytes_in_buffer = sizeof EndOfImage;
         return TRUE;
     }
-    const QByteArray& bytes = got.value();
-    std::memcpy(src->buffer, bytes.constData(), std::size_t(bytes.size()));
-    if (src->hash) src->hash->addData(bytes);
-    src->at += bytes.size();
+    if (src->hash)
+        src->hash->addData(QByteArrayView(reinterpret_cast<const char*>(src->buffer), got));
+    src->at += got;
     src->base.next_input_byte = src->buffer;
-    src->base.bytes_in_buffer = std::size_t(bytes.size());
+    src->base.bytes_in_buffer = std::size_t(got);
     return TRUE;
 }
 
