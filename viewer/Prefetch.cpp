@@ -53,6 +53,9 @@ Decoded decodeForShow(const QString& hostPath, const ShowArea& area) {
     d.area = area;
     d.readAtNs = nowNs();
     d.stamp = stampOf(hostPath);
+    // A file changed just now may change again without its times showing it: what the
+    // decode reads of it is kept as a digest, to compare at the tick.
+    const bool proofWanted = !stampProvesSame(d.stamp, d.readAtNs, d.stamp);
     rt::ContentRead read;
     rt::Result<QImage> image = rt::PictureLoader::decode(
         hostPath,
@@ -63,13 +66,9 @@ Decoded decodeForShow(const QString& hostPath, const ShowArea& area) {
             return QSize(devicePixels(d.fit.width, area.pixelRatio),
                          devicePixels(d.fit.height, area.pixelRatio));
         },
-        &read);
-    // A file changed just now may change again without its times showing it: what the
-    // decode read of it is kept as a digest, to compare at the tick.
-    if (!stampProvesSame(d.stamp, d.readAtNs, d.stamp)) {
-        d.digest = read.digest;
-        d.digestBytes = read.bytes;
-    }
+        proofWanted ? &read : nullptr);
+    d.digest = read.digest;
+    d.digestBytes = read.bytes;
     if (!image.ok()) {
         d.error = image.error();
         return d;
