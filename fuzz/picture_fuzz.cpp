@@ -96,11 +96,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(natural.width() >= 1 && natural.height() >= 1 && natural.width() <= maxSide &&
                    natural.height() <= maxSide);
         const QSize wanted = showSize(natural);
-        const rt::Result<QImage> image = rt::PictureLoader::decode(file, wanted);
-        if (image.ok())
+        rt::ContentRead read{-1, {}};
+        const rt::Result<QImage> image = rt::PictureLoader::decode(
+            file, [&](const rt::PictureHeader&) { return wanted; }, &read);
+        if (image.ok()) {
             FUZZ_CHECK(image.value().size() == wanted);
-        else
+            // What the decode read is a start of the file, within the format's limit (a
+            // JPEG's up to its end marker, any other's whole), and the proof reads it again.
+            FUZZ_CHECK(read.bytes >= 0 && read.bytes <= qint64(size) &&
+                       read.bytes <= (qint64(256) << 20));
+            if (header.value().format != rt::PictureFormat::Jpeg)
+                FUZZ_CHECK(read.bytes == qint64(size));
+            FUZZ_CHECK(rt::digestOfStart(file, read.bytes) == read.digest);
+            FUZZ_CHECK(read.digest == rt::digestOf(QByteArrayView(chars, qsizetype(read.bytes))));
+        } else {
             FUZZ_CHECK(image.error().number == rt::err::InvalidPicture);
+        }
     } else {
         FUZZ_CHECK(header.error().number == rt::err::InvalidPicture);
     }

@@ -28,5 +28,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QString tools =
         QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
     if (hive.value(tools, QStringLiteral("PATH"))) FUZZ_CHECK(hive.hasKey(tools));
+
+    // The same text as the hive file, read through the bounded reader: the same answer.
+    static const QString file = fuzz::scratchFolder() + QStringLiteral("/registry.reg");
+    if (!fuzz::writeFile(file, reinterpret_cast<const char*>(data), size))
+        fuzz::broken("cannot write the hive file");
+    rt::HiveRegistry registry(file);
+    rt::HKEY key = 0;
+    const bool opened =
+        registry.RegOpenKeyEx(rt::reg::LocalMachine, tools.mid(int(sizeof "HKEY_LOCAL_MACHINE")), 0,
+                              rt::reg::KeyRead, key) == rt::reg::Success;
+    FUZZ_CHECK(opened == hive.hasKey(tools));
+    if (opened) registry.RegCloseKey(key);
     return 0;
 }

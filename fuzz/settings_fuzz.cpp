@@ -44,5 +44,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& c : {checks.check1, checks.check2, checks.check3})
         FUZZ_CHECK(!c || (*c >= 0 && *c <= 2));
     FUZZ_CHECK(files.curDir() == folder.dos);
+
+    // Of a file longer than the limit, the start is read as if the file ended there.
+    const qint64 limit = qint64(size) / 2;
+    const rt::Result<QStringList> cut =
+        files.readLines(folder.dos + QStringLiteral("\\QUADRO.INI"), limit);
+    if (!fuzz::writeFile(folder.host + QStringLiteral("/START.INI"), chars, std::size_t(limit)))
+        fuzz::broken("cannot write the start of the settings file");
+    const rt::Result<QStringList> start =
+        files.readLines(folder.dos + QStringLiteral("\\START.INI"), qint64(size));
+    FUZZ_CHECK(cut.ok() && start.ok() && cut.value() == start.value());
     return 0;
 }

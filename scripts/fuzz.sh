@@ -15,7 +15,7 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-TARGETS=(settings number dospath doslist mci registry cmdline
+TARGETS=(settings number dospath doslist mci registry cmdline wave
          picture_jpeg picture_bmp picture_gif picture_ico picture_cur picture_dib
          picture_wmf picture_emf)
 

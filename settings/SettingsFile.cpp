@@ -47,6 +47,9 @@ std::size_t numericPrefix(const std::string& s) {
     return i;
 }
 
+// The file keeps five lines: of a longer one only this much is read, as if it ended there.
+constexpr qint64 MaxSettingsBytes = 256 * 1024;
+
 enum class Key { Path, TempoAttesa, MusicaFM, SuonoWAV, Effetti };
 
 struct KeyName {
@@ -130,7 +133,7 @@ CheckValues LoadSettings(Modulo1& s, rt::DosFileSystem& files, const QString& pr
 
     CheckValues checks;
     const rt::Result<QStringList> lines =
-        files.fileExists(path) ? files.readLines(path)
+        files.fileExists(path) ? files.readLines(path, MaxSettingsBytes)
                                : rt::Result<QStringList>(rt::Error{rt::err::FileNotFound, {}});
     if (!lines.ok()) {
         applyDefaults(s, programFolder);

@@ -5,8 +5,8 @@
 
 #include "PictureLoader.h"
 #include "Platform.h"
+#include "RegularFile.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
 
@@ -47,35 +47,28 @@ bool stampProvesSame(const FileStamp& read, qint64 readAtNs, const FileStamp& no
     return std::max(read.modifiedNs, read.changedNs) + CoarseTimeNs < readAtNs;
 }
 
-QByteArray contentDigest(const QString& hostPath) {
-    QFile f(hostPath);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    QCryptographicHash hash(QCryptographicHash::Blake2b_256);
-    if (!hash.addData(&f)) return {};
-    return hash.result();
-}
-
 Decoded decodeForShow(const QString& hostPath, const ShowArea& area) {
     Decoded d;
     d.hostPath = hostPath;
     d.area = area;
     d.readAtNs = nowNs();
     d.stamp = stampOf(hostPath);
-    // A file changed just now may change again without its times showing it: its content
-    // is kept as a digest to compare at the tick.
-    if (!stampProvesSame(d.stamp, d.readAtNs, d.stamp)) d.digest = contentDigest(hostPath);
-    const rt::Result<rt::PictureHeader> header = rt::PictureLoader::readHeader(hostPath);
-    if (!header.ok()) {
-        d.error = header.error();
-        return d;
-    }
-    const rt::PictureHeader h = header.value();
-    d.fit = fitPicture(naturalTwips(h.natural.width(), h.format, area.pixelRatio),
-                       naturalTwips(h.natural.height(), h.format, area.pixelRatio), area.formWidth,
-                       area.formHeight, area.labelHeight);
-    rt::Result<QImage> image =
-        rt::PictureLoader::decode(hostPath, QSize(devicePixels(d.fit.width, area.pixelRatio),
-                                                  devicePixels(d.fit.height, area.pixelRatio)));
+    // A file changed just now may change again without its times showing it: what the
+    // decode reads of it is kept as a digest, to compare at the tick.
+    const bool proofWanted = !stampProvesSame(d.stamp, d.readAtNs, d.stamp);
+    rt::ContentRead read;
+    rt::Result<QImage> image = rt::PictureLoader::decode(
+        hostPath,
+        [&](const rt::PictureHeader& h) {
+            d.fit = fitPicture(naturalTwips(h.natural.width(), h.format, area.pixelRatio),
+                               naturalTwips(h.natural.height(), h.format, area.pixelRatio),
+                               area.formWidth, area.formHeight, area.labelHeight);
+            return QSize(devicePixels(d.fit.width, area.pixelRatio),
+                         devicePixels(d.fit.height, area.pixelRatio));
+        },
+        proofWanted ? &read : nullptr);
+    d.digest = read.digest;
+    d.digestBytes = read.bytes;
     if (!image.ok()) {
         d.error = image.error();
         return d;
@@ -90,7 +83,7 @@ bool stillCurrent(const Decoded& d) {
     if (stampProvesSame(d.stamp, d.readAtNs, now)) return true;
     // Same stamp but too recent to prove anything: compare what the file holds.
     return d.stamp == now && now.size >= 0 && !d.digest.isEmpty() &&
-           contentDigest(d.hostPath) == d.digest;
+           rt::digestOfStart(d.hostPath, d.digestBytes) == d.digest;
 }
 
 Decoded decodeEntry(const rt::DosFileSystem& files, const QString& dosPath, const ShowArea& area) {

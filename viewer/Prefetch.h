@@ -48,16 +48,16 @@ inline constexpr qint64 CoarseTimeNs = 2'000'000'000;
 // and a last change far enough before the read that a later one would have moved the times.
 [[nodiscard]] bool stampProvesSame(const FileStamp& read, qint64 readAtNs, const FileStamp& now);
 
-// A digest of a file's content, empty when it cannot be read.
-[[nodiscard]] QByteArray contentDigest(const QString& hostPath);
-
 // A picture ready to show, or why it cannot be shown.
 struct Decoded {
     QString hostPath;
     ShowArea area;
     FileStamp stamp;     // taken before the file was read
     qint64 readAtNs = 0; // wall-clock time of the stamp
-    QByteArray digest;   // the content read, kept only when the stamp cannot prove it
+    // What the decode read of the file (its first digestBytes bytes), kept only when the
+    // stamp cannot prove it: the proof reads as much again, of a regular file only.
+    QByteArray digest;
+    qint64 digestBytes = 0;
     rt::Error error;
     QImage image; // at the fitted size, in device pixels, with the screen's pixel ratio
     Fit fit;      // in twips

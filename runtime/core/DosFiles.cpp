@@ -3,6 +3,8 @@
 
 #include "DosFiles.h"
 
+#include "RegularFile.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QSaveFile>
@@ -557,22 +559,18 @@ bool DosFileSystem::fileExists(const QString& path) const {
 
 // --- DosFileSystem: sequential text files -------------------------------------
 
-Result<QStringList> DosFileSystem::readLines(const QString& path) const {
+Result<QStringList> DosFileSystem::readLines(const QString& path, qint64 maxBytes) const {
     const Result<QString> host = toHost(path);
     if (!host.ok()) return host.error();
-    const auto st = statOf(host.value());
-    if (!st) {
-        if (errno == ENOENT || errno == ENOTDIR)
+    const Result<RegularFile> file = RegularFile::open(host.value());
+    if (!file.ok()) {
+        if (file.error().number == err::FileNotFound)
             return fail(err::FileNotFound, QStringLiteral("File not found"), path);
         return fail(err::PathFileAccess, QStringLiteral("Cannot read"), path);
     }
-    if (!S_ISREG(st->st_mode)) return fail(err::PathFileAccess, QStringLiteral("Not a file"), path);
-    QFile file(host.value());
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(err::PathFileAccess, QStringLiteral("Cannot read"), path);
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return fail(err::PathFileAccess, QStringLiteral("Cannot read"), path);
+    const Result<QByteArray> read = file.value().readAll(maxBytes, Beyond::Cut);
+    if (!read.ok()) return fail(err::PathFileAccess, QStringLiteral("Cannot read"), path);
+    const QByteArray& bytes = read.value();
 
     const QString text = QString::fromUtf8(bytes);
     QStringList lines;

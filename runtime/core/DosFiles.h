@@ -142,8 +142,11 @@ public:
     // --- Sequential text files -----------------------------------------------
     // The lines of a text file: a line ends at CR LF, at a lone CR or at a lone LF (a
     // file saved by a Linux editor), a last line without an end still counts. Text is read as UTF-8
-    // (the host's code page). Fails (53) when the file is missing, (75) when it cannot be read.
-    [[nodiscard]] Result<QStringList> readLines(const QString& path) const;
+    // (the host's code page). Only a regular file is read, and only its first `maxBytes`
+    // bytes: a longer file reads as if it ended there. Fails (53) when the file is
+    // missing, (75) when it is not a regular file or cannot be read.
+    [[nodiscard]] Result<QStringList> readLines(const QString& path,
+                                                qint64 maxBytes = 256 * 1024) const;
     // Replaces the file with the given lines, each followed by CR LF, in UTF-8. The new
     // content is written beside the old file and renamed over it only when complete, so
     // a failure or an interrupted write leaves the old file whole. Fails (75, 70, 76)

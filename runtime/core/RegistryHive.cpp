@@ -2,9 +2,10 @@
 
 #include "RegistryHive.h"
 
+#include "RegularFile.h"
+
 #include "Platform.h"
 
-#include <QFile>
 #include <QStringList>
 
 #include <optional>
@@ -193,10 +194,9 @@ const RegValue* Hive::value(const QString& keyPath, const QString& name) const {
 HiveRegistry::HiveRegistry(QString hostPath) : hostPath_(std::move(hostPath)) {}
 
 std::shared_ptr<const Hive> HiveRegistry::load() const {
-    QFile file(hostPath_);
-    if (hostPath_.isEmpty() || !file.open(QIODevice::ReadOnly))
-        return std::make_shared<const Hive>();
-    return std::make_shared<const Hive>(Hive::parse(QString::fromUtf8(file.readAll())));
+    const Result<QByteArray> bytes = readRegularFile(hostPath_, MaxHiveBytes, Beyond::Cut);
+    if (!bytes.ok()) return std::make_shared<const Hive>();
+    return std::make_shared<const Hive>(Hive::parse(QString::fromUtf8(bytes.value())));
 }
 
 const HiveRegistry::OpenKey* HiveRegistry::find(HKEY key) {

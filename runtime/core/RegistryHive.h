@@ -49,9 +49,11 @@ private:
 // The three calls over a hive file, read afresh at every open of a root key. Handles
 // other than the predefined roots are numbers of this object's own. The hive can only be
 // read: an open that asks for more than read access is refused (5), as the machine hive
-// refuses an ordinary user. A missing or unreadable file is a hive without keys.
+// refuses an ordinary user. A missing or unreadable file, or one that is not a regular
+// file, is a hive without keys; of a file longer than MaxHiveBytes the rest is not read.
 class HiveRegistry final : public Registry {
 public:
+    static constexpr qint64 MaxHiveBytes = 512 * 1024;
     explicit HiveRegistry(QString hostPath);
 
     long RegOpenKeyEx(HKEY root, const QString& subKey, std::uint32_t options, std::uint32_t access,

@@ -4,14 +4,17 @@
 
 #include "MciCommand.h"
 #include "Platform.h"
+#include "RegularFile.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
 
 #include <QFile>
 #include <QFileInfo>
+#include <QtEndian>
 
 #include <map>
+#include <optional>
 
 #include <dlfcn.h>
 
@@ -47,15 +50,68 @@ void* quietAlsa() {
     return alsa;
 }
 
-// Whether a file begins like a RIFF wave.
-bool looksLikeWave(const QString& hostPath) {
-    QFile f(hostPath);
-    if (!f.open(QIODevice::ReadOnly)) return false;
-    const QByteArray head = f.read(12);
-    return head.size() == 12 && head.startsWith("RIFF") && head.mid(8, 4) == "WAVE";
+constexpr qint64 MiB = qint64(1) << 20;
+// The most of a wave file read (the samples of the longest comment in a format that takes
+// more room than the mixer's).
+constexpr qint64 MaxWaveFileBytes = 64 * MiB;
+// The most of a MIDI file read: a few hundred thousand events, some 64 MB once the
+// synthesiser holds them as its own.
+constexpr qint64 MaxMidiFileBytes = 4 * MiB;
+
+// Whether a file begins like a RIFF wave, or like a MIDI file (plain, or in a RIFF file).
+bool looksLikeWave(const RegularFile& file) {
+    const Result<QByteArray> head = file.read(0, 12);
+    return head.ok() && head.value().size() == 12 && head.value().startsWith("RIFF") &&
+           head.value().mid(8, 4) == "WAVE";
+}
+bool looksLikeMidi(const RegularFile& file) {
+    const Result<QByteArray> head = file.read(0, 12);
+    return head.ok() && (head.value().startsWith("MThd") ||
+                         (head.value().startsWith("RIFF") && head.value().mid(8, 4) == "RMID"));
 }
 
 } // namespace
+
+std::optional<quint64> waveMixedBytes(QByteArray& b, int rate, int channels, int bytesPerSample) {
+    if (b.size() < 12 || !b.startsWith("RIFF") || b.mid(8, 4) != "WAVE") return std::nullopt;
+    const char* p = b.constData();
+    quint16 tag = 0, fileChannels = 0, blockAlign = 0, bits = 0;
+    quint32 fileRate = 0;
+    bool haveFormat = false;
+    for (qint64 at = 12; at + 8 <= b.size();) {
+        const QByteArray id = b.mid(at, 4);
+        const qint64 length = qFromLittleEndian<quint32>(p + at + 4);
+        const qint64 body = at + 8;
+        if (id == "fmt " && length >= 16 && body + 16 <= b.size()) {
+            tag = qFromLittleEndian<quint16>(p + body);
+            fileChannels = qFromLittleEndian<quint16>(p + body + 2);
+            fileRate = qFromLittleEndian<quint32>(p + body + 4);
+            blockAlign = qFromLittleEndian<quint16>(p + body + 12);
+            bits = qFromLittleEndian<quint16>(p + body + 14);
+            haveFormat = true;
+        } else if (id == "data") {
+            if (!haveFormat || fileChannels == 0 || fileRate == 0 || blockAlign == 0)
+                return std::nullopt;
+            // A data chunk that claims more than the file holds holds what there is, and
+            // says so to SDL, which allocates what is claimed before it reads.
+            const quint64 data = quint64(std::min(length, b.size() - body));
+            if (qint64(data) < length) qToLittleEndian(quint32(data), b.data() + at + 4);
+            // Frames at the declared bits (at least four a sample), or one a block when the
+            // block is smaller than that (SDL counts frames by blocks), and for ADPCM (MS and
+            // IMA) up to two more a block for the samples a block's header carries.
+            const bool adpcm = tag == 0x0002 || tag == 0x0011;
+            const quint64 perFrame = quint64(fileChannels) * std::max<quint16>(bits, 4);
+            const quint64 blocks = data / blockAlign;
+            const quint64 frames =
+                std::max(data * 8 / perFrame, blocks) + (adpcm ? 2 * (blocks + 1) : 0);
+            // At the mixer's rate, a frame more for the resampler's rounding.
+            const quint64 mixedFrames = frames * quint64(rate) / fileRate + 1;
+            return mixedFrames * quint64(channels) * quint64(bytesPerSample);
+        }
+        at = body + length + (length & 1);
+    }
+    return std::nullopt;
+}
 
 struct SdlMedia::Impl {
     enum class Audio { NotOpened, Open, Unavailable };
@@ -66,8 +122,8 @@ struct SdlMedia::Impl {
         if (audio == Audio::Open) {
             Mix_HaltChannel(-1);
             if (comment) Mix_FreeChunk(comment);
-            for (auto& [alias, music] : musics)
-                Mix_FreeMusic(music);
+            for (auto& [alias, m] : musics)
+                Mix_FreeMusic(m.music);
             Mix_CloseAudio();
             Mix_Quit();
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -114,15 +170,25 @@ struct SdlMedia::Impl {
     int open(const MciCommand& c) {
         if (musics.count(c.alias)) return mcierr::DuplicateAlias;
         const Result<QString> host = files.toHost(c.path);
-        if (!host.ok() || !QFileInfo(host.value()).isFile()) return mcierr::FileNotFound;
+        if (!host.ok()) return mcierr::FileNotFound;
+        // Read here, within bounds, and handed to the mixer from memory: SDL never opens
+        // the file itself (a FIFO put in its place would hold it for good).
+        const Result<RegularFile> file = RegularFile::open(host.value());
+        if (!file.ok())
+            return file.error().number == err::FileNotFound ? mcierr::FileNotFound
+                                                            : mcierr::InvalidFile;
+        if (!looksLikeMidi(file.value())) return mcierr::InvalidFile;
+        Result<QByteArray> bytes = file.value().readAll(MaxMidiFileBytes, Beyond::Refuse);
+        if (!bytes.ok()) return mcierr::InvalidFile;
         if (!ensureAudio()) return mcierr::Hardware;
-        Mix_Music* music = Mix_LoadMUS(QFile::encodeName(host.value()).constData());
-        if (!music) return mcierr::InvalidFile;
-        if (Mix_GetMusicType(music) != MUS_MID) { // the sequencer plays MIDI only
-            Mix_FreeMusic(music);
+        Music m{nullptr, std::move(bytes).value()};
+        m.music = Mix_LoadMUS_RW(SDL_RWFromConstMem(m.bytes.constData(), int(m.bytes.size())), 1);
+        if (!m.music) return mcierr::InvalidFile;
+        if (Mix_GetMusicType(m.music) != MUS_MID) { // the sequencer plays MIDI only
+            Mix_FreeMusic(m.music);
             return mcierr::InvalidFile;
         }
-        musics.emplace(c.alias, music);
+        musics.emplace(c.alias, std::move(m));
         return 0;
     }
 
@@ -130,13 +196,13 @@ struct SdlMedia::Impl {
         const auto it = musics.find(c.alias);
         if (it == musics.end()) return mcierr::InvalidDeviceName;
         Mix_HaltMusic();
-        return Mix_PlayMusic(it->second, 0) == 0 ? 0 : mcierr::Internal; // 0: once
+        return Mix_PlayMusic(it->second.music, 0) == 0 ? 0 : mcierr::Internal; // 0: once
     }
 
     int close(const MciCommand& c) {
         const auto it = musics.find(c.alias);
         if (it == musics.end()) return mcierr::InvalidDeviceName;
-        Mix_FreeMusic(it->second); // halts it first when it is the one playing
+        Mix_FreeMusic(it->second.music); // halts it first when it is the one playing
         musics.erase(it);
         return 0;
     }
@@ -153,10 +219,22 @@ struct SdlMedia::Impl {
         if (audio == Audio::Open) dropComment();
         if (path.isEmpty()) return true;
         const Result<QString> host = files.toHost(path);
-        if (!host.ok() || !QFileInfo(host.value()).isFile() || !looksLikeWave(host.value()))
-            return false;
+        if (!host.ok()) return false;
+        // Read here, within bounds, and decoded from memory once its samples are known to
+        // fit (SDL would decode any length, and open a FIFO and wait).
+        const Result<RegularFile> file = RegularFile::open(host.value());
+        if (!file.ok() || !looksLikeWave(file.value())) return false;
+        Result<QByteArray> read = file.value().readAll(MaxWaveFileBytes, Beyond::Refuse);
+        if (!read.ok()) return false;
+        QByteArray bytes = std::move(read).value();
         if (!ensureAudio()) return false;
-        comment = Mix_LoadWAV(QFile::encodeName(host.value()).constData());
+        int rate = 0, channels = 0;
+        Uint16 format = 0;
+        if (!Mix_QuerySpec(&rate, &format, &channels)) return false;
+        const std::optional<quint64> mixed =
+            waveMixedBytes(bytes, rate, channels, SDL_AUDIO_BITSIZE(format) / 8);
+        if (!mixed || *mixed > quint64(MaxCommentSamples)) return false;
+        comment = Mix_LoadWAV_RW(SDL_RWFromConstMem(bytes.constData(), int(bytes.size())), 1);
         if (!comment) return false;
         if (Mix_PlayChannel(CommentChannel, comment, 0) < 0) {
             dropComment();
@@ -184,8 +262,13 @@ struct SdlMedia::Impl {
     Audio audio = Audio::NotOpened;
     bool silentFallback = false;
     void* alsa = nullptr; // ALSA's library, kept loaded with its silent error handler
-    std::map<QString, Mix_Music*> musics; // alias -> open music
-    Mix_Chunk* comment = nullptr;         // the last comment started, until replaced
+    // An open music, and the file's bytes it is played from.
+    struct Music {
+        Mix_Music* music;
+        QByteArray bytes;
+    };
+    std::map<QString, Music> musics; // alias -> open music
+    Mix_Chunk* comment = nullptr;    // the last comment started, until replaced
 };
 
 SdlMedia::SdlMedia(const DosFileSystem& files) : d_(std::make_unique<Impl>(files)) {}

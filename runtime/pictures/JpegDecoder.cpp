@@ -4,11 +4,9 @@
 
 #include "ColourProfile.h"
 
-#include <QFile>
 #include <QTransform>
 
 #include <csetjmp>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -63,15 +61,61 @@ void emitMessage(j_common_ptr cinfo, int level) {
 
 void silent(j_common_ptr) {}
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
+// libjpeg's input: the file read in steps from its start, never past `limit` (reaching
+// it reads as the end of the file, so that a file cut there is refused), and what was read
+// counted and digested when the caller wants to prove it unchanged later.
+struct Source {
+    jpeg_source_mgr base{};
+    const RegularFile* file = nullptr;
+    qint64 at = 0;
+    qint64 limit = 0;
+    QCryptographicHash* hash = nullptr;
+    JOCTET buffer[64 * 1024];
 };
+
+constexpr JOCTET EndOfImage[2] = {0xFF, JPEG_EOI};
+
+void initSource(j_decompress_ptr) {}
+void termSource(j_decompress_ptr) {}
+
+// No C++ object lives here: the warning at the end of the file may jump out.
+boolean fillInputBuffer(j_decompress_ptr cinfo) {
+    auto* src = reinterpret_cast<Source*>(cinfo->src);
+    const qint64 want = std::min<qint64>(sizeof src->buffer, src->limit - src->at);
+    const qint64 got =
+        want > 0 ? src->file->readInto(src->at, reinterpret_cast<char*>(src->buffer), want) : 0;
+    if (got <= 0) {
+        // As libjpeg's own file source does: a warning (which stops the decode, see
+        // emitMessage), then an end marker for it to find.
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        src->base.next_input_byte = EndOfImage;
+        src->base.bytes_in_buffer = sizeof EndOfImage;
+        return TRUE;
+    }
+    if (src->hash)
+        src->hash->addData(QByteArrayView(reinterpret_cast<const char*>(src->buffer), got));
+    src->at += got;
+    src->base.next_input_byte = src->buffer;
+    src->base.bytes_in_buffer = std::size_t(got);
+    return TRUE;
+}
+
+void skipInputData(j_decompress_ptr cinfo, long count) {
+    auto* src = reinterpret_cast<Source*>(cinfo->src);
+    if (count <= 0) return;
+    while (count > long(src->base.bytes_in_buffer)) {
+        count -= long(src->base.bytes_in_buffer);
+        (void)fillInputBuffer(cinfo);
+    }
+    src->base.next_input_byte += count;
+    src->base.bytes_in_buffer -= std::size_t(count);
+}
 
 // One decompression from a file: the state libjpeg keeps, torn down however it ends.
 struct Session {
     jpeg_decompress_struct cinfo{};
     ErrorManager err;
-    std::unique_ptr<std::FILE, FileCloser> file;
+    Source source;
     bool created = false;
 
     ~Session() {
@@ -79,14 +123,9 @@ struct Session {
     }
 };
 
-// Opens the file and prepares a session reading it. The markers kept are the EXIF and ICC
-// ones (`keepProfile` for the latter).
-Result<bool> open(Session& s, const QString& hostPath, bool keepProfile) {
-    QFile probe(hostPath);
-    if (!probe.exists())
-        return Error{err::FileNotFound, QStringLiteral("no such file: ") + hostPath};
-    s.file.reset(std::fopen(QFile::encodeName(hostPath).constData(), "rb"));
-    if (!s.file) return Error{err::PathFileAccess, QString::fromLocal8Bit(std::strerror(errno))};
+// Prepares a session reading the file from its start. The markers kept are the EXIF and
+// ICC ones (`keepProfile` for the latter).
+void open(Session& s, const RegularFile& file, bool keepProfile, QCryptographicHash* hash) {
     s.cinfo.err = jpeg_std_error(&s.err.base);
     s.err.base.error_exit = errorExit;
     s.err.base.emit_message = emitMessage;
@@ -94,10 +133,17 @@ Result<bool> open(Session& s, const QString& hostPath, bool keepProfile) {
     jpeg_create_decompress(&s.cinfo);
     s.created = true;
     s.cinfo.mem->max_memory_to_use = MaxDecoderMemory;
-    jpeg_stdio_src(&s.cinfo, s.file.get());
+    s.source.file = &file;
+    s.source.limit = MaxJpegFileBytes;
+    s.source.hash = hash;
+    s.source.base.init_source = initSource;
+    s.source.base.fill_input_buffer = fillInputBuffer;
+    s.source.base.skip_input_data = skipInputData;
+    s.source.base.resync_to_restart = jpeg_resync_to_restart;
+    s.source.base.term_source = termSource;
+    s.cinfo.src = &s.source.base;
     jpeg_save_markers(&s.cinfo, JPEG_APP0 + 1, 0xFFFF);
     if (keepProfile) jpeg_save_markers(&s.cinfo, JPEG_APP0 + 2, 0xFFFF);
-    return true;
 }
 
 // The EXIF orientation among the markers read, 1 when there is none that reads.
@@ -186,9 +232,9 @@ bool decodeInto(Session& s, int m, QImage& out, std::vector<uchar>& cmyk, QByteA
 
 } // namespace
 
-Result<JpegHeader> readJpegHeader(const QString& hostPath) {
+Result<JpegHeader> readJpegHeader(const RegularFile& file) {
     Session s;
-    if (const Result<bool> opened = open(s, hostPath, false); !opened.ok()) return opened.error();
+    open(s, file, false, nullptr);
     JpegHeader header;
     if (setjmp(s.err.jump)) return invalid(QString::fromLatin1(s.err.message));
     jpeg_read_header(&s.cinfo, TRUE);
@@ -198,20 +244,22 @@ Result<JpegHeader> readJpegHeader(const QString& hostPath) {
     return header;
 }
 
-Result<QImage> decodeJpeg(const QString& hostPath, QSize upright) {
-    const Result<JpegHeader> header = readJpegHeader(hostPath);
+Result<QImage> decodeJpeg(const RegularFile& file, QSize upright, ContentRead* read) {
+    const Result<JpegHeader> header = readJpegHeader(file);
     if (!header.ok()) return header.error();
     const JpegHeader h = header.value();
     if (upright.isEmpty()) upright = h.upright();
     const QSize wanted = h.orientation >= 5 ? upright.transposed() : upright;
 
     Session s;
-    if (const Result<bool> opened = open(s, hostPath, true); !opened.ok()) return opened.error();
+    QCryptographicHash hash(DigestAlgorithm);
+    open(s, file, true, read ? &hash : nullptr);
     QImage image;
     std::vector<uchar> cmyk;
     QByteArray icc;
     QString why;
     if (!decodeInto(s, reductionFor(h.stored, wanted), image, cmyk, icc, why)) return invalid(why);
+    if (read) *read = ContentRead{s.source.at, hash.result()};
 
     if (!cmyk.empty()) {
         const int w = int(s.cinfo.output_width), ht = int(s.cinfo.output_height);

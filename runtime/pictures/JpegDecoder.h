@@ -5,8 +5,10 @@
 // to be seen, after its EXIF orientation.
 //
 // A file is refused when the decoder finds it cut short or its data corrupt; what follows
-// the end-of-image marker (a phone's motion-photo video, say) is never read.
+// the end-of-image marker (a phone's motion-photo video, say) is never read, nor anything
+// past the first MaxJpegFileBytes bytes (a file whose end marker lies beyond is cut short).
 
+#include "RegularFile.h"
 #include "Result.h"
 
 #include <QImage>
@@ -21,13 +23,18 @@ struct JpegHeader {
     [[nodiscard]] QSize upright() const { return orientation >= 5 ? stored.transposed() : stored; }
 };
 
-// The header of a JPEG file (host path).
-[[nodiscard]] Result<JpegHeader> readJpegHeader(const QString& hostPath);
+// The most of a JPEG file read.
+inline constexpr qint64 MaxJpegFileBytes = qint64(256) << 20;
+
+// The header of a JPEG file.
+[[nodiscard]] Result<JpegHeader> readJpegHeader(const RegularFile& file);
 
 // The picture upright in sRGB, scaled to `upright` pixels (the natural size when empty).
 // The decode keeps memory bounded: a picture whose reduced decode would still exceed the
-// limit is refused rather than allocated.
-[[nodiscard]] Result<QImage> decodeJpeg(const QString& hostPath, QSize upright = QSize());
+// limit is refused rather than allocated. `read`, when given, receives what the decode read
+// of the file.
+[[nodiscard]] Result<QImage> decodeJpeg(const RegularFile& file, QSize upright = QSize(),
+                                        ContentRead* read = nullptr);
 
 // A picture stored with EXIF orientation `orientation`, turned the way it is meant to be seen.
 [[nodiscard]] QImage orientedUpright(const QImage& stored, int orientation);

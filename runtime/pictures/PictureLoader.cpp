@@ -5,7 +5,7 @@
 #include "JpegDecoder.h"
 #include "MetafileHelper.h"
 
-#include <QFile>
+#include <QBuffer>
 #include <QImageReader>
 #include <QtEndian>
 
@@ -43,11 +43,30 @@ metafile::Kind metafileKind(PictureFormat f) {
     return f == PictureFormat::Wmf ? metafile::Kind::Wmf : metafile::Kind::Emf;
 }
 
-Result<QByteArray> readAll(const QString& hostPath) {
-    QFile f(hostPath);
-    if (!f.exists()) return Error{err::FileNotFound, QStringLiteral("no such file: ") + hostPath};
-    if (!f.open(QIODevice::ReadOnly)) return Error{err::PathFileAccess, f.errorString()};
-    return f.readAll();
+// The most of a file each format reads. A file larger is refused before it is read, and
+// the read stops there whatever its size said; only a GIF, of which the first image is
+// shown, is read as if it ended after its limit.
+struct FormatLimit {
+    qint64 bytes;
+    Beyond beyond;
+};
+FormatLimit limitOf(PictureFormat f) {
+    constexpr qint64 MiB = qint64(1) << 20;
+    switch (f) {
+    case PictureFormat::Jpeg:
+        return {MaxJpegFileBytes, Beyond::Refuse};
+    case PictureFormat::Bmp: // as many pixels as Qt's reader allocates at most
+        return {256 * MiB, Beyond::Refuse};
+    case PictureFormat::Gif:
+        return {64 * MiB, Beyond::Cut};
+    case PictureFormat::Icon:
+    case PictureFormat::Cursor:
+        return {64 * MiB, Beyond::Refuse};
+    case PictureFormat::Wmf:
+    case PictureFormat::Emf:
+        return {qint64(metafile::MaxFileBytes), Beyond::Refuse};
+    }
+    return {0, Beyond::Refuse};
 }
 
 // Pictures larger than this many pixels a side are refused, whatever their header says.
@@ -59,9 +78,7 @@ struct BmpInfo {
     QSize size;
     qint64 pixelsEnd = 0;
 };
-std::optional<BmpInfo> bmpInfo(QFile& f) {
-    if (!f.seek(0)) return std::nullopt;
-    const QByteArray head = f.read(54);
+std::optional<BmpInfo> bmpInfo(const QByteArray& head) {
     if (head.size() < 30) return std::nullopt;
     const char* h = head.constData();
     const quint32 offBits = qFromLittleEndian<quint32>(h + 10);
@@ -90,16 +107,14 @@ std::optional<BmpInfo> bmpInfo(QFile& f) {
 
 // A BMP whose pixels end before the rows its header declares was cut short (Qt's reader
 // leaves the missing rows blank and reports success).
-bool bmpIsComplete(QFile& f) {
-    const std::optional<BmpInfo> info = bmpInfo(f);
-    return info && info->pixelsEnd <= f.size();
+bool bmpIsComplete(const QByteArray& bytes) {
+    const std::optional<BmpInfo> info = bmpInfo(bytes);
+    return info && info->pixelsEnd <= bytes.size();
 }
 
 // A GIF whose first image stops before its data's end block was cut short (Qt's reader
 // returns the part it got). Walks the blocks up to the end of the first image.
-bool gifIsComplete(QFile& f) {
-    if (!f.seek(0)) return false;
-    const QByteArray b = f.read(std::min<qint64>(f.size(), qint64(64) << 20));
+bool gifIsComplete(const QByteArray& b) {
     qsizetype at = 13;
     if (b.size() < at) return false;
     if (quint8(b[10]) & 0x80) at += 3 * (qsizetype(2) << (quint8(b[10]) & 7)); // global colours
@@ -134,21 +149,129 @@ bool gifIsComplete(QFile& f) {
 }
 
 // Every image of an icon or cursor file lies after the directory and inside the file.
-bool iconDirectoryIsSound(QFile& f) {
-    if (!f.seek(0)) return false;
-    const QByteArray head = f.read(6);
-    if (head.size() < 6) return false;
-    const qint64 count = qFromLittleEndian<quint16>(head.constData() + 4);
+bool iconDirectoryIsSound(const QByteArray& file) {
+    if (file.size() < 6) return false;
+    const qint64 count = qFromLittleEndian<quint16>(file.constData() + 4);
     const qint64 directoryEnd = 6 + 16 * count;
-    if (count == 0 || directoryEnd > f.size()) return false;
-    const QByteArray entries = f.read(16 * count);
-    if (entries.size() < 16 * count) return false;
+    if (count == 0 || directoryEnd > file.size()) return false;
+    const char* entries = file.constData() + 6;
     for (qint64 i = 0; i < count; ++i) {
-        const qint64 bytes = qFromLittleEndian<quint32>(entries.constData() + 16 * i + 8);
-        const qint64 offset = qFromLittleEndian<quint32>(entries.constData() + 16 * i + 12);
-        if (offset < directoryEnd || bytes < 8 || offset + bytes > f.size()) return false;
+        const qint64 bytes = qFromLittleEndian<quint32>(entries + 16 * i + 8);
+        const qint64 offset = qFromLittleEndian<quint32>(entries + 16 * i + 12);
+        if (offset < directoryEnd || bytes < 8 || offset + bytes > file.size()) return false;
     }
     return true;
+}
+
+// A picture file opened: its format from its first bytes, and, once asked for, its bytes
+// up to the format's limit (all that a format other than JPEG reads).
+struct OpenedPicture {
+    RegularFile file;
+    PictureFormat format;
+    std::optional<QByteArray> bytes;
+
+    Result<const QByteArray*> whole() {
+        if (!bytes) {
+            const FormatLimit limit = limitOf(format);
+            Result<QByteArray> read = file.readAll(limit.bytes, limit.beyond);
+            if (!read.ok()) return read.error();
+            bytes = std::move(read).value();
+        }
+        return &*bytes;
+    }
+};
+
+Result<OpenedPicture> openPicture(const QString& hostPath) {
+    // Anything but a regular file is refused as a file that is not a picture.
+    Result<RegularFile> file = RegularFile::open(hostPath, err::InvalidPicture);
+    if (!file.ok()) return file.error();
+    const Result<QByteArray> head = file.value().read(0, HeadBytes);
+    if (!head.ok()) return head.error();
+    const auto format = sniffPicture(head.value());
+    if (!format) return invalid(QStringLiteral("not a picture"));
+    const FormatLimit limit = limitOf(*format);
+    if (limit.beyond == Beyond::Refuse && file.value().size() > limit.bytes)
+        return invalid(QStringLiteral("the file is larger than %1 bytes").arg(limit.bytes));
+    return OpenedPicture{std::move(file).value(), *format, std::nullopt};
+}
+
+Result<PictureHeader> headerOf(OpenedPicture& p) {
+    const PictureFormat format = p.format;
+    if (format == PictureFormat::Wmf || format == PictureFormat::Emf) {
+        const Result<const QByteArray*> bytes = p.whole();
+        if (!bytes.ok()) return bytes.error();
+        const Result<QSize> size = metafileSize(metafileKind(format), *bytes.value());
+        if (!size.ok()) return size.error();
+        return PictureHeader{format, size.value()};
+    }
+
+    if (format == PictureFormat::Jpeg) {
+        const Result<JpegHeader> jpeg = readJpegHeader(p.file);
+        if (!jpeg.ok()) return jpeg.error();
+        return PictureHeader{format, jpeg.value().upright()};
+    }
+
+    if (format == PictureFormat::Bmp) {
+        // Qt's reader gives a top-down BMP a negative height: the size comes from the header.
+        const Result<QByteArray> head = p.file.read(0, 54);
+        if (!head.ok()) return head.error();
+        const std::optional<BmpInfo> info = bmpInfo(head.value());
+        if (!info) return invalid(QStringLiteral("no usable size in the BMP header"));
+        return PictureHeader{format, info->size};
+    }
+
+    const Result<const QByteArray*> read = p.whole();
+    if (!read.ok()) return read.error();
+    const QByteArray& bytes = *read.value();
+    if ((format == PictureFormat::Icon || format == PictureFormat::Cursor) &&
+        !iconDirectoryIsSound(bytes))
+        return invalid(QStringLiteral("the icon directory points outside its images"));
+    QBuffer device;
+    device.setData(bytes);
+    device.open(QIODevice::ReadOnly);
+    QImageReader reader(&device, readerFormat(format));
+    const QSize size = reader.size();
+    if (!size.isValid() || size.isEmpty())
+        return invalid(reader.errorString().isEmpty() ? QStringLiteral("no size in the header")
+                                                      : reader.errorString());
+    if (size.width() > MaxSide || size.height() > MaxSide)
+        return invalid(QStringLiteral("the picture is too large"));
+    if (format == PictureFormat::Gif) { // the logical screen, which Qt allocates
+        if (bytes.size() < 10 || qFromLittleEndian<quint16>(bytes.constData() + 6) > MaxSide ||
+            qFromLittleEndian<quint16>(bytes.constData() + 8) > MaxSide)
+            return invalid(QStringLiteral("the picture is too large"));
+    }
+    return PictureHeader{format, size};
+}
+
+Result<QImage> decodeOpened(OpenedPicture& p, const PictureHeader& header, QSize size,
+                            ContentRead* read) {
+    const PictureFormat format = p.format;
+    if (size.isEmpty()) size = header.natural;
+    if (format == PictureFormat::Jpeg) return decodeJpeg(p.file, size, read);
+
+    const Result<const QByteArray*> whole = p.whole();
+    if (!whole.ok()) return whole.error();
+    const QByteArray& bytes = *whole.value();
+    if (read) *read = ContentRead{bytes.size(), digestOf(bytes)};
+    if (format == PictureFormat::Wmf || format == PictureFormat::Emf)
+        return MetafileHelper::shared().render(metafileKind(format), bytes, size);
+
+    if (format == PictureFormat::Bmp && !bmpIsComplete(bytes))
+        return invalid(QStringLiteral("the BMP data ends early"));
+    if (format == PictureFormat::Gif && !gifIsComplete(bytes))
+        return invalid(QStringLiteral("the GIF image data is incomplete"));
+    QBuffer device;
+    device.setData(bytes);
+    device.open(QIODevice::ReadOnly);
+    QImageReader reader(&device, readerFormat(format));
+    const bool scaledRead = reader.supportsOption(QImageIOHandler::ScaledSize);
+    if (scaledRead && size != header.natural) reader.setScaledSize(size);
+    QImage image = reader.read();
+    if (image.isNull()) return invalid(reader.errorString());
+    if (image.size() != size)
+        image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return image;
 }
 
 } // namespace
@@ -176,82 +299,25 @@ std::optional<PictureFormat> sniffPicture(const QByteArray& head) {
 }
 
 Result<PictureHeader> PictureLoader::readHeader(const QString& hostPath) {
-    QFile f(hostPath);
-    if (!f.exists()) return Error{err::FileNotFound, QStringLiteral("no such file: ") + hostPath};
-    if (!f.open(QIODevice::ReadOnly)) return Error{err::PathFileAccess, f.errorString()};
-    const auto format = sniffPicture(f.read(HeadBytes));
-    if (!format) return invalid(QStringLiteral("not a picture"));
-
-    if (*format == PictureFormat::Wmf || *format == PictureFormat::Emf) {
-        f.seek(0);
-        const QByteArray bytes = f.readAll();
-        const Result<QSize> size = metafileSize(metafileKind(*format), bytes);
-        if (!size.ok()) return size.error();
-        return PictureHeader{*format, size.value()};
-    }
-
-    if (*format == PictureFormat::Jpeg) {
-        const Result<JpegHeader> jpeg = readJpegHeader(hostPath);
-        if (!jpeg.ok()) return jpeg.error();
-        return PictureHeader{*format, jpeg.value().upright()};
-    }
-
-    if (*format == PictureFormat::Bmp) {
-        // Qt's reader gives a top-down BMP a negative height: the size comes from the header.
-        const std::optional<BmpInfo> info = bmpInfo(f);
-        if (!info) return invalid(QStringLiteral("no usable size in the BMP header"));
-        return PictureHeader{*format, info->size};
-    }
-
-    if ((*format == PictureFormat::Icon || *format == PictureFormat::Cursor) &&
-        !iconDirectoryIsSound(f))
-        return invalid(QStringLiteral("the icon directory points outside its images"));
-    f.seek(0);
-    QImageReader reader(&f, readerFormat(*format));
-    const QSize size = reader.size();
-    if (!size.isValid() || size.isEmpty())
-        return invalid(reader.errorString().isEmpty() ? QStringLiteral("no size in the header")
-                                                      : reader.errorString());
-    if (size.width() > MaxSide || size.height() > MaxSide)
-        return invalid(QStringLiteral("the picture is too large"));
-    if (*format == PictureFormat::Gif && f.seek(6)) { // the logical screen, which Qt allocates
-        const QByteArray screen = f.read(4);
-        if (screen.size() < 4 || qFromLittleEndian<quint16>(screen.constData()) > MaxSide ||
-            qFromLittleEndian<quint16>(screen.constData() + 2) > MaxSide)
-            return invalid(QStringLiteral("the picture is too large"));
-    }
-    return PictureHeader{*format, size};
+    Result<OpenedPicture> opened = openPicture(hostPath);
+    if (!opened.ok()) return opened.error();
+    OpenedPicture p = std::move(opened).value();
+    return headerOf(p);
 }
 
 Result<QImage> PictureLoader::decode(const QString& hostPath, QSize size) {
-    const Result<PictureHeader> header = readHeader(hostPath);
+    return decode(hostPath, [size](const PictureHeader&) { return size; });
+}
+
+Result<QImage> PictureLoader::decode(const QString& hostPath,
+                                     const std::function<QSize(const PictureHeader&)>& sizeFor,
+                                     ContentRead* read) {
+    Result<OpenedPicture> opened = openPicture(hostPath);
+    if (!opened.ok()) return opened.error();
+    OpenedPicture p = std::move(opened).value();
+    const Result<PictureHeader> header = headerOf(p);
     if (!header.ok()) return header.error();
-    const PictureFormat format = header.value().format;
-    if (size.isEmpty()) size = header.value().natural;
-
-    if (format == PictureFormat::Wmf || format == PictureFormat::Emf) {
-        const Result<QByteArray> bytes = readAll(hostPath);
-        if (!bytes.ok()) return bytes.error();
-        return MetafileHelper::shared().render(metafileKind(format), bytes.value(), size);
-    }
-
-    if (format == PictureFormat::Jpeg) return decodeJpeg(hostPath, size);
-
-    QFile f(hostPath);
-    if (!f.open(QIODevice::ReadOnly)) return Error{err::PathFileAccess, f.errorString()};
-    if (format == PictureFormat::Bmp && !bmpIsComplete(f))
-        return invalid(QStringLiteral("the BMP data ends early"));
-    if (format == PictureFormat::Gif && !gifIsComplete(f))
-        return invalid(QStringLiteral("the GIF image data is incomplete"));
-    f.seek(0);
-    QImageReader reader(&f, readerFormat(format));
-    const bool scaledRead = reader.supportsOption(QImageIOHandler::ScaledSize);
-    if (scaledRead && size != header.value().natural) reader.setScaledSize(size);
-    QImage image = reader.read();
-    if (image.isNull()) return invalid(reader.errorString());
-    if (image.size() != size)
-        image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return image;
+    return decodeOpened(p, header.value(), sizeFor(header.value()), read);
 }
 
 } // namespace rt

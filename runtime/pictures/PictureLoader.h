@@ -5,13 +5,21 @@
 //
 // A picture is read in two steps, so that it can be decoded at the size it will be shown:
 // first its natural size from the header, then its pixels scaled to a given size.
+//
+// Only a regular file is read (RegularFile.h: anything else is refused as not a picture),
+// and at most a limit of its format: 256 MB for JPEG, BMP and metafiles, 64 MB for icons
+// and cursors; a larger file is refused before it is read. Of a GIF, of which the first
+// image is shown, the first 64 MB are read, as if the file ended there.
 
+#include "RegularFile.h"
 #include "Result.h"
 
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
 #include <QString>
+
+#include <functional>
 
 namespace rt {
 
@@ -32,6 +40,12 @@ public:
     // The whole picture scaled to `size` pixels (its natural size when `size` is empty).
     // Fails when the file is missing, truncated, corrupt or not one of the formats.
     [[nodiscard]] static Result<QImage> decode(const QString& hostPath, QSize size = QSize());
+    // The same, read once: the size is what `sizeFor` makes of the header. `read`, when
+    // given, receives what the decode read of the file (for a JPEG up to its end marker,
+    // for the other formats all that their limit lets be read).
+    [[nodiscard]] static Result<QImage>
+    decode(const QString& hostPath, const std::function<QSize(const PictureHeader&)>& sizeFor,
+           ContentRead* read = nullptr);
 };
 
 } // namespace rt

@@ -506,3 +506,61 @@ TEST_F(SdlMediaTest, WithoutAnAudioDeviceTheShowGoesOnSilently) {
 }
 
 } // namespace
+
+namespace {
+
+// A wave's header and data chunk: PCM (tag 1) unless told, `data` bytes of data claimed
+// and `present` there.
+QByteArray wave(quint32 rate, quint16 bits, quint16 channels, quint32 data, quint32 present,
+                quint16 tag = 1, quint16 align = 0, const QByteArray& before = {}) {
+    QByteArray h;
+    const auto u32 = [&](quint32 v) { h.append(reinterpret_cast<const char*>(&v), 4); };
+    const auto u16 = [&](quint16 v) { h.append(reinterpret_cast<const char*>(&v), 2); };
+    if (!align) align = quint16(channels * bits / 8);
+    h += "RIFF";
+    u32(36 + data);
+    h += "WAVEfmt ";
+    u32(16), u16(tag), u16(channels), u32(rate), u32(rate * align), u16(align), u16(bits);
+    h += before + "data";
+    u32(data);
+    return h + QByteArray(qsizetype(present), '\x55');
+}
+
+} // namespace
+
+// What a comment decodes to in the mixer's format (44.1 kHz, 16-bit stereo), known from its
+// chunks before SDL decodes it: never less than SDL makes (the wave fuzz target checks that
+// against SDL itself), and not much more.
+TEST(WaveBound, FromTheChunksBeforeDecoding) {
+    const std::optional<quint64> none;
+    struct Case {
+        const char* what;
+        QByteArray wave;
+        std::optional<quint64> mixed;
+    };
+    const Case cases[] = {
+        {"the mixer's own format", wave(44100, 16, 2, 4000, 4000), 4004},
+        {"8 kHz, 8 bits, mono: 22 times as many bytes", wave(8000, 8, 1, 8000, 8000), 176404},
+        {"a data chunk claiming more than there is", wave(8000, 8, 1, 0xFFFFFF00u, 8000), 176404},
+        {"IMA ADPCM: four bits a sample, the block headers' samples on top",
+         wave(22050, 4, 1, 512, 512, 0x11, 256), (1024 + 2 * 3) * 2 * 4 + 4},
+        {"a chunk of odd length before the data",
+         wave(44100, 16, 2, 400, 400, 1, 0, QByteArray("LIST\x03\0\0\0abc\0", 12)), 404},
+        {"no channels", wave(44100, 16, 0, 400, 400), none},
+        {"no rate", wave(0, 16, 2, 400, 400), none},
+        {"not RIFF", QByteArray("RIFX") + wave(44100, 16, 2, 4, 4).mid(4), none},
+        {"no data chunk", wave(44100, 16, 2, 4, 4).left(36), none},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QByteArray w = c.wave;
+        EXPECT_EQ(rt::waveMixedBytes(w, 44100, 2, 2), c.mixed);
+    }
+    // The claimed length made true, for SDL, which allocates what is claimed.
+    QByteArray lying = wave(8000, 8, 1, 0xFFFFFF00u, 8000);
+    (void)rt::waveMixedBytes(lying, 44100, 2, 2);
+    EXPECT_EQ(lying.right(8004).left(4), QByteArray("\x40\x1f\0\0", 4));
+    // The sparse comment of 20 MB at 8 kHz: some 440 MB once mixed, refused before decoding.
+    QByteArray sparse = wave(8000, 8, 1, 20'000'000, 20'000'000);
+    EXPECT_GT(*rt::waveMixedBytes(sparse, 44100, 2, 2), quint64(rt::MaxCommentSamples) * 6);
+}

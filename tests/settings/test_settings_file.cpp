@@ -291,18 +291,29 @@ TEST_F(SettingsFileTest, BinaryFileReadsWhatItCanAndNeverFails) {
     EXPECT_EQ(s.TempoAttesa, 7);
 }
 
-TEST_F(SettingsFileTest, FiftyMegabyteFileIsReadToItsLastLine) {
-    QByteArray big;
+// The file keeps five lines: of a longer one the first 256 KB are read, as if it ended
+// there (a 50 MB file costs no more than that).
+TEST_F(SettingsFileTest, FiftyMegabyteFileIsReadAsIfItEndedAfterItsFirst256KB) {
+    QByteArray big = "Effetti= 0 \r\n";
     big.reserve(50 * 1024 * 1024 + 64);
     const QByteArray filler(98, 'x');
+    while (big.size() < 256 * 1024 - 200)
+        big += filler + "\r\n";
+    big += QByteArray(256 * 1024 - 14 - 2 - big.size(), 'x') + "\r\n";
+    big += "TempoAttesa=1234"; // cut after "TempoAttesa=12"
     while (big.size() < 50 * 1024 * 1024)
         big += filler + "\r\n";
-    big += "Effetti= 0 \r\n";
+    big += "SuonoWAV= 0 \r\n";
+    ASSERT_EQ(big.indexOf("TempoAttesa=12") + 14, 256 * 1024)
+        << "the cut is not where it should be";
     writeIni(big);
     s.Effetti = 1;
+    s.SuonoWAV = 1;
     const CheckValues c = load();
     EXPECT_EQ(s.Effetti, 0);
     EXPECT_EQ(c.check3, 0);
+    EXPECT_EQ(s.TempoAttesa, 12);
+    EXPECT_EQ(s.SuonoWAV, 1); // past the end that was read
 }
 
 TEST_F(SettingsFileTest, ReadOnlyProgramFolderKeepsTheOldFile) {

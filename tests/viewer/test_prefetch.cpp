@@ -2,8 +2,11 @@
 
 #include "Prefetch.h"
 
+#include "RegularFile.h"
 #include "TempDir.h"
 
+#include <QDateTime>
+#include <QFileInfo>
 #include <QImage>
 #include <gtest/gtest.h>
 
@@ -144,11 +147,47 @@ TEST_F(PrefetchTest, ARecentChangeIsProvedByTheContent) {
 
     Decoded d = viewer::decodeForShow(a, Screen); // just written: its digest is kept
     ASSERT_FALSE(d.digest.isEmpty());
+    EXPECT_EQ(d.digestBytes, QFileInfo(a).size()); // a BMP is read whole
     EXPECT_TRUE(viewer::stillCurrent(d));
-    d.digest = viewer::contentDigest(picture("other.bmp", {10, 10}, Qt::blue));
+    d.digest = rt::digestOfStart(picture("other.bmp", {10, 10}, Qt::blue), d.digestBytes);
     EXPECT_FALSE(viewer::stillCurrent(d)); // the same stamp, but not what was read
     d.readAtNs = changed + viewer::CoarseTimeNs * 2;
     EXPECT_TRUE(viewer::stillCurrent(d)); // read long after its last change: the stamp suffices
+}
+
+// A file rewritten and given back an old modification time (cp -p, rsync -t, touch -d)
+// has only its change time to show it is new: that alone keeps the stamp from proving it.
+TEST_F(PrefetchTest, AnOldModificationTimeWithANewChangeTimeIsNoProof) {
+    const QString a = picture("a.bmp", {10, 10}, Qt::red);
+    const struct timespec old[2] = {{1000, 0}, {1000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(a).constData(), old, 0), 0);
+    const viewer::FileStamp stamp = viewer::stampOf(a);
+    const qint64 now = QDateTime::currentMSecsSinceEpoch() * 1'000'000;
+    ASSERT_EQ(stamp.modifiedNs, qint64(1000) * 1'000'000'000);
+    EXPECT_FALSE(viewer::stampProvesSame(stamp, now, stamp));
+    EXPECT_FALSE(viewer::decodeForShow(a, Screen).digest.isEmpty()); // the content proves it
+}
+
+// The proof reads what the decoder read, no more: a JPEG up to its end marker, never the
+// video of a motion photo after it; nothing at all of what is not a regular file.
+TEST_F(PrefetchTest, TheProofReadsOnlyWhatTheDecoderRead) {
+    QImage image(64, 48, QImage::Format_RGB32);
+    image.fill(Qt::green);
+    ASSERT_TRUE(image.save(tmp.path("j.jpg"), "JPEG"));
+    const qint64 jpeg = QFileInfo(tmp.path("j.jpg")).size();
+    QFile f(tmp.path("j.jpg"));
+    ASSERT_TRUE(f.open(QIODevice::Append));
+    ASSERT_TRUE(f.write(QByteArray(8 << 20, 'v')));
+    f.close();
+    const Decoded d = viewer::decodeForShow(tmp.path("j.jpg"), Screen);
+    ASSERT_FALSE(d.error.failed()) << qPrintable(d.error.description);
+    EXPECT_GE(d.digestBytes, jpeg);
+    EXPECT_LE(d.digestBytes, jpeg + (64 << 10)); // one step of the decoder's reads past it
+    EXPECT_TRUE(viewer::stillCurrent(d));
+
+    ASSERT_EQ(::mkfifo(QFile::encodeName(tmp.path("fifo.jpg")).constData(), 0600), 0);
+    EXPECT_TRUE(rt::digestOfStart(tmp.path("fifo.jpg"), 10).isEmpty()); // returns at once
+    EXPECT_TRUE(viewer::decodeForShow(tmp.path("fifo.jpg"), Screen).error.failed());
 }
 
 // On a scaled screen a picture's pixels are device pixels: 15 / ratio twips each. It is
