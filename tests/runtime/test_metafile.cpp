@@ -4,6 +4,7 @@
 
 #include "Metafile.h"
 #include "MetafileHelper.h"
+#include "WarmUpPictures.h"
 
 #include "MetafileWriter.h"
 #include "PictureFiles.h"
@@ -513,6 +514,16 @@ TEST(Emf, BitmapsAreStretchedOverTheirRectangle) {
     EXPECT_EQ(name(image.value().pixelColor(30, 70)), name(Blue));
     EXPECT_EQ(name(image.value().pixelColor(70, 70)), name(Yellow));
     EXPECT_EQ(name(image.value().pixelColor(10, 10)), name(White));
+}
+
+// The helper's warm-up pictures reach what the confinement would refuse to load later:
+// libwmf's text (the word, in black) and the EMF library's bitmaps (the red dot, stretched).
+TEST(WarmUp, ThePicturesDrawTheirTextAndTheirBitmap) {
+    const QImage wmf = drawn(rt::mf::warmUpWmf(), QSize(200, 100));
+    EXPECT_GT(count(wmf, QColor(0, 0, 0), QRect(2, 2, 196, 96)), 200); // inside the outline
+    const auto emf = rt::renderEmf(rt::mf::warmUpEmf(), QSize(40, 20));
+    ASSERT_TRUE(emf.ok()) << qPrintable(emf.error().description);
+    EXPECT_GE(count(emf.value(), QColor(255, 0, 0), QRect(0, 0, 40, 20)), 64);
 }
 
 TEST(Emf, ShapesReachingFarOutsideAreDrawnQuickly) {

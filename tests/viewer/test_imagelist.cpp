@@ -145,7 +145,9 @@ TEST_F(Walk, AFolderThatVanishesMidWalkIsSkipped) {
     rt::Worker listers(viewer::ParallelListings);
     viewer::WalkImageList(files, dos("f"), &listers, [&](const QStringList& entries) {
         // The first folder handed over: d20 is not listed yet, and goes now.
-        if (got.isEmpty()) EXPECT_TRUE(QDir(tmp.path("f/d20")).removeRecursively());
+        if (got.isEmpty()) {
+            EXPECT_TRUE(QDir(tmp.path("f/d20")).removeRecursively());
+        }
         got += entries;
         return true;
     });
