@@ -618,7 +618,9 @@ TEST(Metafiles, DrawingStopsWhenTheTimeIsUp) {
         wmf.ellipse({i % 7, i % 5, 1000, 1000});
         emf.ellipse({i % 7, i % 5, 1000, 1000});
     }
-    rt::MetafileHelper helper(QCoreApplication::applicationDirPath() +
+    rt::SystemClock machineClock;
+    rt::MetafileHelper helper(machineClock,
+                              QCoreApplication::applicationDirPath() +
                                   QStringLiteral("/quadrello-metafile"),
                               {}, {5000, 3000});
     const std::pair<rt::metafile::Kind, QByteArray> files[] = {
