@@ -58,11 +58,11 @@ function(quadrello_own_links target out)
     set(${out} ${links} PARENT_SCOPE)
 endfunction()
 
-# quadrello_check_architecture(FILE): the arrows drawn in FILE's first code block
+# quadrello_check_architecture(FILE OUT): the arrows drawn in FILE's first code block
 # ("a --> b, c + outside libraries", or a chain "a --> b --> c") are exactly the links
-# between the libraries it names. A link added or dropped in the build without the
-# drawing, or the other way round, stops the configuration.
-function(quadrello_check_architecture file)
+# between the libraries it names (set in OUT). A link added or dropped in the build
+# without the drawing, or the other way round, stops the configuration.
+function(quadrello_check_architecture file out)
     file(STRINGS ${file} lines)
     set(inside FALSE)
     set(drawn "")
@@ -125,4 +125,85 @@ function(quadrello_check_architecture file)
         message(FATAL_ERROR "${file} does not match the build's links. "
                             "Built, not drawn: ${missing}. Drawn, not built: ${extra}.")
     endif()
+    set(${out} ${named} PARENT_SCOPE)
+endfunction()
+
+include(${CMAKE_CURRENT_LIST_DIR}/IncludeRule.cmake)
+
+# The sources of `target`, each an absolute path (generated ones, named by generator
+# expressions, left out).
+function(quadrello_sources_of target out)
+    get_target_property(dir ${target} SOURCE_DIR)
+    get_target_property(sources ${target} SOURCES)
+    set(paths "")
+    foreach(source IN LISTS sources)
+        if(source MATCHES "\\$<" OR NOT source)
+            continue()
+        endif()
+        file(REAL_PATH "${source}" path BASE_DIRECTORY "${dir}")
+        list(APPEND paths "${path}")
+    endforeach()
+    set(${out} ${paths} PARENT_SCOPE)
+endfunction()
+
+# The include folders a library of the source tree passes on ($<BUILD_INTERFACE:...> read
+# as its folder).
+function(quadrello_passed_dirs target out)
+    get_target_property(dirs ${target} INTERFACE_INCLUDE_DIRECTORIES)
+    set(kept "")
+    foreach(dir IN LISTS dirs)
+        string(REGEX REPLACE "^\\$<BUILD_INTERFACE:(.+)>$" "\\1" dir "${dir}")
+        if(dir AND NOT dir MATCHES "\\$<")
+            list(APPEND kept "${dir}")
+        endif()
+    endforeach()
+    set(${out} ${kept} PARENT_SCOPE)
+endfunction()
+
+# quadrello_check_includes(DATA TARGET...): the include rule (IncludeRule.cmake) over the
+# libraries named: their data written to DATA, for the test that checks them again, and
+# the configuration stopped on a fault.
+function(quadrello_check_includes data)
+    file(REAL_PATH "${PROJECT_SOURCE_DIR}" QI_ROOT)
+    set(QI_TARGETS ${ARGN})
+    set(text "# Written by quadrello_check_includes (cmake/Layers.cmake).\n")
+    string(APPEND text "set(QI_ROOT \"${QI_ROOT}\")\nset(QI_TARGETS \"${QI_TARGETS}\")\n")
+    foreach(target IN LISTS QI_TARGETS)
+        quadrello_sources_of(${target} own)
+        set(allowed ${own})
+        get_target_property(type ${target} TYPE)
+        set(dirs "")
+        if(NOT type STREQUAL "INTERFACE_LIBRARY")
+            get_target_property(dirs ${target} INCLUDE_DIRECTORIES)
+            if(NOT dirs)
+                set(dirs "")
+            endif()
+        endif()
+        quadrello_passed_dirs(${target} passed)
+        list(APPEND dirs ${passed})
+        quadrello_reached(${target} reached)
+        foreach(other IN LISTS reached)
+            if(NOT TARGET ${other})
+                continue()
+            endif()
+            get_target_property(imported ${other} IMPORTED)
+            if(imported)
+                continue()
+            endif()
+            quadrello_sources_of(${other} theirs)
+            list(APPEND allowed ${theirs})
+            quadrello_passed_dirs(${other} passed)
+            list(APPEND dirs ${passed})
+        endforeach()
+        list(REMOVE_DUPLICATES dirs)
+        list(REMOVE_DUPLICATES allowed)
+        set(QI_${target}_SOURCES ${own})
+        set(QI_${target}_DIRS ${dirs})
+        set(QI_${target}_ALLOWED ${allowed})
+        foreach(part SOURCES DIRS ALLOWED)
+            string(APPEND text "set(QI_${target}_${part} \"${QI_${target}_${part}}\")\n")
+        endforeach()
+    endforeach()
+    file(WRITE "${data}" "${text}")
+    quadrello_stop_on_include_faults()
 endfunction()

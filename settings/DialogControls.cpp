@@ -1,7 +1,9 @@
-// The settings dialog's clickable label, focus-reporting line edit and etched frame.
+// The settings dialog's clickable label, focus-reporting line edit, typed-length limit and
+// etched frame.
 
 #include "DialogControls.h"
 
+#include <QApplication>
 #include <QFocusEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -9,12 +11,40 @@
 
 namespace settings {
 
+namespace {
+
+// Swallows the mouse press that is on its way to a control at the moment it is
+// installed, so that a click which tried to move the focus out of a box that refused to
+// lose it does nothing else. Removes itself when control returns to the event loop.
+class DropPendingPress final : public QObject {
+public:
+    static void install() {
+        auto* filter = new DropPendingPress(qApp);
+        qApp->installEventFilter(filter);
+        filter->deleteLater();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType()) {
+            qApp->removeEventFilter(this);
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    using QObject::QObject;
+};
+
+} // namespace
+
 ClickLabel::ClickLabel(QWidget* parent) : QLabel(parent) {
     setMouseTracking(true);
 }
 
 void ClickLabel::mouseMoveEvent(QMouseEvent* event) {
-    if (onMouseMove) onMouseMove();
+    emit mouseMoved();
     QLabel::mouseMoveEvent(event);
 }
 
@@ -36,17 +66,40 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
     pressed_ = false;
     event->accept();
     // Let go outside the label: no click.
-    if (rect().contains(event->position().toPoint()) && onClick) onClick();
+    if (rect().contains(event->position().toPoint())) emit clicked();
 }
 
 void FocusLineEdit::focusInEvent(QFocusEvent* event) {
-    if (onFocusIn) onFocusIn();
+    emit focusIn();
     QLineEdit::focusInEvent(event);
 }
 
 void FocusLineEdit::focusOutEvent(QFocusEvent* event) {
-    if (onFocusOut && onFocusOut(event->reason())) return;
+    refused_ = false;
+    emit focusLeaving(event->reason());
+    if (refused_) {
+        refused_ = false;
+        if (event->reason() == Qt::MouseFocusReason) DropPendingPress::install();
+        return;
+    }
     QLineEdit::focusOutEvent(event);
+}
+
+TypedLengthLimit::TypedLengthLimit(QLineEdit* box, qsizetype typed)
+    : QValidator(box), typed_(typed), limit_(typed) {
+    connect(box, &QLineEdit::textChanged, this, [this](const QString& text) {
+        limit_ = std::max(typed_, std::min(limit_, text.size()));
+    });
+}
+
+QValidator::State TypedLengthLimit::validate(QString& input, int& /*pos*/) const {
+    return input.size() > limit_ ? Invalid : Acceptable;
+}
+
+void setWholeText(QLineEdit* box, const QString& text) {
+    if (auto* limit = dynamic_cast<TypedLengthLimit*>(const_cast<QValidator*>(box->validator())))
+        limit->allow(text);
+    box->setText(text);
 }
 
 EtchedFrame::EtchedFrame(const QString& title, QWidget* parent) : QGroupBox(title, parent) {
@@ -55,7 +108,7 @@ EtchedFrame::EtchedFrame(const QString& title, QWidget* parent) : QGroupBox(titl
 
 void EtchedFrame::mouseMoveEvent(QMouseEvent* event) {
     // Moves over the controls inside that they do not take come up here too.
-    if (onMouseMove && !childAt(event->position().toPoint())) onMouseMove();
+    if (!childAt(event->position().toPoint())) emit mouseMoved();
     QGroupBox::mouseMoveEvent(event);
 }
 

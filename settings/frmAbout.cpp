@@ -1,7 +1,8 @@
-// The settings dialog: its controls, their wiring to the handlers, and the handlers.
+// The settings dialog: its controls, their connections to the handlers, and the handlers.
 
 #include "frmAbout.h"
 
+#include "FrameCentring.h"
 #include "Links.h"
 #include "Numbers.h"
 #include "Pictures.h"
@@ -13,27 +14,17 @@
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
-#include <QTimer>
-#include <QValidator>
 #include <QWindow>
-
-#include <algorithm>
-#include <functional>
 
 namespace settings {
 
 namespace {
 
 const QString DriveReadError = QStringLiteral("Errore di lettura dal drive specificato");
-
-// How long, after the first exposure, the dialog waits for the window manager's frame.
-constexpr int FrameWaitStepMs = 10;
-constexpr int FrameWaitTicks = 200;
 
 constexpr int ClientWidth = 504;
 constexpr int ClientHeight = 392;
@@ -106,56 +97,8 @@ QCheckBox* checkBox(QWidget* parent, const char* name, const QString& caption, c
     return c;
 }
 
-// Swallows the mouse press that is on its way to a control at the moment it is
-// installed, so that a click which tried to move the focus out of a refused seconds box
-// does nothing else. Removes itself when control returns to the event loop.
-class DropPendingPress final : public QObject {
-public:
-    static void install() {
-        auto* filter = new DropPendingPress(qApp);
-        qApp->installEventFilter(filter);
-        filter->deleteLater();
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType()) {
-            qApp->removeEventFilter(this);
-            return true;
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    using QObject::QObject;
-};
-
-// The seconds box takes at most two typed characters. A longer text the program puts
-// in (a stored value) is shown whole; the user can then only make it shorter.
-class TypedLimit final : public QValidator {
-public:
-    explicit TypedLimit(QLineEdit* box) : QValidator(box) {
-        connect(box, &QLineEdit::textChanged, this, [this](const QString& text) {
-            limit_ = std::max(Typed, std::min(limit_, text.size()));
-        });
-    }
-    // Lets the next text the program sets stand whole.
-    void allow(const QString& text) { limit_ = std::max(Typed, text.size()); }
-    State validate(QString& input, int& /*pos*/) const override {
-        return input.size() > limit_ ? Invalid : Acceptable;
-    }
-
-private:
-    static constexpr qsizetype Typed = 2;
-    qsizetype limit_ = Typed;
-};
-
-// Sets a box's text as the program does: whole, whatever its length.
-void setWholeText(QLineEdit* box, const QString& text) {
-    if (auto* limit = dynamic_cast<TypedLimit*>(const_cast<QValidator*>(box->validator())))
-        limit->allow(text);
-    box->setText(text);
-}
+// The seconds box takes at most two typed characters.
+constexpr qsizetype SecondsTyped = 2;
 
 } // namespace
 
@@ -174,43 +117,36 @@ frmAbout::frmAbout(rt::Platform& platform, Modulo1& s, QWidget* parent)
     setKeyboardOrder();
     Dir1->setFocus();
 
-    Drive1->onChange = [this] { Drive1_Change(); };
-    Dir1->onMouseMove = [this] { Dir1_MouseMove(); };
-    connect(&stored_, &QFutureWatcherBase::finished, this, [this] { storedFolderChecked(); });
-    Frame1->onMouseMove = [this] { Frame1_MouseMove(); };
-    Text1->onFocusIn = [this] { Text1_GotFocus(); };
-    Text1->onFocusOut = [this](Qt::FocusReason reason) { return text1LosingFocus(reason); };
-    connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
-    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-    connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
-    connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
-    connect(cmdSysInfo, &QPushButton::clicked, this, [this] { cmdSysInfo_Click(); });
-    Label3->onMouseMove = [this] { Label3_MouseMove(); };
-    Label3->onClick = [this] { Label3_Click(); };
-    Label4->onMouseMove = [this] { Label4_MouseMove(); };
-    Label4->onClick = [this] { Label4_Click(); };
+    // Every control reports to the handlers through connections that end with the
+    // dialog's own part (handlers_), before Qt deletes the controls: the seconds box
+    // loses the focus on its way out, and must not reach a dialog half gone.
+    const QObject* h = &handlers_;
+    connect(Drive1, &rt::DriveListBox::changed, h, [this] { Drive1_Change(); });
+    connect(Dir1, &rt::DirListBox::mouseMoved, h, [this] { Dir1_MouseMove(); });
+    connect(&stored_, &QFutureWatcherBase::finished, h, [this] { storedFolderChecked(); });
+    connect(Frame1, &EtchedFrame::mouseMoved, h, [this] { Frame1_MouseMove(); });
+    connect(Text1, &FocusLineEdit::focusIn, h, [this] { Text1_GotFocus(); });
+    connect(Text1, &FocusLineEdit::focusLeaving, h,
+            [this](Qt::FocusReason reason) { text1LosingFocus(reason); });
+    connect(cmdOK, &QPushButton::clicked, h, [this] { cmdOK_Click(); });
+    connect(Command1, &QPushButton::clicked, h, [this] { Command1_Click(); });
+    connect(Command2, &QPushButton::clicked, h, [this] { Command2_Click(); });
+    connect(Command3, &QPushButton::clicked, h, [this] { Command3_Click(); });
+    connect(cmdSysInfo, &QPushButton::clicked, h, [this] { cmdSysInfo_Click(); });
+    connect(Label3, &ClickLabel::mouseMoved, h, [this] { Label3_MouseMove(); });
+    connect(Label3, &ClickLabel::clicked, h, [this] { Label3_Click(); });
+    connect(Label4, &ClickLabel::mouseMoved, h, [this] { Label4_MouseMove(); });
+    connect(Label4, &ClickLabel::clicked, h, [this] { Label4_Click(); });
     for (std::size_t i = 0; i < Image3.size(); ++i) {
-        Image3[i]->onMouseMove = [this, i] { Image3_MouseMove(int(i)); };
-        Image3[i]->onClick = [this, i] { Image3_Click(int(i)); };
+        connect(Image3[i], &ClickLabel::mouseMoved, h, [this, i] { Image3_MouseMove(int(i)); });
+        connect(Image3[i], &ClickLabel::clicked, h, [this, i] { Image3_Click(int(i)); });
     }
+    // Centred again by its outer size once the window manager has told the frame.
+    new FrameCentring(this, [this] { centreOnScreen(); });
     Timer2->onTick([this] { Timer2_Timer(); });
     Timer3->onTick([this] { Timer3_Timer(); });
     Timer2->setEnabled(true);
     Timer3->setEnabled(true);
-}
-
-frmAbout::~frmAbout() {
-    // Qt deletes the controls after this part of the dialog is gone, and the seconds box
-    // loses the focus on the way: nothing the controls report may reach a handler then.
-    Drive1->onChange = nullptr;
-    Dir1->onMouseMove = nullptr;
-    Frame1->onMouseMove = nullptr;
-    Text1->onFocusIn = nullptr;
-    Text1->onFocusOut = nullptr;
-    for (ClickLabel* l : {Label3, Label4, Image3[0], Image3[1], Image3[2], Image3[3]}) {
-        l->onMouseMove = nullptr;
-        l->onClick = nullptr;
-    }
 }
 
 void frmAbout::createControls() {
@@ -262,7 +198,7 @@ void frmAbout::createFrame1() {
     Text1 = new FocusLineEdit(QStringLiteral("5"), Frame1);
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setGeometry(184, 16, 33, 25);
-    Text1->setValidator(new TypedLimit(Text1));
+    Text1->setValidator(new TypedLengthLimit(Text1, SecondsTyped));
     Text1->setFont(pixelFont(SecondsFontPixels, true));
     Label2 = label(Frame1, "Label2", QStringLiteral("secondi"), {224, 24, 41, 17});
     cmdOK = button(Frame1, "cmdOK", QStringLiteral("&OK"), {24, 48, 105, 25});
@@ -539,14 +475,6 @@ void frmAbout::keyPressEvent(QKeyEvent* event) {
     }
 }
 
-void frmAbout::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    // Until the window is mapped, the window manager has not told its frame: the load
-    // centred the client area alone.
-    if (QWindow* window = windowHandle(); window && !frameCentred_)
-        window->installEventFilter(this);
-}
-
 void frmAbout::mouseMoveEvent(QMouseEvent* event) {
     // Moves over controls that do not track the mouse arrive here too; only the
     // background counts.
@@ -575,64 +503,31 @@ void frmAbout::paintEvent(QPaintEvent* event) {
     }
 }
 
-bool frmAbout::eventFilter(QObject* watched, QEvent* event) {
-    // The dialog's window, only until its first exposure (see showEvent): the frame is
-    // known now, before the first paint, so the dialog is centred again by its outer size.
-    if (watched == windowHandle() && event->type() == QEvent::Expose &&
-        windowHandle()->isExposed()) {
-        windowHandle()->removeEventFilter(this);
-        frameCentred_ = true;
-        if (!windowHandle()->frameMargins().isNull())
-            centreOnScreen();
-        else
-            centreWhenFrameKnown();
-    }
-    return QDialog::eventFilter(watched, event);
-}
-
 // --- Helpers ----------------------------------------------------------------------
 
-void frmAbout::centreWhenFrameKnown() {
-    // A busy window manager may tell the frame only after the first exposure.
-    auto* wait = new QTimer(this);
-    connect(wait, &QTimer::timeout, this, [this, wait, ticks = 0]() mutable {
-        const bool known = windowHandle() && !windowHandle()->frameMargins().isNull();
-        if (known) centreOnScreen();
-        if (known || ++ticks >= FrameWaitTicks) {
-            wait->stop();
-            wait->deleteLater();
-        }
-    });
-    wait->start(FrameWaitStepMs);
-}
-
-bool frmAbout::text1LosingFocus(Qt::FocusReason reason) {
+void frmAbout::text1LosingFocus(Qt::FocusReason reason) {
     // Only a move of the focus to another control of this dialog counts: not the window
     // losing activation, not a popup, not the box of this very check.
     QWidget* next = QApplication::focusWidget();
     if (inText1LostFocus_ || reason == Qt::ActiveWindowFocusReason ||
         reason == Qt::PopupFocusReason || !isVisible() || !next || !isAncestorOf(next))
-        return false;
+        return;
     inText1LostFocus_ = true;
     Text1_LostFocus();
     inText1LostFocus_ = false;
     // The dialog's own focus child: while the message box has just closed, the dialog may
-    // not be active yet, and the box gets the focus back on activation.
-    if (focusWidget() != Text1) return false;
-    // Refused: the focus is back; the click that moved it goes nowhere.
-    if (reason == Qt::MouseFocusReason) DropPendingPress::install();
-    return true;
+    // not be active yet, and the box gets the focus back on activation. Refused: the
+    // focus is back, and the click that moved it goes nowhere.
+    if (focusWidget() == Text1) Text1->refuseFocusLoss();
 }
 
 void frmAbout::centreOnScreen() {
-    const int screenW = int(rt::roundHalfEven(platform_.screen.widthTwips() / rt::TwipsPerPixel));
-    const int screenH = int(rt::roundHalfEven(platform_.screen.heightTwips() / rt::TwipsPerPixel));
+    const QSize screen(int(rt::roundHalfEven(platform_.screen.widthTwips() / rt::TwipsPerPixel)),
+                       int(rt::roundHalfEven(platform_.screen.heightTwips() / rt::TwipsPerPixel)));
     // The window as the user sees it, title bar and frame included, once they are known.
     const QMargins frame =
         isVisible() && windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    const QSize outer = size().grownBy(frame);
-    move(int(rt::roundHalfEven((screenW - outer.width()) / 2.0)),
-         int(rt::roundHalfEven((screenH - outer.height()) / 2.0)));
+    move(centredOn(screen, size().grownBy(frame)));
 }
 
 void frmAbout::focusText1() {

@@ -33,7 +33,6 @@ namespace settings {
 class frmAbout final : public QDialog {
 public:
     frmAbout(rt::Platform& platform, Modulo1& s, QWidget* parent = nullptr);
-    ~frmAbout() override;
 
     // --- Event handlers ----------------------------------------------------------
     // Centres the dialog, sets its captions, loads the settings and points the lists
@@ -127,8 +126,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createControls();
@@ -138,12 +135,9 @@ private:
     // Centres the dialog on the screen by its outer size (its client size while the
     // frame is not known).
     void centreOnScreen();
-    // Centres the dialog again as soon as the window manager tells its frame, or gives up
-    // after a moment.
-    void centreWhenFrameKnown();
-    // The seconds box is losing the focus for `reason`. Returns true when the box is to
-    // keep its selection: its value was refused and the focus is back.
-    bool text1LosingFocus(Qt::FocusReason reason);
+    // The seconds box is losing the focus for `reason`; when its value is refused, the
+    // focus is back and the box keeps its selection.
+    void text1LosingFocus(Qt::FocusReason reason);
     void setKeyboardOrder();
     // The seconds box takes the focus again with its whole text selected.
     void focusText1();
@@ -168,7 +162,9 @@ private:
     QFutureWatcher<StoredFolder> stored_;
     bool storedChecked_ = false;
     bool inText1LostFocus_ = false;
-    bool frameCentred_ = false; // centred again by the frame the window manager gave it
+    // The handlers' end of every control's connection; the last member, so the first to
+    // go: nothing a control reports reaches the dialog once its own part is gone.
+    QObject handlers_;
 };
 
 // Shows the settings dialog modally, created anew and loaded; returns when it is unloaded.

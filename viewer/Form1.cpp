@@ -47,10 +47,9 @@ QString invalidPicture(const QString& entry) {
            QStringLiteral(" non e' un file di immagini valido.");
 }
 
-qint64 monotonicNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+// The clock's monotonic time, for the timing log and the lengths it gives.
+qint64 monotonicNs(const rt::Clock& clock) {
+    return qint64(clock.monotonic().count());
 }
 
 } // namespace
@@ -204,7 +203,7 @@ void Form1::Form_Load() {
 
     // The image list, walked on the workers while the show runs; its first picture is
     // decoded as soon as it is found.
-    qCDebug(lcShow, "start %lld", monotonicNs());
+    qCDebug(lcShow, "start %lld", monotonicNs(platform_.clock));
     slides_.restart();
     prefetch_.clear();
     walkTaken_ = 0;
@@ -218,7 +217,8 @@ void Form1::walkGoesOn() {
         slides_.append(walk.resultAt(walkTaken_));
     if (walk.isFinished() && !slides_.complete()) {
         slides_.finish();
-        qCDebug(lcShow, "walk %lld %d pictures", monotonicNs(), slides_.pictureCount());
+        qCDebug(lcShow, "walk %lld %d pictures", monotonicNs(platform_.clock),
+                slides_.pictureCount());
     }
 
     if (waitingForSlot_) {
@@ -249,7 +249,8 @@ void Form1::Form_Activate() {
 void Form1::Timer1_Timer() {
     // A tick still waiting for its picture holds the next ones back, as a message box does.
     if (tickUnderWay_) return;
-    qCDebug(lcShow, "tick %lld index %d", monotonicNs(), int(slides_.position()) + 1);
+    qCDebug(lcShow, "tick %lld index %d", monotonicNs(platform_.clock),
+            int(slides_.position()) + 1);
     goOnWith(slides_.advance());
 }
 
@@ -358,7 +359,7 @@ bool Form1::showPicture(const QString& entry, Decoded picture) {
     Image1->show();
     if (s_.Effetti != 0) slideIn(at.left);
     setImage1Left(at.left);
-    qCDebug(lcShow, "shown %lld %s", monotonicNs(), qUtf8Printable(entry));
+    qCDebug(lcShow, "shown %lld %s", monotonicNs(platform_.clock), qUtf8Printable(entry));
     return true;
 }
 
@@ -372,7 +373,7 @@ void Form1::presentFrame(const QRegion& changed, FramePacer& pacer) {
     pacer.waitForDue();
     repaint(changed);
     rt::waitForDisplay();
-    pacer.presented(FramePacer::Clock::now());
+    pacer.presented();
 }
 
 void Form1::slideIn(float finalLeft) {
@@ -382,10 +383,10 @@ void Form1::slideIn(float finalLeft) {
     // the screen (within the backing store and, with shared memory, in the X server's
     // copy of it) and only what the move uncovers is painted: the picture's columns that
     // come in at the left edge of the screen, and the background it leaves behind.
-    const qint64 start = monotonicNs();
+    const qint64 start = monotonicNs(platform_.clock);
     const std::vector<float> steps = slideInSteps(image1_.width, finalLeft);
     const FrameBudget budget = slideInBudget(int(steps.size()), width_);
-    FramePacer pacer(drawing_->frameInterval());
+    FramePacer pacer(platform_.clock, drawing_->frameInterval());
     QRegion changed = rect();
     // The picture starts from its first place, off the form, before any event can run
     // (and repaint it where the previous picture stood).
@@ -407,7 +408,7 @@ void Form1::slideIn(float finalLeft) {
 void Form1::logFrames(const char* what, const QByteArray& detail, qint64 start,
                       const FramePacer& pacer) const {
     using std::chrono::duration;
-    const qint64 end = monotonicNs();
+    const qint64 end = monotonicNs(platform_.clock);
     qCDebug(lcShow,
             "%s %lld%s took %.1f ms in %d frames, %d late, %d very late, longest %.1f ms, "
             "first to last %.1f ms",
@@ -419,7 +420,7 @@ void Form1::logFrames(const char* what, const QByteArray& detail, qint64 start,
 // --- The clearing ----------------------------------------------------------------------
 
 void Form1::ClsDiag() {
-    const qint64 start = monotonicNs();
+    const qint64 start = monotonicNs(platform_.clock);
     platform_.random.seed(float(platform_.clock.secondsSinceMidnight()));
     const int pattern = transitionPattern(platform_.random.next());
     // Every figure is drawn, in order; a frame is presented at the pause of the last step
@@ -427,11 +428,11 @@ void Form1::ClsDiag() {
     // the last figure is black again.
     const std::chrono::nanoseconds interval = drawing_->frameInterval();
     const FrameBudget budget = wipeBudget(width_, 1e9 / double(interval.count()));
-    FramePacer pacer(interval);
+    FramePacer pacer(platform_.clock, interval);
     const auto present = [&] {
         pacer.waitForDue();
-        drawing_->present(true);
-        pacer.presented(FramePacer::Clock::now());
+        drawing_->present();
+        pacer.presented();
     };
     int step = 0;
     transitionFigures(width_, pattern, [&](const Figure& f) {

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <thread>
 
 namespace viewer {
 
@@ -48,23 +47,23 @@ QRegion slideInDamage(const QRect& before, const QRect& after, const QRect& form
     return ((QRegion(after) - moved) + (QRegion(before) - after)) & form;
 }
 
-FramePacer::Clock::time_point FramePacer::due() const {
-    if (starts_ == 0) return Clock::now();
+FramePacer::Instant FramePacer::due() const {
+    if (starts_ == 0) return clock_.monotonic();
     return std::max(firstStart_ + interval_ * starts_, lastStart_ + interval_ / 2);
 }
 
 void FramePacer::waitForDue() {
-    std::this_thread::sleep_until(due());
-    started(Clock::now());
+    clock_.sleepUntil(due());
+    started(clock_.monotonic());
 }
 
-void FramePacer::started(Clock::time_point at) {
+void FramePacer::started(Instant at) {
     if (starts_ == 0) firstStart_ = at;
     lastStart_ = at;
     ++starts_;
 }
 
-void FramePacer::presented(Clock::time_point at) {
+void FramePacer::presented(Instant at) {
     if (frames_ == 0) {
         first_ = at;
     } else {

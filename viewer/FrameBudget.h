@@ -8,6 +8,8 @@
 // on a form 1920 pixels wide and proportionally more on a wider one, so that a picture
 // that fills the screen slides in in the same time at every width.
 
+#include "Clock.h"
+
 #include <QRect>
 #include <QRegion>
 
@@ -47,25 +49,27 @@ struct FrameBudget {
 // columns of the picture that were not on the screen, and the background it uncovered.
 [[nodiscard]] QRegion slideInDamage(const QRect& before, const QRect& after, const QRect& form);
 
-// Paces frames one display interval apart and keeps count of how they came.
-// A frame is late when it follows the previous one by 1.5 intervals or more (it missed a
-// refresh), very late from 2.5 intervals (it missed two).
+// Paces frames one display interval apart on the clock's monotonic time, and keeps count
+// of how they came. A frame is late when it follows the previous one by 1.5 intervals or
+// more (it missed a refresh), very late from 2.5 intervals (it missed two).
 class FramePacer {
 public:
-    using Clock = std::chrono::steady_clock;
-    explicit FramePacer(std::chrono::nanoseconds interval) : interval_(interval) {}
+    using Instant = std::chrono::nanoseconds; // on the clock's monotonic time
+    FramePacer(rt::Clock& clock, std::chrono::nanoseconds interval)
+        : clock_(clock), interval_(interval) {}
 
     // When the next frame is due to start: at once for the first, then one interval after
     // the previous due time, counted from the first frame's start so that a late frame is
     // made up by the next ones; never sooner than half an interval after the previous
     // frame started.
-    [[nodiscard]] Clock::time_point due() const;
+    [[nodiscard]] Instant due() const;
     // Waits until the next frame is due, and starts it.
     void waitForDue();
     // A frame began to be put on the screen at `at`.
-    void started(Clock::time_point at);
-    // The frame reached the screen at `at`.
-    void presented(Clock::time_point at);
+    void started(Instant at);
+    // The frame reached the screen at `at`; without it, now.
+    void presented(Instant at);
+    void presented() { presented(clock_.monotonic()); }
 
     [[nodiscard]] int frames() const { return frames_; }
     [[nodiscard]] int late() const { return late_; }
@@ -76,11 +80,12 @@ public:
     [[nodiscard]] std::chrono::nanoseconds interval() const { return interval_; }
 
 private:
+    rt::Clock& clock_;
     std::chrono::nanoseconds interval_;
     int starts_ = 0, frames_ = 0, late_ = 0, veryLate_ = 0;
     std::chrono::nanoseconds longest_{0};
-    Clock::time_point firstStart_{}, lastStart_{};
-    Clock::time_point first_{}, last_{};
+    Instant firstStart_{}, lastStart_{};
+    Instant first_{}, last_{};
 };
 
 } // namespace viewer

@@ -153,7 +153,7 @@ void DirListBox::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void DirListBox::mouseMoveEvent(QMouseEvent* event) {
-    if (onMouseMove) onMouseMove();
+    emit mouseMoved();
     QListWidget::mouseMoveEvent(event);
 }
 

@@ -34,6 +34,7 @@ struct FolderListing {
 [[nodiscard]] FolderListing listFolder(const DosFileSystem& files, const QString& dosPath);
 
 class DirListBox final : public QListWidget {
+    Q_OBJECT
 public:
     // Shows the file system's current directory, when it can be listed.
     explicit DirListBox(const DosFileSystem& files, QWidget* parent = nullptr);
@@ -54,12 +55,13 @@ public:
     // Whether a listing is under way.
     [[nodiscard]] bool listing() const { return underWay_ > 0; }
 
-    // Runs whenever the mouse moves over the list.
-    std::function<void()> onMouseMove;
-
     // Item data: the entry's absolute DOS path, and its indentation level.
     static constexpr int PathRole = Qt::UserRole;
     static constexpr int LevelRole = Qt::UserRole + 1;
+
+signals:
+    // Whenever the mouse moves over the list.
+    void mouseMoved();
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;

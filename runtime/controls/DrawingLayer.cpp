@@ -1,5 +1,5 @@
-// A form's lines and boxes drawn on a layer above it, in pixels, presented once per
-// display frame.
+// A form's lines and boxes drawn on a layer above it, in pixels, presented when the form
+// asks.
 
 #include "DrawingLayer.h"
 
@@ -141,9 +141,7 @@ std::chrono::nanoseconds DrawingLayer::frameInterval() const {
     return std::chrono::nanoseconds(static_cast<long long>(1e9 / hz));
 }
 
-bool DrawingLayer::present(bool force) {
-    const auto now = std::chrono::steady_clock::now();
-    if (!force && (dirty_.isEmpty() || now - lastPresent_ < frameInterval())) return false;
+void DrawingLayer::present() {
     endPainting();
     raise();
     if (isHidden()) {
@@ -156,10 +154,8 @@ bool DrawingLayer::present(bool force) {
         repaint(dirty_); // what changed, not the whole screen
         waitForDisplay();
     }
-    lastPresent_ = now;
     dirty_ = QRegion();
     ++frames_;
-    return true;
 }
 
 void DrawingLayer::clear() {

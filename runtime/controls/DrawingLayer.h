@@ -1,7 +1,8 @@
 #pragma once
 // A form's drawing surface: lines and box outlines drawn over the form and its controls,
-// in pixels, kept until cleared. What is drawn reaches the screen when presented, at most
-// once per display refresh, each showing every figure drawn so far.
+// in pixels, kept until cleared. What is drawn reaches the screen when presented (the
+// form paces its presents to the display's frames), each showing every figure drawn so
+// far.
 
 #include <QColor>
 #include <QImage>
@@ -24,10 +25,9 @@ public:
     void line(QPoint a, QPoint b, const QColor& colour);
     // The one-pixel outline of the box with these opposite corners.
     void box(QPoint a, QPoint b, const QColor& colour);
-    // Puts what was drawn on the screen if a display frame has passed since the last
-    // time (always when `force`), and returns once the display server has drawn it.
-    // Returns whether it did. Lets no event run.
-    bool present(bool force = false);
+    // Puts what was drawn on the screen, and returns once the display server has drawn
+    // it. Lets no event run.
+    void present();
     // Forgets every figure.
     void clear();
     [[nodiscard]] bool isEmpty() const { return empty_; }
@@ -74,7 +74,6 @@ private:
     QPainter& painter();
     void endPainting() const;
     int frames_ = 0;
-    std::chrono::steady_clock::time_point lastPresent_{};
 };
 
 } // namespace rt

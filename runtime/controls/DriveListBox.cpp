@@ -11,9 +11,7 @@ DriveListBox::DriveListBox(const DosFileSystem& files, QWidget* parent) : QCombo
     }
     setCurrentIndex(indexOfLetter(files.curDrive()));
     // Connected after the list is filled: filling it is no change of drive.
-    connect(this, &QComboBox::currentIndexChanged, this, [this] {
-        if (onChange) onChange();
-    });
+    connect(this, &QComboBox::currentIndexChanged, this, &DriveListBox::changed);
 }
 
 QString DriveListBox::drive() const {

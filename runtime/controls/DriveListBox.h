@@ -1,19 +1,19 @@
 #pragma once
 // The classic drive list: a drop-down of the DOS view's drives, shown as "c: [/]" and
-// "d: [FOTO]". Changing the selected drive, by the user or by code, runs the change
-// handler, as the classic control runs its Change event for both.
+// "d: [FOTO]". Changing the selected drive, by the user or by code, emits changed(), as
+// the classic control runs its Change event for both.
 
 #include "DosFiles.h"
 
 #include <QComboBox>
 #include <QString>
 
-#include <functional>
 #include <vector>
 
 namespace rt {
 
 class DriveListBox final : public QComboBox {
+    Q_OBJECT
 public:
     // Lists the drives of the file system's table and selects its current drive.
     explicit DriveListBox(const DosFileSystem& files, QWidget* parent = nullptr);
@@ -21,11 +21,12 @@ public:
     // The selected drive as the classic control gives it: lower-case letter and colon, "c:".
     [[nodiscard]] QString drive() const;
     // Selects the drive named by the first letter of the text ("D", "d:", "d:\foto"); when
-    // the selection changes, the change handler runs. False when no such drive is listed.
+    // the selection changes, changed() is emitted. False when no such drive is listed.
     bool setDrive(const QString& text);
 
-    // Runs after every change of the selected drive.
-    std::function<void()> onChange;
+signals:
+    // After every change of the selected drive.
+    void changed();
 
 private:
     [[nodiscard]] int indexOfLetter(QChar letter) const;

@@ -1,10 +1,9 @@
-// The real message boxes, pointer, program end, screen (in twips) and clock.
+// The real message boxes, pointer, program end and screen (in twips).
 
 #include "RealPlatform.h"
 
 #include <QApplication>
 #include <QCursor>
-#include <QDateTime>
 #include <QFile>
 #include <QFont>
 #include <QGuiApplication>
@@ -97,10 +96,6 @@ double QtScreen::heightTwips() const {
 double QtScreen::pixelRatio() const {
     const QScreen* s = QGuiApplication::primaryScreen();
     return s ? s->devicePixelRatio() : 1.0;
-}
-
-double SystemClock::secondsSinceMidnight() const {
-    return QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
 }
 
 void installFontSubstitutes() {

@@ -38,11 +38,6 @@ public:
     [[nodiscard]] double pixelRatio() const override;
 };
 
-class SystemClock final : public Clock {
-public:
-    [[nodiscard]] double secondsSinceMidnight() const override;
-};
-
 // Maps the fonts the forms name to metric-compatible ones found on Linux desktops.
 void installFontSubstitutes();
 

@@ -3,6 +3,7 @@
 // implementation (RealPlatform.h) and test doubles (tests/support). The forms receive
 // a Platform at construction; nothing reaches these through globals.
 
+#include "Clock.h"
 #include "DosFiles.h"
 #include "Launcher.h"
 #include "Media.h"
@@ -65,13 +66,6 @@ public:
     [[nodiscard]] virtual double pixelRatio() const = 0;
 };
 inline constexpr int TwipsPerPixel = 15;
-
-// Seconds since midnight, with fraction.
-class Clock {
-public:
-    virtual ~Clock() = default;
-    [[nodiscard]] virtual double secondsSinceMidnight() const = 0;
-};
 
 // A uniform pseudo-random generator in [0, 1), reseeded at will.
 class Random {

@@ -64,12 +64,13 @@ bool bitmapFits(const Record& r, quint32 at) {
     if (size < 40 || size > headerBytes || w < 1 || height < 1 || w > MaxBitmapSide ||
         height > MaxBitmapSide || w * height > MaxBitmapPixels || used > 256)
         return false;
-    if (compression == 4 || compression == 5) return bitsBytes > 0; // JPEG or PNG inside
-    if (compression != 0 && compression != 3) return false; // run-length bitmaps are not read
+    if (compression == U_BI_JPEG || compression == U_BI_PNG) return bitsBytes > 0;
+    if (compression != U_BI_RGB && compression != U_BI_BITFIELDS)
+        return false; // run-length bitmaps are not read
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
     // As many colours as the converter reads (libUEMF: never more than there are pixels).
     const qint64 colours = get_real_color_count(h);
-    const qint64 masks = compression == 3 && size == 40 ? 12 : 0;
+    const qint64 masks = compression == U_BI_BITFIELDS && size == 40 ? 12 : 0;
     if (size + colours * 4 + masks > headerBytes) return false;
     return (w * bits + 31) / 32 * 4 * height <= bitsBytes;
 }
@@ -95,81 +96,83 @@ bool polyPolygonFits(const Record& r, quint32 pointSize) {
 bool textFits(const Record& r, bool wide) {
     const quint32 chars = r.u32(44), offString = r.u32(48), options = r.u32(52);
     if (!r.fits(offString, chars, wide ? 2 : 1)) return false;
-    const quint32 offDx = r.u32(options & 0x100 ? 56 : 72); // no clipping rectangle: earlier
-    return offDx == 0 || r.fits(offDx, chars, options & 0x2000 ? 8 : 4);
+    const quint32 offDx = r.u32(options & U_ETO_NO_RECT ? 56 : 72); // no rectangle: earlier
+    return offDx == 0 || r.fits(offDx, chars, options & U_ETO_PDY ? 8 : 4);
 }
 
+// Whether what a record of this type points to and counts lies within it.
 bool contentsFit(quint32 type, const Record& r) {
     switch (type) {
-    case 1:
+    case U_EMR_HEADER:
         return r.u32(60) == 0 || r.fits(r.u32(64), r.u32(60), 2);
-    case 2:
-    case 3:
-    case 4:
-    case 5:
-    case 6:
+    case U_EMR_POLYBEZIER:
+    case U_EMR_POLYGON:
+    case U_EMR_POLYLINE:
+    case U_EMR_POLYBEZIERTO:
+    case U_EMR_POLYLINETO:
         return r.fits(28, r.u32(24), 8);
-    case 85:
-    case 86:
-    case 87:
-    case 88:
-    case 89:
+    case U_EMR_POLYBEZIER16:
+    case U_EMR_POLYGON16:
+    case U_EMR_POLYLINE16:
+    case U_EMR_POLYBEZIERTO16:
+    case U_EMR_POLYLINETO16:
         return r.fits(28, r.u32(24), 4);
-    case 7:
-    case 8:
+    case U_EMR_POLYPOLYLINE:
+    case U_EMR_POLYPOLYGON:
         return polyPolygonFits(r, 8);
-    case 90:
-    case 91:
+    case U_EMR_POLYPOLYLINE16:
+    case U_EMR_POLYPOLYGON16:
         return polyPolygonFits(r, 4);
-    case 56:
+    case U_EMR_POLYDRAW:
         return r.fits(28, r.u32(24), 9);
-    case 92:
+    case U_EMR_POLYDRAW16:
         return r.fits(28, r.u32(24), 5);
-    case 14:
+    case U_EMR_EOF:
         return r.u32(8) == 0 || r.fits(r.u32(12), r.u32(8), 4);
-    case 49:
+    case U_EMR_CREATEPALETTE:
         return r.fits(16, r.u16(14), 4);
-    case 50:
+    case U_EMR_SETPALETTEENTRIES:
         return r.fits(20, r.u32(16), 4);
-    case 70:
+    case U_EMR_COMMENT:
         return r.fits(12, r.u32(8));
-    case 71:
+    case U_EMR_FILLRGN:
         return regionFits(r, 24, 32);
-    case 72:
+    case U_EMR_FRAMERGN:
         return regionFits(r, 24, 40);
-    case 73:
-    case 74:
+    case U_EMR_INVERTRGN:
+    case U_EMR_PAINTRGN:
         return regionFits(r, 24, 28);
-    case 75:
+    case U_EMR_EXTSELECTCLIPRGN:
         return regionFits(r, 8, 16);
-    case 76:
-    case 77:
-    case 114:
-    case 116:
+    case U_EMR_BITBLT:
+    case U_EMR_STRETCHBLT:
+    case U_EMR_ALPHABLEND:
+    case U_EMR_TRANSPARENTBLT:
         return bitmapFits(r, 84);
-    case 78:
+    case U_EMR_MASKBLT:
         return bitmapFits(r, 84) && bitmapFits(r, 112);
-    case 79:
+    case U_EMR_PLGBLT:
         return bitmapFits(r, 96) && bitmapFits(r, 124);
-    case 80:
-    case 81:
+    case U_EMR_SETDIBITSTODEVICE:
+    case U_EMR_STRETCHDIBITS:
         return bitmapFits(r, 48);
-    case 93:
-    case 94:
+    case U_EMR_CREATEMONOBRUSH:
+    case U_EMR_CREATEDIBPATTERNBRUSHPT:
         return bitmapFits(r, 16);
-    case 95:
+    case U_EMR_EXTCREATEPEN:
         return bitmapFits(r, 12) && r.fits(52, r.u32(48), 4);
-    case 83:
+    case U_EMR_EXTTEXTOUTA:
         return textFits(r, false);
-    case 84:
+    case U_EMR_EXTTEXTOUTW:
         return textFits(r, true);
-    case 108: {
+    case U_EMR_SMALLTEXTOUT: {
         const quint32 chars = r.u32(16), options = r.u32(20);
-        return r.fits(options & 0x100 ? 36 : 52, chars, options & 0x200 ? 1 : 2);
+        return r.fits(options & U_ETO_NO_RECT ? 36 : 52, chars,
+                      options & U_ETO_SMALL_CHARS ? 1 : 2);
     }
-    case 118: {
+    case U_EMR_GRADIENTFILL: {
         const quint32 vertices = r.u32(24), shapes = r.u32(28), mode = r.u32(32);
-        const quint32 indices = mode == 2 ? 3 : 2;
+        const quint32 indices = mode == U_GRADIENT_FILL_TRIANGLE ? 3 : 2;
         if (!r.fits(36, vertices, 16) || !r.fits(36 + quint64(vertices) * 16, shapes, 4 * indices))
             return false;
         for (quint64 i = 0; i < quint64(shapes) * indices; ++i)
@@ -182,10 +185,10 @@ bool contentsFit(quint32 type, const Record& r) {
 }
 
 // The bytes up to and including the end record, once every record has been checked.
-Result<qsizetype> walk(const QByteArray& bytes) {
+Result<qsizetype> checkRecords(const QByteArray& bytes) {
     const qsizetype n = bytes.size();
     const char* b = bytes.constData();
-    if (n < 88 || qFromLittleEndian<quint32>(b) != 1 || bytes.mid(40, 4) != " EMF")
+    if (n < 88 || qFromLittleEndian<quint32>(b) != U_EMR_HEADER || bytes.mid(40, 4) != " EMF")
         return invalid(QStringLiteral("not an enhanced metafile"));
     qsizetype at = 0, count = 0;
     for (;;) {
@@ -196,7 +199,7 @@ Result<qsizetype> walk(const QByteArray& bytes) {
             return invalid(QStringLiteral("a metafile record has a bad length"));
         if (++count > MaxRecords)
             return invalid(QStringLiteral("the metafile has too many records"));
-        if ((type == 1) != (at == 0))
+        if ((type == U_EMR_HEADER) != (at == 0))
             return invalid(QStringLiteral("the metafile's header is out of place"));
         const Record record(b + at, size);
         // libUEMF checks each record's fixed part and what its offsets and counts point
@@ -205,7 +208,7 @@ Result<qsizetype> walk(const QByteArray& bytes) {
         if (!U_emf_record_safe(b + at) || !contentsFit(type, record))
             return invalid(QStringLiteral("a metafile record does not hold what it says"));
         at += size;
-        if (type == 14) return at;
+        if (type == U_EMR_EOF) return at;
     }
 }
 
@@ -216,7 +219,7 @@ Result<qsizetype> walk(const QByteArray& bytes) {
 Result<QImage> renderEmf(const QByteArray& bytes, QSize size) {
     const Result<QSize> natural = emfSize(bytes);
     if (!natural.ok()) return natural.error();
-    const Result<qsizetype> end = emf::walk(bytes);
+    const Result<qsizetype> end = emf::checkRecords(bytes);
     if (!end.ok()) return end.error();
     if (!drawable(size)) return invalid(QStringLiteral("the picture cannot be drawn at that size"));
     generatorOptions options{};

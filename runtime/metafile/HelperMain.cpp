@@ -9,8 +9,8 @@
 #include "ConfinementCheck.h"
 #include "Metafile.h"
 #include "MetafileProtocol.h"
-#include "MetafileWriter.h"
 #include "SvgDrawing.h"
+#include "WarmUpPictures.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -99,18 +99,8 @@ void warmUp() {
         (void)::iconv_open("UTF-8", charset);
     }
     (void)QImageReader::supportedImageFormats();
-    samples::WmfWriter wmf(200, 100, 1440);
-    wmf.colours(QColor(250, 250, 250), QColor(0, 0, 0));
-    wmf.rectangle({0, 0, 200, 100});
-    wmf.text({10, 60}, "Quadrello", 40, QColor(0, 0, 0));
-    (void)rt::renderWmf(wmf.bytes(), QSize(40, 20));
-    samples::EmfWriter emf(40, 20);
-    emf.colours(QColor(250, 250, 250), QColor(0, 0, 0));
-    emf.rectangle({0, 0, 40, 20});
-    QImage dot(2, 2, QImage::Format_RGB32);
-    dot.fill(Qt::red);
-    emf.bitmap({5, 5, 10, 10}, dot);
-    (void)rt::renderEmf(emf.bytes(), QSize(40, 20));
+    (void)rt::renderWmf(rt::mf::warmUpWmf(), QSize(40, 20));
+    (void)rt::renderEmf(rt::mf::warmUpEmf(), QSize(40, 20));
     (void)rt::mf::renderSvg(
         QByteArrayLiteral(
             R"(<svg xmlns="http://www.w3.org/2000/svg" width="40" height="20"><text x="2" y="15" )"

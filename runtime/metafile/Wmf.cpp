@@ -1,4 +1,4 @@
-// Windows metafiles: walked, then played by libwmf into our drawing device.
+// Windows metafiles: checked, then played by libwmf into our drawing device.
 
 #include "Metafile.h"
 #include "WmfDevice.h"
@@ -91,9 +91,9 @@ private:
     wmfAPI* api_ = nullptr;
 };
 
-// A frame with some area, in device units: the plan's, or the drawing's bounding box.
-std::optional<QRectF> usableFrame(const Plan& plan, const std::optional<QRectF>& drawn) {
-    std::optional<QRectF> frame = deviceFrame(plan);
+// A frame with some area, in device units: the file's, or the drawing's bounding box.
+std::optional<QRectF> usableFrame(const CheckedWmf& checked, const std::optional<QRectF>& drawn) {
+    std::optional<QRectF> frame = deviceFrame(checked);
     if (!frame || !finite(*frame) || frame->width() <= 0 || frame->height() <= 0) frame = drawn;
     if (!frame || !finite(*frame) || frame->width() <= 0 || frame->height() <= 0)
         return std::nullopt;
@@ -107,15 +107,15 @@ Result<QSize> wmfSize(const QByteArray& bytes) {
     if (const auto placeable = placeableWmfSize(bytes)) return *placeable;
     // Without it: the window the records set, or else the bounding box of the drawing, in
     // the units of the mapping mode (1440 to the inch when the mode has no unit of its own).
-    const Result<wmf::Plan> plan = wmf::walk(bytes);
-    if (!plan.ok()) return plan.error();
-    const wmf::Mapping& m = plan.value().mapping;
+    const Result<wmf::CheckedWmf> checked = wmf::checkWmf(bytes);
+    if (!checked.ok()) return checked.error();
+    const wmf::Mapping& m = checked.value().mapping;
     const double perPixel = m.unitsPerInch() / 96.0;
-    if (const auto frame = wmf::logicalFrame(plan.value()))
+    if (const auto frame = wmf::logicalFrame(checked.value()))
         return checkedSize(std::abs(frame->width()) / perPixel,
                            std::abs(frame->height()) / perPixel);
     wmf::Device device;
-    wmf::Player player(wmf::trimmed(bytes, plan.value()), &device);
+    wmf::Player player(wmf::bytesForPlayer(bytes, checked.value()), &device);
     if (!player.ok()) return invalid(QStringLiteral("the metafile could not be opened"));
     const std::optional<QRectF> drawn = player.scan();
     const std::optional<QPointF> unit = m.unit();
@@ -125,17 +125,17 @@ Result<QSize> wmfSize(const QByteArray& bytes) {
 }
 
 Result<QImage> renderWmf(const QByteArray& bytes, QSize size) {
-    const Result<wmf::Plan> plan = wmf::walk(bytes);
-    if (!plan.ok()) return plan.error();
+    const Result<wmf::CheckedWmf> checked = wmf::checkWmf(bytes);
+    if (!checked.ok()) return checked.error();
     Result<QImage> blank = blankImage(size);
     if (!blank.ok()) return blank;
 
     wmf::Device device;
-    wmf::Player player(wmf::trimmed(bytes, plan.value()), &device);
+    wmf::Player player(wmf::bytesForPlayer(bytes, checked.value()), &device);
     if (!player.ok()) return invalid(QStringLiteral("the metafile could not be opened"));
     const std::optional<QRectF> drawn = player.scan();
     if (!drawn) return invalid(QStringLiteral("the metafile's records could not be read"));
-    const std::optional<QRectF> frame = wmf::usableFrame(plan.value(), drawn);
+    const std::optional<QRectF> frame = wmf::usableFrame(checked.value(), drawn);
     if (!frame) return invalid(QStringLiteral("the metafile draws nothing"));
 
     QImage image = std::move(blank).value();

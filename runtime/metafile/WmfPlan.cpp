@@ -193,22 +193,22 @@ struct Params {
 
 // The placeable header, when there is one, then the standard header. Returns the size of
 // the object table the standard header declares.
-Result<int> readHeaders(const char* b, qsizetype n, Plan& plan) {
+Result<int> readHeaders(const char* b, qsizetype n, CheckedWmf& checked) {
     if (n >= 4 && qFromLittleEndian<quint32>(b) == PlaceableKey) {
         if (n < PlaceableSize) return invalid(QStringLiteral("the WMF header is cut short"));
-        plan.placeable = true;
+        checked.placeable = true;
         const int left = qFromLittleEndian<qint16>(b + 6), top = qFromLittleEndian<qint16>(b + 8);
         const int right = qFromLittleEndian<qint16>(b + 10);
         const int bottom = qFromLittleEndian<qint16>(b + 12);
-        plan.box = QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
-        plan.mapping.inch = qFromLittleEndian<quint16>(b + 14);
-        plan.mapping.mode = Placeable;
-        if (plan.mapping.inch == 0) return invalid(QStringLiteral("no units per inch"));
+        checked.box = QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+        checked.mapping.inch = qFromLittleEndian<quint16>(b + 14);
+        checked.mapping.mode = Placeable;
+        if (checked.mapping.inch == 0) return invalid(QStringLiteral("no units per inch"));
         if (left == right || top == bottom)
             return invalid(QStringLiteral("the WMF frame is empty"));
-        plan.headerAt = PlaceableSize;
+        checked.headerAt = PlaceableSize;
     }
-    const qsizetype h = plan.headerAt;
+    const qsizetype h = checked.headerAt;
     if (n < h + HeaderSize) return invalid(QStringLiteral("the WMF header is cut short"));
     const quint16 type = qFromLittleEndian<quint16>(b + h);
     const quint16 words = qFromLittleEndian<quint16>(b + h + 2);
@@ -220,14 +220,14 @@ Result<int> readHeaders(const char* b, qsizetype n, Plan& plan) {
 
 // A record before the drawing starts: the window, viewport and mapping mode it sets, as
 // the player will have them when it draws. An error when the mapping cannot be kept.
-std::optional<Error> applyMapping(quint16 f, const Params& par, Plan& plan) {
-    Mapping& m = plan.mapping;
+std::optional<Error> applyMapping(quint16 f, const Params& par, CheckedWmf& checked) {
+    Mapping& m = checked.mapping;
     switch (f) {
     case SetMapMode: {
         const int mode = quint16(par(0));
         if (mode >= Text && mode <= Anisotropic)
             m.mode = mode;
-        else if (plan.placeable)
+        else if (checked.placeable)
             m.mode = Placeable;
         else
             return invalid(QStringLiteral("unknown mapping mode"));
@@ -324,18 +324,18 @@ private:
 
 } // namespace
 
-// Walks the records: every one within the file, an end record, bounded work, and object
+// Checks the records: every one within the file, an end record, bounded work, and object
 // use the player can follow safely. Notes the mapping in force when drawing starts.
-Result<Plan> walk(const QByteArray& bytes) {
-    Plan plan;
+Result<CheckedWmf> checkWmf(const QByteArray& bytes) {
+    CheckedWmf checked;
     const qsizetype n = bytes.size();
     const char* b = bytes.constData();
-    const Result<int> tableSize = readHeaders(b, n, plan);
+    const Result<int> tableSize = readHeaders(b, n, checked);
     if (!tableSize.ok()) return tableSize.error();
     Bookkeeping books(tableSize.value());
 
     bool drawing = false;
-    qsizetype at = plan.headerAt + HeaderSize, count = 0;
+    qsizetype at = checked.headerAt + HeaderSize, count = 0;
     for (;;) {
         if (n - at < 6) return invalid(QStringLiteral("the metafile ends early"));
         const quint32 size = qFromLittleEndian<quint32>(b + at);
@@ -344,7 +344,7 @@ Result<Plan> walk(const QByteArray& bytes) {
             return invalid(QStringLiteral("a metafile record has a bad length"));
         if (++count > MaxRecords)
             return invalid(QStringLiteral("the metafile has too many records"));
-        plan.maxRecord = std::max(plan.maxRecord, size);
+        checked.maxRecord = std::max(checked.maxRecord, size);
         const Params par{b + at + 6, size - 3};
         at += qsizetype(size) * 2;
         if (f == Eof && size == 3) break;
@@ -352,48 +352,49 @@ Result<Plan> walk(const QByteArray& bytes) {
         // The mapping is what the records before the first drawing one make it.
         if (!drawing && !changesStateOnly(f)) drawing = true;
         if (!drawing) {
-            if (const std::optional<Error> refused = applyMapping(f, par, plan)) return *refused;
+            if (const std::optional<Error> refused = applyMapping(f, par, checked)) return *refused;
         }
         if (!books.track(f, par))
             return invalid(QStringLiteral("the metafile's objects or states are out of order"));
     }
-    plan.end = at;
-    if (!plan.mapping.unit()) return invalid(QStringLiteral("the metafile's window is empty"));
-    return plan;
+    checked.end = at;
+    if (!checked.mapping.unit()) return invalid(QStringLiteral("the metafile's window is empty"));
+    return checked;
 }
 
 // The frame in logical units when the file gives one: the window the records set, or else
 // the placeable header's box (Windows maps the window onto the frame when it plays a file).
-std::optional<QRectF> logicalFrame(const Plan& plan) {
-    const Mapping& m = plan.mapping;
+std::optional<QRectF> logicalFrame(const CheckedWmf& checked) {
+    const Mapping& m = checked.mapping;
     if (m.windowExtSet) {
-        const QPoint org = m.windowOrgSet || !plan.placeable ? m.windowOrg : plan.box.topLeft();
+        const QPoint org =
+            m.windowOrgSet || !checked.placeable ? m.windowOrg : checked.box.topLeft();
         return QRectF(org, QSizeF(m.windowExt.x(), m.windowExt.y()));
     }
-    if (plan.placeable) {
-        const QPoint org = m.windowOrgSet ? m.windowOrg : plan.box.topLeft();
-        return QRectF(org, QSizeF(plan.box.width(), plan.box.height()));
+    if (checked.placeable) {
+        const QPoint org = m.windowOrgSet ? m.windowOrg : checked.box.topLeft();
+        return QRectF(org, QSizeF(checked.box.width(), checked.box.height()));
     }
     return std::nullopt;
 }
 
 // The frame in the player's device units.
-std::optional<QRectF> deviceFrame(const Plan& plan) {
-    const std::optional<QRectF> frame = logicalFrame(plan);
+std::optional<QRectF> deviceFrame(const CheckedWmf& checked) {
+    const std::optional<QRectF> frame = logicalFrame(checked);
     if (!frame) return std::nullopt;
-    const auto a = plan.mapping.toDevice(frame->topLeft());
-    const auto b = plan.mapping.toDevice(frame->bottomRight());
+    const auto a = checked.mapping.toDevice(frame->topLeft());
+    const auto b = checked.mapping.toDevice(frame->bottomRight());
     if (!a || !b) return std::nullopt;
     return QRectF(*a, *b).normalized();
 }
 
 // The file with only what the player should read: up to the end record, and the largest
 // record size in its header made true (the player allocates its buffer from it).
-QByteArray trimmed(const QByteArray& bytes, const Plan& plan) {
-    QByteArray out = bytes.left(plan.end);
-    const qsizetype at = plan.headerAt + 12;
+QByteArray bytesForPlayer(const QByteArray& bytes, const CheckedWmf& checked) {
+    QByteArray out = bytes.left(checked.end);
+    const qsizetype at = checked.headerAt + 12;
     for (int i = 0; i < 4; ++i)
-        out[at + i] = char((plan.maxRecord >> (8 * i)) & 0xFF);
+        out[at + i] = char((checked.maxRecord >> (8 * i)) & 0xFF);
     return out;
 }
 

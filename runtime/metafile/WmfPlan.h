@@ -1,5 +1,5 @@
 #pragma once
-// A Windows metafile's records walked before the player sees them: every record within the
+// A Windows metafile's records checked before the player sees them: every record within the
 // file, bounded work, object use the player can follow; and the mapping in force when
 // drawing starts, worked out as the player does, for the picture's frame.
 
@@ -96,7 +96,9 @@ struct Mapping {
     }
 };
 
-struct Plan {
+// What checking a file found: where its headers are, the mapping in force when drawing
+// starts, its largest record and its end.
+struct CheckedWmf {
     bool placeable = false;
     QRect box;             // placeable header: the frame in logical units
     int headerAt = 0;      // offset of the standard header
@@ -105,11 +107,11 @@ struct Plan {
     qsizetype end = 0;     // bytes up to and including the end record
 };
 
-[[nodiscard]] Result<Plan> walk(const QByteArray& bytes);
+[[nodiscard]] Result<CheckedWmf> checkWmf(const QByteArray& bytes);
 // The frame in logical units when the file gives one, and in the player's device units.
-[[nodiscard]] std::optional<QRectF> logicalFrame(const Plan& plan);
-[[nodiscard]] std::optional<QRectF> deviceFrame(const Plan& plan);
+[[nodiscard]] std::optional<QRectF> logicalFrame(const CheckedWmf& checked);
+[[nodiscard]] std::optional<QRectF> deviceFrame(const CheckedWmf& checked);
 // The file with only what the player should read, its largest record size made true.
-[[nodiscard]] QByteArray trimmed(const QByteArray& bytes, const Plan& plan);
+[[nodiscard]] QByteArray bytesForPlayer(const QByteArray& bytes, const CheckedWmf& checked);
 
 } // namespace rt::wmf

@@ -27,23 +27,27 @@ using namespace metafile;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 Error invalid(const QString& why) {
     return Error{err::InvalidPicture, why};
 }
 
-int msLeft(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return int(std::max<std::int64_t>(0, left.count()));
-}
+// A moment on the clock's monotonic time, and how long until it.
+struct Deadline {
+    const Clock& clock;
+    std::chrono::nanoseconds at;
+
+    [[nodiscard]] int msLeft() const {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(at - clock.monotonic());
+        return int(std::max<std::int64_t>(0, left.count()));
+    }
+};
 
 // Waits until the socket is ready for `events`, or the deadline.
-bool ready(int fd, short events, Clock::time_point deadline) {
+bool ready(int fd, short events, const Deadline& deadline) {
     for (;;) {
         pollfd p{fd, events, 0};
-        const int n = ::poll(&p, 1, msLeft(deadline));
+        const int n = ::poll(&p, 1, deadline.msLeft());
         if (n > 0) return true;
         if (n == 0 || errno != EINTR) return false;
     }
@@ -51,7 +55,7 @@ bool ready(int fd, short events, Clock::time_point deadline) {
 
 enum class Io { Done, Closed, Late };
 
-Io sendAll(int fd, const char* data, std::size_t length, Clock::time_point deadline) {
+Io sendAll(int fd, const char* data, std::size_t length, const Deadline& deadline) {
     while (length > 0) {
         if (!ready(fd, POLLOUT, deadline)) return Io::Late;
         const ssize_t n = ::send(fd, data, length, MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -63,7 +67,7 @@ Io sendAll(int fd, const char* data, std::size_t length, Clock::time_point deadl
     return Io::Done;
 }
 
-Io readAll(int fd, char* data, std::size_t length, Clock::time_point deadline) {
+Io readAll(int fd, char* data, std::size_t length, const Deadline& deadline) {
     while (length > 0) {
         if (!ready(fd, POLLIN, deadline)) return Io::Late;
         const ssize_t n = ::recv(fd, data, length, MSG_DONTWAIT);
@@ -93,15 +97,18 @@ struct MetafileHelper::Reply {
     QString reason;
 };
 
-MetafileHelper::MetafileHelper(QString program, QStringList arguments, Deadlines deadlines)
-    : program_(std::move(program)), arguments_(std::move(arguments)), deadlines_(deadlines) {}
+MetafileHelper::MetafileHelper(const Clock& clock, QString program, QStringList arguments,
+                               Deadlines deadlines)
+    : clock_(clock), program_(std::move(program)), arguments_(std::move(arguments)),
+      deadlines_(deadlines) {}
 
 MetafileHelper::~MetafileHelper() {
     stop();
 }
 
 MetafileHelper& MetafileHelper::shared() {
-    static MetafileHelper helper(programFolder() + QStringLiteral("/quadrello-metafile"));
+    static SystemClock clock;
+    static MetafileHelper helper(clock, programFolder() + QStringLiteral("/quadrello-metafile"));
     return helper;
 }
 
@@ -174,8 +181,9 @@ Error MetafileHelper::start() {
     ++starts_;
 
     Answer hello;
-    const Io io = readAll(socket_, reinterpret_cast<char*>(&hello), sizeof hello,
-                          Clock::now() + std::chrono::milliseconds(deadlines_.startMs));
+    const Io io = readAll(
+        socket_, reinterpret_cast<char*>(&hello), sizeof hello,
+        Deadline{clock_, clock_.monotonic() + std::chrono::milliseconds(deadlines_.startMs)});
     if (io != Io::Done) return fail(ioFailure(io));
     if (hello.magic != AnswerMagic || hello.status != Status::Ready || hello.length != 0)
         return fail(QStringLiteral("the metafile helper gave a malformed answer"));
@@ -209,7 +217,8 @@ Result<MetafileHelper::Reply> MetafileHelper::exchange(const Request& request,
     }
     Reply reply;
     Answer& a = reply.answer;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(deadlines_.answerMs);
+    const Deadline deadline{clock_,
+                            clock_.monotonic() + std::chrono::milliseconds(deadlines_.answerMs)};
     // A helper that served before and hangs up before answering may have died while idle,
     // just before this request: the request goes once more to a fresh one.
     for (int attempt = 0;; ++attempt) {

@@ -4,6 +4,7 @@
 // own. A helper that crashes, hangs, or answers out of turn costs the picture (481) and is
 // started afresh for the next one. Safe to call from any thread; calls take turns.
 
+#include "Clock.h"
 #include "MetafileProtocol.h"
 #include "Result.h"
 
@@ -32,7 +33,9 @@ public:
         bool syscallFilter = false;
     };
 
-    explicit MetafileHelper(QString program, QStringList arguments = {}, Deadlines deadlines = {});
+    // The helper `program`, its deadlines kept on the monotonic time of `clock`.
+    MetafileHelper(const Clock& clock, QString program, QStringList arguments = {},
+                   Deadlines deadlines = {});
     ~MetafileHelper();
     MetafileHelper(const MetafileHelper&) = delete;
     MetafileHelper& operator=(const MetafileHelper&) = delete;
@@ -59,6 +62,7 @@ private:
     void stop();
     Error fail(const QString& why); // stops the helper; the error to return
 
+    const Clock& clock_;
     QString program_;
     QStringList arguments_;
     Deadlines deadlines_;

@@ -4,6 +4,7 @@
 
 #include "Metafile.h"
 #include "MetafileHelper.h"
+#include "WarmUpPictures.h"
 
 #include "MetafileWriter.h"
 #include "PictureFiles.h"
@@ -515,6 +516,16 @@ TEST(Emf, BitmapsAreStretchedOverTheirRectangle) {
     EXPECT_EQ(name(image.value().pixelColor(10, 10)), name(White));
 }
 
+// The helper's warm-up pictures reach what the confinement would refuse to load later:
+// libwmf's text (the word, in black) and the EMF library's bitmaps (the red dot, stretched).
+TEST(WarmUp, ThePicturesDrawTheirTextAndTheirBitmap) {
+    const QImage wmf = drawn(rt::mf::warmUpWmf(), QSize(200, 100));
+    EXPECT_GT(count(wmf, QColor(0, 0, 0), QRect(2, 2, 196, 96)), 200); // inside the outline
+    const auto emf = rt::renderEmf(rt::mf::warmUpEmf(), QSize(40, 20));
+    ASSERT_TRUE(emf.ok()) << qPrintable(emf.error().description);
+    EXPECT_GE(count(emf.value(), QColor(255, 0, 0), QRect(0, 0, 40, 20)), 64);
+}
+
 TEST(Emf, ShapesReachingFarOutsideAreDrawnQuickly) {
     EmfWriter w(64, 48);
     w.colours(Red, Red, 3);
@@ -607,7 +618,9 @@ TEST(Metafiles, DrawingStopsWhenTheTimeIsUp) {
         wmf.ellipse({i % 7, i % 5, 1000, 1000});
         emf.ellipse({i % 7, i % 5, 1000, 1000});
     }
-    rt::MetafileHelper helper(QCoreApplication::applicationDirPath() +
+    rt::SystemClock machineClock;
+    rt::MetafileHelper helper(machineClock,
+                              QCoreApplication::applicationDirPath() +
                                   QStringLiteral("/quadrello-metafile"),
                               {}, {5000, 3000});
     const std::pair<rt::metafile::Kind, QByteArray> files[] = {

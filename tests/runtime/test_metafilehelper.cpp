@@ -28,13 +28,14 @@ using rt::metafile::Kind;
 
 const QString StandIn = QStringLiteral(STANDIN_HELPER);
 constexpr rt::HelperDeadlines Quick{2000, 800};
+rt::SystemClock machineClock; // the deadlines are real ones
 
 QString realHelper() {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/quadrello-metafile");
 }
 
 TEST(MetafileHelper, EachFailureCostsOnlyItsPictureAndTheNextIsDrawn) {
-    MetafileHelper helper(StandIn, {}, Quick);
+    MetafileHelper helper(machineClock, StandIn, {}, Quick);
     const QSize size(30, 20);
     const QString stopped = QStringLiteral("the metafile helper stopped");
     const QString late = QStringLiteral("the metafile helper took too long");
@@ -76,7 +77,7 @@ TEST(MetafileHelper, EachFailureCostsOnlyItsPictureAndTheNextIsDrawn) {
 }
 
 TEST(MetafileHelper, OneThatDiedBetweenPicturesIsReplacedUnseen) {
-    MetafileHelper helper(StandIn, {}, Quick);
+    MetafileHelper helper(machineClock, StandIn, {}, Quick);
     EXPECT_TRUE(helper.render(Kind::Wmf, "BYE", QSize(4, 4)).ok());
     const auto next = helper.render(Kind::Wmf, "fine", QSize(4, 4));
     EXPECT_TRUE(next.ok()) << qPrintable(next.error().description);
@@ -85,9 +86,11 @@ TEST(MetafileHelper, OneThatDiedBetweenPicturesIsReplacedUnseen) {
 
 TEST(MetafileHelper, OneThatCannotStartRefusesThePictureInTime) {
     const std::pair<const char*, MetafileHelper*> cases[] = {
-        {"never greets", new MetafileHelper(StandIn, {QStringLiteral("--silent")}, Quick)},
+        {"never greets",
+         new MetafileHelper(machineClock, StandIn, {QStringLiteral("--silent")}, Quick)},
         {"missing",
-         new MetafileHelper(QStringLiteral("/nonexistent/quadrello-metafile"), {}, Quick)},
+         new MetafileHelper(machineClock, QStringLiteral("/nonexistent/quadrello-metafile"), {},
+                            Quick)},
     };
     for (const auto& [what, helper] : cases) {
         SCOPED_TRACE(what);

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
+#include <chrono>
 #include <functional>
 #include <vector>
 
@@ -68,10 +70,15 @@ private:
     double w_, h_;
 };
 
-class FixedClock final : public rt::Clock {
+// The time of day as set; a monotonic time that moves only when it is set or slept to
+// (a sleep returns at once, the clock at the moment it waited for).
+class FakeClock final : public rt::Clock {
 public:
     [[nodiscard]] double secondsSinceMidnight() const override { return seconds; }
+    [[nodiscard]] std::chrono::nanoseconds monotonic() const override { return now; }
+    void sleepUntil(std::chrono::nanoseconds at) override { now = std::max(now, at); }
     double seconds = 43200.5;
+    std::chrono::nanoseconds now = std::chrono::seconds(1);
 };
 
 // Records every media call; the commands as sent, the sounds as DOS paths.
@@ -169,7 +176,7 @@ struct FakePlatform {
     RecordingPointer pointer;
     RecordingEnd programEnd;
     FixedScreen screen;
-    FixedClock clock;
+    FakeClock clock;
     rt::Random random;
     RecordingMedia media;
     RecordingLauncher launcher;

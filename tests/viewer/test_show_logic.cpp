@@ -1,6 +1,7 @@
 // The show without widgets: the order of the ticks, the fit, placement, colours, clearing,
 // and how the clearing and the slide-in are spread over display frames.
 
+#include "FakePlatform.h"
 #include "FrameBudget.h"
 #include "Layout.h"
 #include "Platform.h"
@@ -367,26 +368,30 @@ TEST(SlideInDamage, TheColumnsTheMoveUncovers) {
               QRegion(800, 0, 100, 50));
 }
 
-// Frames are due one interval apart, counted from the first one's start; a frame that
-// reaches the screen 1.5 intervals or more after the previous one is late, 2.5 or more
-// very late.
+// Frames are due one interval apart on the clock, counted from the first one's start; the
+// pacer sleeps until a frame is due and not when it is past; a frame that reaches the
+// screen 1.5 intervals or more after the previous one is late, 2.5 or more very late.
 TEST(FramePacer, DueTimesAndLateFrames) {
     using namespace std::chrono;
-    using Clock = viewer::FramePacer::Clock;
-    viewer::FramePacer p(milliseconds(16));
-    const Clock::time_point first = p.due();
-    EXPECT_LE(first, Clock::now());
-    const Clock::time_point t0 = Clock::now();
-    p.started(t0);
+    FakeClock clock;
+    viewer::FramePacer p(clock, milliseconds(16));
+    const nanoseconds t0 = clock.now;
+    EXPECT_EQ(p.due(), t0);
+    p.waitForDue(); // the first frame at once
+    EXPECT_EQ(clock.now, t0);
     p.presented(t0 + milliseconds(5));
     EXPECT_EQ(p.due(), t0 + milliseconds(16));
-    p.started(t0 + milliseconds(17)); // a little late: made up by the next due time
+    clock.now = t0 + milliseconds(17);
+    p.waitForDue(); // a little late: started at once, made up by the next due time
+    EXPECT_EQ(clock.now, t0 + milliseconds(17));
     p.presented(t0 + milliseconds(22));
     EXPECT_EQ(p.due(), t0 + milliseconds(32));
     p.started(t0 + milliseconds(41));
-    p.presented(t0 + milliseconds(46));        // 24 ms after the previous one: late
+    clock.now = t0 + milliseconds(46);
+    p.presented();                             // 24 ms after the previous one: late
     EXPECT_EQ(p.due(), t0 + milliseconds(49)); // never sooner than half an interval after
-    p.started(t0 + milliseconds(49));
+    p.waitForDue();
+    EXPECT_EQ(clock.now, t0 + milliseconds(49)); // slept until it was due
     p.presented(t0 + milliseconds(54));
     p.started(t0 + milliseconds(90));
     p.presented(t0 + milliseconds(94)); // 40 ms: very late

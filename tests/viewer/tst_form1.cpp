@@ -128,7 +128,7 @@ private slots:
                     ++checked;
                     blackToCheck = true;
                 }
-                layer.present(true);
+                layer.present();
                 QVERIFY(layer.pending().isEmpty());
                 ++k;
                 afterPause = true;
@@ -137,7 +137,7 @@ private slots:
             if (f.white && afterPause) {
                 // A new step: what the previous one left is on the screen.
                 checkBlack();
-                layer.present(true);
+                layer.present();
                 afterPause = false;
             }
             const QPoint a(px(f.x1), px(f.y1)), b(px(f.x2), px(f.y2));
@@ -171,7 +171,7 @@ private slots:
             viewer::transitionFigures(200 * 15, pattern, [&](const viewer::Figure& f) {
                 if (f.kind == viewer::Figure::Kind::Pause) {
                     if (++k % 7 == 0) {
-                        layer.present(true);
+                        layer.present();
                         QCOMPARE(layer.image(), want);
                         ++compared;
                     }

@@ -1,0 +1,2 @@
+#pragma once
+// A header of a library the planted one links.

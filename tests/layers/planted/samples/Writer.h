@@ -1,0 +1,2 @@
+#pragma once
+// A header of the samples, which no program library includes.

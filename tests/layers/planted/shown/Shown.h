@@ -1,0 +1,2 @@
+#pragma once
+// The planted library's own header.
