@@ -96,7 +96,7 @@ Result<QByteArray> RegularFile::readAll(qint64 limit, Beyond beyond) const {
     if (beyond == Beyond::Refuse && size_ > limit)
         return Error{refusal_, QStringLiteral("the file is larger than %1 bytes").arg(limit)};
     QByteArray bytes;
-    bytes.reserve(qsizetype(std::min(size_, limit)) + 1);
+    bytes.reserve(qsizetype(std::min(size_, limit)) + 8); // the step past the limit
     // A byte past the limit tells a file that holds more; the steps stay multiples of
     // eight bytes, which some files under /proc insist on.
     while (bytes.size() <= limit) {
