@@ -95,21 +95,24 @@ Result<QByteArray> RegularFile::read(qint64 offset, qint64 count) const {
 Result<QByteArray> RegularFile::readAll(qint64 limit, Beyond beyond) const {
     if (beyond == Beyond::Refuse && size_ > limit)
         return Error{refusal_, QStringLiteral("the file is larger than %1 bytes").arg(limit)};
+    // Read in place, in steps: a file's size is not trusted to size the buffer, which
+    // grows when a file holds more than it said. A byte past the limit tells a file that
+    // holds more; the steps stay multiples of eight bytes, which some files under /proc
+    // insist on.
     QByteArray bytes;
-    bytes.reserve(qsizetype(std::min(size_, limit)) + 1);
-    // A byte past the limit tells a file that holds more; the steps stay multiples of
-    // eight bytes, which some files under /proc insist on.
-    while (bytes.size() <= limit) {
-        const qint64 want = std::min(Step, (limit + 1 - bytes.size() + 7) & ~qint64(7));
-        const Result<QByteArray> part = read(bytes.size(), want);
-        if (!part.ok()) return part.error();
-        bytes += part.value();
-        if (part.value().size() < want) break; // the end of the file
+    bytes.reserve(qsizetype(std::min(size_, limit)) + 8);
+    qint64 have = 0;
+    while (have <= limit) {
+        const qint64 want = std::min(Step, (limit + 1 - have + 7) & ~qint64(7));
+        if (bytes.size() < have + want) bytes.resize(qsizetype(have + want));
+        const qint64 got = readInto(have, bytes.data() + have, want);
+        if (got < 0) return readFailed();
+        have += got;
+        if (got < want) break; // the end of the file
     }
-    if (bytes.size() <= limit) return bytes;
-    if (beyond == Beyond::Refuse)
+    if (have > limit && beyond == Beyond::Refuse)
         return Error{refusal_, QStringLiteral("the file is larger than %1 bytes").arg(limit)};
-    bytes.truncate(qsizetype(limit));
+    bytes.truncate(qsizetype(std::min(have, limit)));
     return bytes;
 }
 

@@ -96,11 +96,12 @@ std::optional<quint64> waveMixedBytes(QByteArray& b, int rate, int channels, int
             // says so to SDL, which allocates what is claimed before it reads.
             const quint64 data = quint64(std::min(length, b.size() - body));
             if (qint64(data) < length) qToLittleEndian(quint32(data), b.data() + at + 4);
-            // Frames at the declared bits (at least four a sample), or one a block when the
-            // block is smaller than that (SDL counts frames by blocks), and for ADPCM (MS and
-            // IMA) up to two more a block for the samples a block's header carries.
+            // Frames at the declared bits (at least three a sample, as IMA ADPCM may have),
+            // or one a block when a block is smaller than a frame (SDL counts frames by
+            // blocks), and for ADPCM (MS and IMA) up to two more a block for the samples
+            // a block's header carries.
             const bool adpcm = tag == 0x0002 || tag == 0x0011;
-            const quint64 perFrame = quint64(fileChannels) * std::max<quint16>(bits, 4);
+            const quint64 perFrame = quint64(fileChannels) * std::max<quint16>(bits, 3);
             const quint64 blocks = data / blockAlign;
             const quint64 frames =
                 std::max(data * 8 / perFrame, blocks) + (adpcm ? 2 * (blocks + 1) : 0);

@@ -55,8 +55,9 @@ inline constexpr qint64 MaxCommentSamples = qint64(64) << 20;
 
 // How many bytes a RIFF wave decodes to at most in a mixer's format (`rate` frames a
 // second of `channels` samples of `bytesPerSample` bytes), from its format and data chunks:
-// the data there is (whatever its chunk claims) at its declared bits a sample, ADPCM
-// blocks counted with the samples their headers carry. Nothing when it is not a wave SDL
+// the data there is (whatever its chunk claims) at its declared bits a sample (at least
+// three) or a frame a block, whichever is more, ADPCM blocks counted with the samples
+// their headers carry. Nothing when it is not a wave SDL
 // could decode (no format before the data, no channels, rate or block size). A data chunk
 // that claims more than there is is made to say what there is: SDL allocates the length
 // claimed before it reads.
