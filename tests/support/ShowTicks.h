@@ -7,6 +7,23 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include <cstdint>
+#include <functional>
+
+// A settings dialog that accepts a show over `dosFolder`: a second a picture, comments and
+// music on, transitions as `effects` says.
+inline std::function<void()> acceptShow(settings::Modulo1& s, const QString& dosFolder,
+                                        std::int16_t effects = 0) {
+    return [&s, dosFolder, effects] {
+        s.GoFlag = settings::True;
+        s.FolderPath = dosFolder;
+        s.TempoAttesa = 1000;
+        s.Effetti = effects;
+        s.SuonoWAV = 1;
+        s.MusicaFM = 1;
+    };
+}
+
 // Lets events run until `done` holds, at most `ms`; whether it holds.
 template <class Done> bool runEventsUntil(Done done, int ms = 10'000) {
     QElapsedTimer clock;

@@ -72,14 +72,7 @@ bool showGoesOn(const QString& folder, int pictures) {
     FakePlatform fake(QStringLiteral("C:\\"), rt::DriveTable(), 1920 * 15, 1080 * 15);
     settings::Modulo1 s;
     const QString dos = rt::withBackslash(fake.files.toDos(folder).value());
-    viewer::Form1 form(fake.platform, s, [&] {
-        s.GoFlag = settings::True;
-        s.FolderPath = dos;
-        s.TempoAttesa = 1000;
-        s.Effetti = 0;
-        s.SuonoWAV = 1;
-        s.MusicaFM = 1;
-    });
+    viewer::Form1 form(fake.platform, s, acceptShow(s, dos));
     form.Form_Load();
     if (!walkDone(form)) return false;
     double slowest = 0;

@@ -63,14 +63,7 @@ int main(int argc, char** argv) {
     settings::Modulo1 s;
     const QString folder = rt::withBackslash(
         files.toDos(QFileInfo(QFile::decodeName(argv[1])).absoluteFilePath()).value());
-    viewer::Form1 form(platform, s, [&] {
-        s.GoFlag = settings::True;
-        s.FolderPath = folder;
-        s.TempoAttesa = 1000;
-        s.Effetti = 1;
-        s.SuonoWAV = 1;
-        s.MusicaFM = 1;
-    });
+    viewer::Form1 form(platform, s, acceptShow(s, folder, 1));
     form.Form_Load();
     if (!walkDone(form)) return 1;
     form.show();
