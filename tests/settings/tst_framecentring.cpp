@@ -19,12 +19,12 @@ private slots:
         QTest::addColumn<QSize>("outer");
         QTest::addColumn<QPoint>("at");
         QTest::newRow("even") << QSize(1024, 768) << QSize(508, 396) << QPoint(258, 186);
-        QTest::newRow("half to even, down") << QSize(1025, 769) << QSize(504, 392)
-                                            << QPoint(260, 188);
-        QTest::newRow("half to even, up") << QSize(1027, 771) << QSize(504, 392)
-                                          << QPoint(262, 190);
-        QTest::newRow("larger than the screen") << QSize(640, 480) << QSize(700, 500)
-                                                << QPoint(-30, -10);
+        QTest::newRow("half to even, down")
+            << QSize(1025, 769) << QSize(504, 392) << QPoint(260, 188);
+        QTest::newRow("half to even, up")
+            << QSize(1027, 771) << QSize(504, 392) << QPoint(262, 190);
+        QTest::newRow("larger than the screen")
+            << QSize(640, 480) << QSize(700, 500) << QPoint(-30, -10);
     }
     void centredOn() {
         QFETCH(QSize, screen);
