@@ -331,6 +331,21 @@ public:
         detail::putDib(p, rgb);
         record(81, p); // STRETCHDIBITS
     }
+    // The public comment that carries a Windows metafile (`wmf`, without a placeable
+    // header), as Office writes it after the header of an EMF made from an older drawing.
+    void windowsMetafile(const QByteArray& wmf) {
+        QByteArray p;
+        detail::put32(p, std::uint32_t(24 + wmf.size())); // the bytes that follow
+        detail::put32(p, 0x43494447);                     // "GDIC": a public comment
+        detail::put32(p, 0x80000001);                     // carrying a Windows metafile
+        detail::put32(p, 0x0300);                         // its version
+        detail::put32(p, 0);                              // checksum (not checked)
+        detail::put32(p, 0);                              // flags: not compressed
+        detail::put32(p, std::uint32_t(wmf.size()));
+        p.append(wmf);
+        p.append(QByteArray((4 - p.size() % 4) % 4, '\0'));
+        record(70, p); // COMMENT
+    }
     // Appends a raw record: type and parameter bytes (a multiple of 4).
     void record(std::uint32_t type, const QByteArray& params) {
         detail::put32(body_, type);

@@ -30,10 +30,6 @@ struct StartLayout {
     return l;
 }
 
-} // namespace viewer
-
-namespace viewer {
-
 // A picture's size on screen, in twips.
 struct Fit {
     float width;

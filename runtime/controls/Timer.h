@@ -22,8 +22,6 @@ public:
     [[nodiscard]] int interval() const { return interval_; }
     // The tick handler.
     void onTick(std::function<void()> handler) { handler_ = std::move(handler); }
-    // Whether a tick handler is running now.
-    [[nodiscard]] bool inTick() const { return inTick_; }
 
 private:
     void apply();

@@ -41,6 +41,7 @@ public:
         return at <= size_ && count <= (size_ - at) / std::max<quint64>(item, 1);
     }
     [[nodiscard]] const char* data() const { return data_; }
+    [[nodiscard]] quint32 size() const { return size_; }
 
 private:
     const char* data_;
@@ -48,7 +49,10 @@ private:
 };
 
 // A bitmap given by four words at `at`: header offset and size, pixels offset and size.
-bool bitmapFits(const Record& r, quint32 at) {
+// `noColourTable`: the record says its pixels index the palette (a pattern brush made with
+// DIB_PAL_INDICES, as Office writes them), so the header need not hold the colour table
+// the converter may still read; that table must then lie within the record.
+bool bitmapFits(const Record& r, quint32 at, bool noColourTable = false) {
     const quint32 offHeader = r.u32(at), headerBytes = r.u32(at + 4);
     const quint32 offBits = r.u32(at + 8), bitsBytes = r.u32(at + 12);
     if (headerBytes == 0) return true; // an operation without a source bitmap
@@ -71,7 +75,9 @@ bool bitmapFits(const Record& r, quint32 at) {
     // As many colours as the converter reads (libUEMF: never more than there are pixels).
     const qint64 colours = get_real_color_count(h);
     const qint64 masks = compression == U_BI_BITFIELDS && size == 40 ? 12 : 0;
-    if (size + colours * 4 + masks > headerBytes) return false;
+    const qint64 tableEnd = size + colours * 4 + masks;
+    if (tableEnd > headerBytes && !(noColourTable && r.fits(offHeader, quint64(tableEnd))))
+        return false;
     return (w * bits + 31) / 32 * 4 * height <= bitsBytes;
 }
 
@@ -158,7 +164,7 @@ bool contentsFit(quint32 type, const Record& r) {
         return bitmapFits(r, 48);
     case U_EMR_CREATEMONOBRUSH:
     case U_EMR_CREATEDIBPATTERNBRUSHPT:
-        return bitmapFits(r, 16);
+        return bitmapFits(r, 16, r.u32(12) == U_DIB_PAL_INDICES);
     case U_EMR_EXTCREATEPEN:
         return bitmapFits(r, 12) && r.fits(52, r.u32(48), 4);
     case U_EMR_EXTTEXTOUTA:
@@ -184,12 +190,94 @@ bool contentsFit(quint32 type, const Record& r) {
     }
 }
 
-// The bytes up to and including the end record, once every record has been checked.
-Result<qsizetype> checkRecords(const QByteArray& bytes) {
+// Whether a record of this type puts anything on the page (the others set up state, name
+// objects, or comment).
+bool draws(quint32 type) {
+    switch (type) {
+    case U_EMR_POLYBEZIER:
+    case U_EMR_POLYGON:
+    case U_EMR_POLYLINE:
+    case U_EMR_POLYBEZIERTO:
+    case U_EMR_POLYLINETO:
+    case U_EMR_POLYPOLYLINE:
+    case U_EMR_POLYPOLYGON:
+    case U_EMR_SETPIXELV:
+    case U_EMR_ANGLEARC:
+    case U_EMR_ELLIPSE:
+    case U_EMR_RECTANGLE:
+    case U_EMR_ROUNDRECT:
+    case U_EMR_ARC:
+    case U_EMR_CHORD:
+    case U_EMR_PIE:
+    case U_EMR_EXTFLOODFILL:
+    case U_EMR_LINETO:
+    case U_EMR_ARCTO:
+    case U_EMR_POLYDRAW:
+    case U_EMR_FILLPATH:
+    case U_EMR_STROKEANDFILLPATH:
+    case U_EMR_STROKEPATH:
+    case U_EMR_FILLRGN:
+    case U_EMR_FRAMERGN:
+    case U_EMR_INVERTRGN:
+    case U_EMR_PAINTRGN:
+    case U_EMR_BITBLT:
+    case U_EMR_STRETCHBLT:
+    case U_EMR_MASKBLT:
+    case U_EMR_PLGBLT:
+    case U_EMR_SETDIBITSTODEVICE:
+    case U_EMR_STRETCHDIBITS:
+    case U_EMR_EXTTEXTOUTA:
+    case U_EMR_EXTTEXTOUTW:
+    case U_EMR_POLYBEZIER16:
+    case U_EMR_POLYGON16:
+    case U_EMR_POLYLINE16:
+    case U_EMR_POLYBEZIERTO16:
+    case U_EMR_POLYLINETO16:
+    case U_EMR_POLYPOLYLINE16:
+    case U_EMR_POLYPOLYGON16:
+    case U_EMR_POLYDRAW16:
+    case U_EMR_POLYTEXTOUTA:
+    case U_EMR_POLYTEXTOUTW:
+    case U_EMR_SMALLTEXTOUT:
+    case U_EMR_ALPHABLEND:
+    case U_EMR_TRANSPARENTBLT:
+    case U_EMR_GRADIENTFILL:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The Windows metafile a comment record carries: the public comment an EMF made from an
+// older drawing keeps it in (type, size, byte count, "GDIC", the comment's kind, then
+// version, checksum, flags and the metafile's size, 36 bytes in all, then the metafile).
+// Empty when the record is no such comment, or the metafile is compressed or does not
+// fit in it.
+QByteArray carriedWmf(const Record& r) {
+    constexpr quint32 FixedPart = 36;
+    if (r.size() < FixedPart || r.u32(12) != U_EMR_COMMENT_PUBLIC ||
+        r.u32(16) != U_EMR_COMMENT_WINDOWS_METAFILE || r.u32(28) != 0)
+        return {};
+    const quint32 length = r.u32(32);
+    if (length == 0 || !r.fits(FixedPart, length) || quint64(r.u32(8)) < 24 + quint64(length))
+        return {};
+    return QByteArray(r.data() + FixedPart, qsizetype(length));
+}
+
+struct CheckedEmf {
+    qsizetype end = 0;  // bytes up to and including the end record
+    bool draws = false; // whether a record puts anything on the page
+    QByteArray wmf;     // the Windows metafile the first comment to carry one carries
+};
+
+// Every record checked: where the records end, whether any draws, and the Windows
+// metafile a comment carries.
+Result<CheckedEmf> checkRecords(const QByteArray& bytes) {
     const qsizetype n = bytes.size();
     const char* b = bytes.constData();
     if (n < 88 || qFromLittleEndian<quint32>(b) != U_EMR_HEADER || bytes.mid(40, 4) != " EMF")
         return invalid(QStringLiteral("not an enhanced metafile"));
+    CheckedEmf checked;
     qsizetype at = 0, count = 0;
     for (;;) {
         if (n - at < 8) return invalid(QStringLiteral("the metafile ends early"));
@@ -208,7 +296,12 @@ Result<qsizetype> checkRecords(const QByteArray& bytes) {
         if (!U_emf_record_safe(b + at) || !contentsFit(type, record))
             return invalid(QStringLiteral("a metafile record does not hold what it says"));
         at += size;
-        if (type == U_EMR_EOF) return at;
+        checked.draws = checked.draws || draws(type);
+        if (type == U_EMR_COMMENT && checked.wmf.isEmpty()) checked.wmf = carriedWmf(record);
+        if (type == U_EMR_EOF) {
+            checked.end = at;
+            return checked;
+        }
     }
 }
 
@@ -219,9 +312,14 @@ Result<qsizetype> checkRecords(const QByteArray& bytes) {
 Result<QImage> renderEmf(const QByteArray& bytes, QSize size) {
     const Result<QSize> natural = emfSize(bytes);
     if (!natural.ok()) return natural.error();
-    const Result<qsizetype> end = emf::checkRecords(bytes);
-    if (!end.ok()) return end.error();
+    const Result<emf::CheckedEmf> checked = emf::checkRecords(bytes);
+    if (!checked.ok()) return checked.error();
     if (!drawable(size)) return invalid(QStringLiteral("the picture cannot be drawn at that size"));
+    // An EMF made from an older drawing may hold no drawing of its own, only the Windows
+    // metafile in its comment: that is the picture then.
+    if (!checked.value().draws && !checked.value().wmf.isEmpty())
+        return renderWmf(checked.value().wmf, size);
+    const qsizetype end = checked.value().end;
     generatorOptions options{};
     options.nameSpace = nullptr; // QtSvg reads clip paths and images only without a prefix
     options.svgDelimiter = true;
@@ -231,9 +329,9 @@ Result<QImage> renderEmf(const QByteArray& bytes, QSize size) {
     size_t svgLength = 0;
     // The converter takes a writable buffer; zeros after the records keep any read of a
     // fixed-size part within it.
-    QByteArray copy = bytes.left(end.value());
+    QByteArray copy = bytes.left(end);
     copy.append(QByteArray(4096, '\0'));
-    const int ok = emf2svg(copy.data(), size_t(end.value()), &svg, &svgLength, &options);
+    const int ok = emf2svg(copy.data(), size_t(end), &svg, &svgLength, &options);
     const std::unique_ptr<char, decltype(&std::free)> owned(svg, &std::free);
     if (!ok || !svg || svgLength > size_t(emf::MaxSvgBytes))
         return invalid(QStringLiteral("the EMF records could not be read"));

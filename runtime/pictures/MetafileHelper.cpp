@@ -122,11 +122,6 @@ int MetafileHelper::starts() const {
     return starts_;
 }
 
-MetafileHelper::Confinement MetafileHelper::confinement() const {
-    const std::lock_guard lock(mutex_);
-    return confinement_;
-}
-
 Error MetafileHelper::start() {
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)

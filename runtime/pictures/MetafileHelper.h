@@ -48,9 +48,8 @@ public:
     // Stops the helper, if one runs; the next call starts a new one.
     void shutDown();
 
-    // How many helpers were started so far, and the confinement of the last one.
+    // How many helpers were started so far.
     [[nodiscard]] int starts() const;
-    [[nodiscard]] Confinement confinement() const;
 
     // The helper beside the running program.
     static MetafileHelper& shared();

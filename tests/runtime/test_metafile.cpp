@@ -516,6 +516,72 @@ TEST(Emf, BitmapsAreStretchedOverTheirRectangle) {
     EXPECT_EQ(name(image.value().pixelColor(10, 10)), name(White));
 }
 
+// A monochrome pattern brush whose pixels index the palette (as Office writes them) has no
+// colour table in its header: it is drawn, as long as the table the converter may still
+// read lies within the record.
+TEST(Emf, APatternBrushIndexingThePaletteNeedsNoColourTableInItsRecord) {
+    const auto brush = [](int rows) {
+        QByteArray p;
+        for (const quint32 v : {1u, 2u, 36u, 40u, 76u, quint32(4 * rows)}) // DIB_PAL_INDICES
+            samples::detail::put32(p, v);
+        samples::detail::put32(p, 0); // four bytes before the header, as Office leaves them
+        for (const quint32 v : {40u, 8u, quint32(rows)}) // 8 pixels wide: two colours
+            samples::detail::put32(p, v);
+        samples::detail::put16(p, 1); // planes
+        samples::detail::put16(p, 1); // bits a pixel
+        for (int i = 0; i < 6; ++i)
+            samples::detail::put32(p, 0);
+        p.append(QByteArray(4 * rows, '\0'));
+        EmfWriter e(10, 10);
+        e.record(93, p); // CREATEMONOBRUSH
+        return rt::renderEmf(e.bytes(), QSize(10, 10)).ok();
+    };
+    EXPECT_TRUE(brush(2));  // the two colours the converter may read: the record's last 8 bytes
+    EXPECT_FALSE(brush(1)); // they would end 4 bytes beyond it
+}
+
+// An EMF that Office made from an older drawing may hold nothing but that drawing's WMF in
+// a comment: it is drawn from the WMF then. An EMF that draws is drawn from its own
+// records, whatever a comment carries; a comment whose WMF does not fit in it carries none.
+TEST(Emf, OneThatDrawsNothingIsDrawnFromTheWmfItsCommentCarries) {
+    WmfWriter wmf = canvas();
+    wmf.colours(Red, Red, 0);
+    wmf.rectangle({250, 250, 500, 500});
+    const QByteArray nested = wmf.bytesWithoutPlaceableHeader();
+    // The comment as Office writes it, but with a metafile size beyond the record.
+    const auto overrunning = [&](EmfWriter& e) {
+        EmfWriter whole(1, 1);
+        whole.windowsMetafile(nested);
+        QByteArray record = whole.bytes().mid(108); // after the header: the comment, then EOF
+        record.truncate(qFromLittleEndian<quint32>(record.constData() + 4));
+        qToLittleEndian<quint32>(quint32(nested.size() + 4), record.data() + 32);
+        e.record(70, record.mid(8));
+    };
+    const struct {
+        const char* name;
+        std::function<void(EmfWriter&)> write;
+        QColor centre;
+    } cases[] = {
+        {"nothing but the comment", [&](EmfWriter& e) { e.windowsMetafile(nested); }, Red},
+        {"a drawing too",
+         [&](EmfWriter& e) {
+             e.windowsMetafile(nested);
+             e.colours(Blue, Blue, 0);
+             e.rectangle({0, 0, 100, 100});
+         },
+         Blue},
+        {"a comment that overruns its record", overrunning, QColor(Qt::transparent)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EmfWriter e(100, 100);
+        c.write(e);
+        const auto image = rt::renderEmf(e.bytes(), QSize(100, 100));
+        ASSERT_TRUE(image.ok()) << qPrintable(image.error().description);
+        EXPECT_EQ(name(image.value().pixelColor(50, 50)), name(c.centre));
+    }
+}
+
 // The helper's warm-up pictures reach what the confinement would refuse to load later:
 // libwmf's text (the word, in black) and the EMF library's bitmaps (the red dot, stretched).
 TEST(WarmUp, ThePicturesDrawTheirTextAndTheirBitmap) {

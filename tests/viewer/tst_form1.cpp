@@ -18,7 +18,6 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QSet>
-#include <QSignalSpy>
 #include <QTest>
 
 #include <cmath>
