@@ -20,16 +20,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WAVE") return -1;
     const std::optional<quint64> bound = rt::waveMixedBytes(bytes, 44100, 2, 2);
     // What the show hands SDL: the bytes with the data chunk's length made true.
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec audio{};
     Uint8* samples = nullptr;
     Uint32 length = 0;
-    if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(bytes.constData(), int(bytes.size())), 1, &spec,
+    if (!SDL_LoadWAV_RW(SDL_RWFromConstMem(bytes.constData(), int(bytes.size())), 1, &audio,
                         &samples, &length))
         return 0;
     // SDL decoded it: the show must have known it for a wave, and bounded what it makes.
     FUZZ_CHECK(bound.has_value());
     SDL_AudioCVT cvt{};
-    if (SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, int(spec.freq), AUDIO_S16SYS, 2,
+    if (SDL_BuildAudioCVT(&cvt, audio.format, audio.channels, int(audio.freq), AUDIO_S16SYS, 2,
                           44100) >= 0 &&
         length > 0 && length <= (8u << 20)) {
         cvt.len = int(length);
@@ -40,8 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // However it is converted: its whole frames at the mixer's rate and format.
     const quint64 frameBytes =
-        quint64(spec.channels) * quint64(std::max(1, SDL_AUDIO_BITSIZE(spec.format) / 8));
-    FUZZ_CHECK(quint64(length) / frameBytes * 44100 / quint64(spec.freq) * 4 <= *bound);
+        quint64(audio.channels) * quint64(std::max(1, SDL_AUDIO_BITSIZE(audio.format) / 8));
+    FUZZ_CHECK(quint64(length) / frameBytes * 44100 / quint64(audio.freq) * 4 <= *bound);
     SDL_FreeWAV(samples);
     return 0;
 }
