@@ -4,6 +4,7 @@
 #include "DosFiles.h"
 #include "Form1.h"
 #include "HostScreenAwake.h"
+#include "MetafileHelper.h"
 #include "Modulo1.h"
 #include "RealPlatform.h"
 #include "SdlMedia.h"
@@ -20,10 +21,11 @@ int main(int argc, char** argv) {
     rt::installFontSubstitutes();
 
     rt::DosFileSystem files(rt::DriveTable::host());
-    // The current drive and folder are the ones the program was started in.
+    // The current drive and folder are the ones the program was started in. Should it
+    // be gone, the view's own stay current: the dialog makes its folder current anyway.
     if (const auto cwd = files.toDos(QDir::currentPath()); cwd.ok()) {
-        files.chDrive(cwd.value());
-        files.chDir(cwd.value());
+        (void)files.chDrive(cwd.value());
+        (void)files.chDir(cwd.value());
     }
     rt::QtMessageBoxes messages;
     rt::QtMousePointer pointer;
@@ -44,8 +46,12 @@ int main(int argc, char** argv) {
     const std::unique_ptr<rt::Launcher> launcher = rt::makeHostLauncher(files);
     const std::unique_ptr<rt::Registry> registry = rt::makeHostRegistry(files, programFolder);
     const std::unique_ptr<rt::ScreenAwake> screenAwake = rt::makeHostScreenAwake();
-    rt::Platform platform{files,  messages, pointer,   programEnd, screen,       clock,
-                          random, *media,   *launcher, *registry,  *screenAwake, programFolder};
+    // Metafiles are drawn by the confined helper beside the program.
+    rt::MetafileHelper metafiles(clock, QCoreApplication::applicationDirPath() +
+                                            QStringLiteral("/quadrello-metafile"));
+    rt::Platform platform{files,        messages,  pointer,      programEnd, screen,
+                          clock,        random,    *media,       *launcher,  *registry,
+                          *screenAwake, metafiles, programFolder};
 
     settings::Modulo1 shared;
     viewer::Form1 form(platform, shared, [&] { settings::ShowSettingsDialog(platform, shared); });

@@ -88,6 +88,14 @@ void applyDefaults(Modulo1& s, const QString& programFolder) {
     s.Effetti = 1;
 }
 
+// The reader and the writer make the program folder current before they touch the file.
+void makeProgramFolderCurrent(rt::DosFileSystem& files, const QString& programFolder) {
+    // The program folder was found when the program started; should it be gone since,
+    // the current drive and folder stay as they were, and the file's own path says where
+    // it is.
+    (void)files.chDrive(programFolder);
+    (void)files.chDir(programFolder);
+}
 } // namespace
 
 double LeadingNumber(const QString& text) {
@@ -127,8 +135,7 @@ QString NumberForm(int value) {
 }
 
 CheckValues LoadSettings(Modulo1& s, rt::DosFileSystem& files, const QString& programFolder) {
-    files.chDrive(programFolder);
-    files.chDir(programFolder);
+    makeProgramFolderCurrent(files, programFolder);
     const QString path = rt::withBackslash(programFolder) + SettingsFileName;
 
     CheckValues checks;
@@ -178,8 +185,7 @@ CheckValues LoadSettings(Modulo1& s, rt::DosFileSystem& files, const QString& pr
 
 rt::Error SaveSettings(const Modulo1& s, rt::DosFileSystem& files, const QString& programFolder,
                        const QString& folder, const QString& secondsText) {
-    files.chDrive(programFolder);
-    files.chDir(programFolder);
+    makeProgramFolderCurrent(files, programFolder);
     const QStringList lines{
         QStringLiteral("PATH=") + folder,
         QStringLiteral("TempoAttesa=") + secondsText,

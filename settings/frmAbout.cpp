@@ -364,15 +364,15 @@ void frmAbout::cmdOK_Click() {
 
     const QString folder = Dir1->path();
     s_.FolderPath = rt::withBackslash(folder);
-    platform_.files.chDrive(platform_.programFolder);
-    platform_.files.chDir(platform_.programFolder);
 
     if (reading.ms) s_.TempoAttesa = *reading.ms;
 
     s_.MusicaFM = checkValue(Check1);
     s_.SuonoWAV = checkValue(Check2);
     s_.Effetti = checkValue(Check3);
-    SaveSettings(s_, platform_.files, platform_.programFolder, folder, seconds);
+    // A settings file that cannot be written is passed over in silence: the show goes on
+    // with the choices made, and the next start finds the file as it was.
+    (void)SaveSettings(s_, platform_.files, platform_.programFolder, folder, seconds);
     done(QDialog::Accepted);
 }
 

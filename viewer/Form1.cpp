@@ -63,7 +63,8 @@ Form1::Form1(rt::Platform& platform, settings::Modulo1& settings,
              [this](SoundJob kind, std::function<void()> job) {
                  soundWorker_.post(int(kind), std::move(job));
              }),
-      prefetch_(platform.files), showSettingsDialog_(std::move(showSettingsDialog)),
+      prefetch_(platform.files, platform.metafiles),
+      showSettingsDialog_(std::move(showSettingsDialog)),
       letEventsRun_([] { QCoreApplication::processEvents(); }),
       drawing_(new rt::DrawingLayer(this)) {
     // The form: black, no caption text, every key to the form itself.
@@ -289,12 +290,8 @@ void Form1::pictureArrived() {
     awaitingPicture_ = false;
     readBound_.stop();
     const QFuture<Decoded> arrived = picture_.future();
-    Decoded picture;
-    if (arrived.isResultReadyAt(0)) {
-        picture = arrived.result();
-    } else {
-        picture.error = {rt::err::InvalidPicture, QStringLiteral("Not decoded")};
-    }
+    Decoded picture; // not decoded, unless it arrived
+    if (arrived.isResultReadyAt(0)) picture = arrived.result();
     if (s_.Effetti != 0) ClsDiag();
     Image1->hide();
 
@@ -332,9 +329,10 @@ void Form1::showEndOfPass() {
 
 bool Form1::showPicture(const QString& entry, Decoded picture) {
     // The picture, decoded at the size the fit gives it (usually ahead of time).
-    if (picture.error.failed()) return false;
-    const bool opaque = !picture.image.hasAlphaChannel();
-    Image1->setPixmap(QPixmap::fromImage(std::move(picture.image)));
+    if (!picture.image.ok()) return false;
+    QImage image = std::move(picture.image).value();
+    const bool opaque = !image.hasAlphaChannel();
+    Image1->setPixmap(QPixmap::fromImage(std::move(image)));
     // A picture without transparency covers its rectangle: the form's background is then
     // not painted under it, which spares a screen's worth of pixels on a large screen.
     Image1->setAttribute(Qt::WA_OpaquePaintEvent, opaque);

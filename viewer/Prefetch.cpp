@@ -3,7 +3,6 @@
 
 #include "Prefetch.h"
 
-#include "PictureLoader.h"
 #include "Platform.h"
 #include "RegularFile.h"
 
@@ -47,7 +46,8 @@ bool stampProvesSame(const FileStamp& read, qint64 readAtNs, const FileStamp& no
     return std::max(read.modifiedNs, read.changedNs) + CoarseTimeNs < readAtNs;
 }
 
-Decoded decodeForShow(const QString& hostPath, const ShowArea& area) {
+Decoded decodeForShow(const rt::PictureLoader& loader, const QString& hostPath,
+                      const ShowArea& area) {
     Decoded d;
     d.hostPath = hostPath;
     d.area = area;
@@ -57,7 +57,7 @@ Decoded decodeForShow(const QString& hostPath, const ShowArea& area) {
     // decode reads of it is kept as a digest, to compare at the tick.
     const bool proofWanted = !stampProvesSame(d.stamp, d.readAtNs, d.stamp);
     rt::ContentRead read;
-    rt::Result<QImage> image = rt::PictureLoader::decode(
+    rt::Result<QImage> image = loader.decode(
         hostPath,
         [&](const rt::PictureHeader& h) {
             d.fit = fitPicture(naturalTwips(h.natural.width(), h.format, area.pixelRatio),
@@ -70,11 +70,12 @@ Decoded decodeForShow(const QString& hostPath, const ShowArea& area) {
     d.digest = read.digest;
     d.digestBytes = read.bytes;
     if (!image.ok()) {
-        d.error = image.error();
+        d.image = image.error();
         return d;
     }
-    d.image = std::move(image).value();
-    d.image.setDevicePixelRatio(area.pixelRatio);
+    QImage shown = std::move(image).value();
+    shown.setDevicePixelRatio(area.pixelRatio);
+    d.image = std::move(shown);
     return d;
 }
 
@@ -86,15 +87,16 @@ bool stillCurrent(const Decoded& d) {
            rt::digestOfStart(d.hostPath, d.digestBytes) == d.digest;
 }
 
-Decoded decodeEntry(const rt::DosFileSystem& files, const QString& dosPath, const ShowArea& area) {
+Decoded decodeEntry(const rt::PictureLoader& loader, const rt::DosFileSystem& files,
+                    const QString& dosPath, const ShowArea& area) {
     const rt::Result<QString> host = files.toHost(dosPath);
     if (!host.ok()) {
         Decoded d;
         d.area = area;
-        d.error = host.error();
+        d.image = host.error();
         return d;
     }
-    return decodeForShow(host.value(), area);
+    return decodeForShow(loader, host.value(), area);
 }
 
 namespace {
@@ -102,8 +104,8 @@ namespace {
 enum Job { Ahead, ForTick };
 } // namespace
 
-Prefetch::Prefetch(const rt::DosFileSystem& files)
-    : files_(files), worker_(std::make_unique<rt::Worker>(1)),
+Prefetch::Prefetch(const rt::DosFileSystem& files, rt::MetafileDrawer& metafiles)
+    : files_(files), loader_(metafiles), worker_(std::make_unique<rt::Worker>(1)),
       decodes_(std::make_shared<std::atomic<int>>(0)) {}
 
 void Prefetch::start(const QString& dosPath, const ShowArea& area) {
@@ -111,10 +113,11 @@ void Prefetch::start(const QString& dosPath, const ShowArea& area) {
     clear();
     aheadPath_ = dosPath;
     aheadArea_ = area;
-    ahead_ = worker_->run(Ahead, [files = files_, dosPath, area, decodes = decodes_] {
-        ++*decodes;
-        return decodeEntry(files, dosPath, area);
-    });
+    ahead_ =
+        worker_->run(Ahead, [loader = loader_, files = files_, dosPath, area, decodes = decodes_] {
+            ++*decodes;
+            return decodeEntry(loader, files, dosPath, area);
+        });
 }
 
 QFuture<Decoded> Prefetch::take(const QString& dosPath, const ShowArea& area) {
@@ -123,14 +126,15 @@ QFuture<Decoded> Prefetch::take(const QString& dosPath, const ShowArea& area) {
     clear();
     // The worker runs its jobs in order: a picture decoded ahead is done by the time this
     // job runs, or was dropped for a newer one.
-    return worker_->run(ForTick, [ahead, files = files_, dosPath, area, decodes = decodes_] {
-        if (ahead.isValid() && ahead.isFinished() && ahead.resultCount() > 0) {
-            Decoded d = ahead.result();
-            if (stillCurrent(d)) return d;
-        }
-        ++*decodes;
-        return decodeEntry(files, dosPath, area);
-    });
+    return worker_->run(
+        ForTick, [ahead, loader = loader_, files = files_, dosPath, area, decodes = decodes_] {
+            if (ahead.isValid() && ahead.isFinished() && ahead.resultCount() > 0) {
+                Decoded d = ahead.result();
+                if (stillCurrent(d)) return d;
+            }
+            ++*decodes;
+            return decodeEntry(loader, files, dosPath, area);
+        });
 }
 
 void Prefetch::clear() {

@@ -7,6 +7,7 @@
 
 #include "DosFiles.h"
 #include "Layout.h"
+#include "PictureLoader.h"
 #include "Result.h"
 #include "Worker.h"
 
@@ -58,28 +59,30 @@ struct Decoded {
     // stamp cannot prove it: the proof reads as much again, of a regular file only.
     QByteArray digest;
     qint64 digestBytes = 0;
-    rt::Error error;
-    QImage image; // at the fitted size, in device pixels, with the screen's pixel ratio
-    Fit fit;      // in twips
+    // At the fitted size, in device pixels, with the screen's pixel ratio; or why not.
+    rt::Result<QImage> image = rt::refusedPicture(QStringLiteral("Not decoded"));
+    Fit fit; // in twips
 };
 
 // Reads the header, fits the picture to the area and decodes it at that size.
-[[nodiscard]] Decoded decodeForShow(const QString& hostPath, const ShowArea& area);
+[[nodiscard]] Decoded decodeForShow(const rt::PictureLoader& loader, const QString& hostPath,
+                                    const ShowArea& area);
 
 // Whether a picture decoded earlier still shows what the file holds now.
 [[nodiscard]] bool stillCurrent(const Decoded& d);
 
 // Maps a DOS path with `files`, then decodes the picture as decodeForShow does; a path
 // that cannot be mapped is the error.
-[[nodiscard]] Decoded decodeEntry(const rt::DosFileSystem& files, const QString& dosPath,
-                                  const ShowArea& area);
+[[nodiscard]] Decoded decodeEntry(const rt::PictureLoader& loader, const rt::DosFileSystem& files,
+                                  const QString& dosPath, const ShowArea& area);
 
 // Every file is touched on a worker thread of the decode-ahead's own, never on the
 // caller's: mapping the path, the proof that the file is unchanged, the decode.
 class Prefetch {
 public:
     // `files` maps the DOS paths; each decode works on a copy of it taken when it is asked.
-    explicit Prefetch(const rt::DosFileSystem& files);
+    // Metafiles are drawn by `metafiles`, which must outlive the decode-ahead's worker.
+    Prefetch(const rt::DosFileSystem& files, rt::MetafileDrawer& metafiles);
     Prefetch(const Prefetch&) = delete;
     Prefetch& operator=(const Prefetch&) = delete;
 
@@ -100,6 +103,7 @@ public:
 
 private:
     const rt::DosFileSystem& files_;
+    rt::PictureLoader loader_;
     std::unique_ptr<rt::Worker> worker_;
     QFuture<Decoded> ahead_;
     QString aheadPath_;

@@ -7,6 +7,7 @@
 #include "DosFiles.h"
 #include "Launcher.h"
 #include "Media.h"
+#include "MetafileDrawer.h"
 #include "Registry.h"
 #include "ScreenAwake.h"
 
@@ -90,7 +91,8 @@ struct Platform {
     Launcher& launcher;
     Registry& registry;
     ScreenAwake& screenAwake;
-    QString programFolder; // DOS path of the executable's folder: no final "\" except at a root
+    MetafileDrawer& metafiles; // what the picture loader draws metafiles with
+    QString programFolder;     // DOS path of the executable's folder: no final "\" except at a root
 };
 
 // "C:\prog" + "\" ; a root "C:\" stays as it is.

@@ -24,7 +24,9 @@ inline constexpr int PathNotFound = 76;
 inline constexpr int InvalidPicture = 481;
 } // namespace err
 
-struct Error {
+// An error is a value the caller must look at: one passed over is passed over on purpose,
+// with (void) and the reason beside it.
+struct [[nodiscard]] Error {
     int number = 0; // 0 means success
     QString description;
 
@@ -32,15 +34,31 @@ struct Error {
     static Error none() { return {}; }
 };
 
-// A value or an error; never both. `value()` may only be called when `ok()`.
-template <class T> class Result {
+// A file refused as a picture (481): not one of the formats, cut short, corrupt, too large.
+[[nodiscard]] inline Error refusedPicture(const QString& why) {
+    return Error{err::InvalidPicture, why};
+}
+
+// The end of a program that asked an error for its value: a fault of the caller's, never
+// of the input, so it stops the program in every build, naming the error.
+[[noreturn]] void valueOfAnError(const Error& error);
+
+// A value or an error; never both. `value()` may only be called when `ok()`: called on an
+// error, it stops the program (valueOfAnError), whatever the build.
+template <class T> class [[nodiscard]] Result {
 public:
     Result(T value) : value_(std::move(value)) {} // NOLINT: implicit by design
     Result(Error error) : error_(std::move(error)) { assert(error_.failed()); }
 
     [[nodiscard]] bool ok() const { return value_.has_value(); }
-    [[nodiscard]] const T& value() const& { return *value_; }
-    [[nodiscard]] T&& value() && { return std::move(*value_); }
+    [[nodiscard]] const T& value() const& {
+        if (!ok()) valueOfAnError(error_);
+        return *value_;
+    }
+    [[nodiscard]] T&& value() && {
+        if (!ok()) valueOfAnError(error_);
+        return std::move(*value_);
+    }
     [[nodiscard]] const Error& error() const { return error_; }
     [[nodiscard]] T valueOr(T fallback) const { return ok() ? *value_ : std::move(fallback); }
 

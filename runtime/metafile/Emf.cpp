@@ -276,25 +276,25 @@ Result<CheckedEmf> checkRecords(const QByteArray& bytes) {
     const qsizetype n = bytes.size();
     const char* b = bytes.constData();
     if (n < 88 || qFromLittleEndian<quint32>(b) != U_EMR_HEADER || bytes.mid(40, 4) != " EMF")
-        return invalid(QStringLiteral("not an enhanced metafile"));
+        return refusedPicture(QStringLiteral("not an enhanced metafile"));
     CheckedEmf checked;
     qsizetype at = 0, count = 0;
     for (;;) {
-        if (n - at < 8) return invalid(QStringLiteral("the metafile ends early"));
+        if (n - at < 8) return refusedPicture(QStringLiteral("the metafile ends early"));
         const quint32 type = qFromLittleEndian<quint32>(b + at);
         const quint32 size = qFromLittleEndian<quint32>(b + at + 4);
         if (size < 8 || size % 4 != 0 || size > n - at)
-            return invalid(QStringLiteral("a metafile record has a bad length"));
+            return refusedPicture(QStringLiteral("a metafile record has a bad length"));
         if (++count > MaxRecords)
-            return invalid(QStringLiteral("the metafile has too many records"));
+            return refusedPicture(QStringLiteral("the metafile has too many records"));
         if ((type == U_EMR_HEADER) != (at == 0))
-            return invalid(QStringLiteral("the metafile's header is out of place"));
+            return refusedPicture(QStringLiteral("the metafile's header is out of place"));
         const Record record(b + at, size);
         // libUEMF checks each record's fixed part and what its offsets and counts point
         // to, within 32 bits; what that leaves (wider counts, whole bitmaps, sums of
         // counts, indices) is checked here.
         if (!U_emf_record_safe(b + at) || !contentsFit(type, record))
-            return invalid(QStringLiteral("a metafile record does not hold what it says"));
+            return refusedPicture(QStringLiteral("a metafile record does not hold what it says"));
         at += size;
         checked.draws = checked.draws || draws(type);
         if (type == U_EMR_COMMENT && checked.wmf.isEmpty()) checked.wmf = carriedWmf(record);
@@ -314,7 +314,8 @@ Result<QImage> renderEmf(const QByteArray& bytes, QSize size) {
     if (!natural.ok()) return natural.error();
     const Result<emf::CheckedEmf> checked = emf::checkRecords(bytes);
     if (!checked.ok()) return checked.error();
-    if (!drawable(size)) return invalid(QStringLiteral("the picture cannot be drawn at that size"));
+    if (!drawable(size))
+        return refusedPicture(QStringLiteral("the picture cannot be drawn at that size"));
     // An EMF made from an older drawing may hold no drawing of its own, only the Windows
     // metafile in its comment: that is the picture then.
     if (!checked.value().draws && !checked.value().wmf.isEmpty())
@@ -334,7 +335,7 @@ Result<QImage> renderEmf(const QByteArray& bytes, QSize size) {
     const int ok = emf2svg(copy.data(), size_t(end), &svg, &svgLength, &options);
     const std::unique_ptr<char, decltype(&std::free)> owned(svg, &std::free);
     if (!ok || !svg || svgLength > size_t(emf::MaxSvgBytes))
-        return invalid(QStringLiteral("the EMF records could not be read"));
+        return refusedPicture(QStringLiteral("the EMF records could not be read"));
     return renderSvg(QByteArray(svg, qsizetype(svgLength)), natural.value(), size);
 }
 

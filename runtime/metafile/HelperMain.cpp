@@ -92,7 +92,8 @@ bool serve(const Request& r, const QByteArray& bytes) {
 // Everything loaded once, before the confinement: fonts and fontconfig, image plugins,
 // the character set converters of the EMF record library (each kept open: the C library
 // unloads a converter nobody uses, and loading it again maps code, which the confinement
-// refuses), and both libraries' first use.
+// refuses), and both libraries' first use (what the warm-up draws, or refuses, is thrown
+// away: only the loading counts).
 void warmUp() {
     for (const char* charset : {"UTF-16LE", "UTF-32LE", "LATIN1"}) {
         (void)::iconv_open(charset, "UTF-8");

@@ -75,7 +75,7 @@ Result<QImage> renderSvg(const QByteArray& svg, QSize natural, QSize size) {
                                   gsize(bounded.size()), &error),
         &g_object_unref);
     g_clear_error(&error);
-    if (!handle) return invalid(QStringLiteral("the metafile could not be drawn"));
+    if (!handle) return refusedPicture(QStringLiteral("the metafile could not be drawn"));
     Result<QImage> image = blankImage(size);
     if (!image.ok()) return image;
     QImage out = std::move(image).value(); // premultiplied ARGB, as cairo's ARGB32
@@ -93,7 +93,7 @@ Result<QImage> renderSvg(const QByteArray& svg, QSize natural, QSize size) {
     g_clear_error(&error);
     cairo_surface_flush(surface.get());
     if (!drawn || cairo_status(cr.get()) != CAIRO_STATUS_SUCCESS)
-        return invalid(QStringLiteral("the metafile could not be drawn"));
+        return refusedPicture(QStringLiteral("the metafile could not be drawn"));
     return out;
 }
 

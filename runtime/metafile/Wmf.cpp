@@ -116,10 +116,11 @@ Result<QSize> wmfSize(const QByteArray& bytes) {
                            std::abs(frame->height()) / perPixel);
     wmf::Device device;
     wmf::Player player(wmf::bytesForPlayer(bytes, checked.value()), &device);
-    if (!player.ok()) return invalid(QStringLiteral("the metafile could not be opened"));
+    if (!player.ok()) return refusedPicture(QStringLiteral("the metafile could not be opened"));
     const std::optional<QRectF> drawn = player.scan();
     const std::optional<QPointF> unit = m.unit();
-    if (!drawn || !unit) return invalid(QStringLiteral("the metafile's records could not be read"));
+    if (!drawn || !unit)
+        return refusedPicture(QStringLiteral("the metafile's records could not be read"));
     return checkedSize(drawn->width() / std::abs(unit->x()) / perPixel,
                        drawn->height() / std::abs(unit->y()) / perPixel);
 }
@@ -132,11 +133,11 @@ Result<QImage> renderWmf(const QByteArray& bytes, QSize size) {
 
     wmf::Device device;
     wmf::Player player(wmf::bytesForPlayer(bytes, checked.value()), &device);
-    if (!player.ok()) return invalid(QStringLiteral("the metafile could not be opened"));
+    if (!player.ok()) return refusedPicture(QStringLiteral("the metafile could not be opened"));
     const std::optional<QRectF> drawn = player.scan();
-    if (!drawn) return invalid(QStringLiteral("the metafile's records could not be read"));
+    if (!drawn) return refusedPicture(QStringLiteral("the metafile's records could not be read"));
     const std::optional<QRectF> frame = wmf::usableFrame(checked.value(), drawn);
-    if (!frame) return invalid(QStringLiteral("the metafile draws nothing"));
+    if (!frame) return refusedPicture(QStringLiteral("the metafile draws nothing"));
 
     QImage image = std::move(blank).value();
     device.scale = QSizeF(size.width() / frame->width(), size.height() / frame->height());
@@ -158,7 +159,7 @@ Result<QImage> renderWmf(const QByteArray& bytes, QSize size) {
         device.painter = nullptr;
     }
     if (!played || !device.ended)
-        return invalid(QStringLiteral("the metafile's records could not be drawn"));
+        return refusedPicture(QStringLiteral("the metafile's records could not be drawn"));
     return image;
 }
 

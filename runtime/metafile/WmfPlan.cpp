@@ -13,8 +13,6 @@ using namespace mf;
 
 namespace {
 
-constexpr quint32 PlaceableKey = 0x9AC6CDD7;
-constexpr int PlaceableSize = 22;
 constexpr int HeaderSize = 18;
 
 // Bounds on the work a file may ask for.
@@ -194,27 +192,25 @@ struct Params {
 // The placeable header, when there is one, then the standard header. Returns the size of
 // the object table the standard header declares.
 Result<int> readHeaders(const char* b, qsizetype n, CheckedWmf& checked) {
-    if (n >= 4 && qFromLittleEndian<quint32>(b) == PlaceableKey) {
-        if (n < PlaceableSize) return invalid(QStringLiteral("the WMF header is cut short"));
+    if (const auto placeable = placeableWmfHeader(QByteArrayView(b, n))) {
+        if (!placeable->ok()) return placeable->error();
+        const PlaceableWmfHeader& p = placeable->value();
         checked.placeable = true;
-        const int left = qFromLittleEndian<qint16>(b + 6), top = qFromLittleEndian<qint16>(b + 8);
-        const int right = qFromLittleEndian<qint16>(b + 10);
-        const int bottom = qFromLittleEndian<qint16>(b + 12);
-        checked.box = QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
-        checked.mapping.inch = qFromLittleEndian<quint16>(b + 14);
+        checked.box = QRect(QPoint(p.left, p.top), QPoint(p.right - 1, p.bottom - 1));
+        checked.mapping.inch = p.inch;
         checked.mapping.mode = Placeable;
-        if (checked.mapping.inch == 0) return invalid(QStringLiteral("no units per inch"));
-        if (left == right || top == bottom)
-            return invalid(QStringLiteral("the WMF frame is empty"));
-        checked.headerAt = PlaceableSize;
+        if (checked.mapping.inch == 0) return refusedPicture(QStringLiteral("no units per inch"));
+        if (p.left == p.right || p.top == p.bottom)
+            return refusedPicture(QStringLiteral("the WMF frame is empty"));
+        checked.headerAt = PlaceableWmfHeader::Bytes;
     }
     const qsizetype h = checked.headerAt;
-    if (n < h + HeaderSize) return invalid(QStringLiteral("the WMF header is cut short"));
+    if (n < h + HeaderSize) return refusedPicture(QStringLiteral("the WMF header is cut short"));
     const quint16 type = qFromLittleEndian<quint16>(b + h);
     const quint16 words = qFromLittleEndian<quint16>(b + h + 2);
     const quint16 version = qFromLittleEndian<quint16>(b + h + 4);
     if ((type != 1 && type != 2) || words != 9 || (version != 0x0100 && version != 0x0300))
-        return invalid(QStringLiteral("not a Windows metafile"));
+        return refusedPicture(QStringLiteral("not a Windows metafile"));
     return int(qFromLittleEndian<quint16>(b + h + 10));
 }
 
@@ -230,7 +226,7 @@ std::optional<Error> applyMapping(quint16 f, const Params& par, CheckedWmf& chec
         else if (checked.placeable)
             m.mode = Placeable;
         else
-            return invalid(QStringLiteral("unknown mapping mode"));
+            return refusedPicture(QStringLiteral("unknown mapping mode"));
         break;
     }
     case SetWindowOrg:
@@ -260,7 +256,8 @@ std::optional<Error> applyMapping(quint16 f, const Params& par, CheckedWmf& chec
     }
     case ScaleWindowExt:
     case ScaleViewportExt: {
-        if (par(2) == 0 || par(0) == 0) return invalid(QStringLiteral("a scale divides by zero"));
+        if (par(2) == 0 || par(0) == 0)
+            return refusedPicture(QStringLiteral("a scale divides by zero"));
         QPoint& ext = f == ScaleWindowExt ? m.windowExt : m.viewportExt;
         // A bogus factor must not overflow the extent: it is kept within 32 bits.
         const auto scaled = [](int v, int num, int den) {
@@ -337,13 +334,13 @@ Result<CheckedWmf> checkWmf(const QByteArray& bytes) {
     bool drawing = false;
     qsizetype at = checked.headerAt + HeaderSize, count = 0;
     for (;;) {
-        if (n - at < 6) return invalid(QStringLiteral("the metafile ends early"));
+        if (n - at < 6) return refusedPicture(QStringLiteral("the metafile ends early"));
         const quint32 size = qFromLittleEndian<quint32>(b + at);
         const quint16 f = qFromLittleEndian<quint16>(b + at + 4);
         if (size < 3 || qint64(size) * 2 > n - at)
-            return invalid(QStringLiteral("a metafile record has a bad length"));
+            return refusedPicture(QStringLiteral("a metafile record has a bad length"));
         if (++count > MaxRecords)
-            return invalid(QStringLiteral("the metafile has too many records"));
+            return refusedPicture(QStringLiteral("the metafile has too many records"));
         checked.maxRecord = std::max(checked.maxRecord, size);
         const Params par{b + at + 6, size - 3};
         at += qsizetype(size) * 2;
@@ -355,10 +352,12 @@ Result<CheckedWmf> checkWmf(const QByteArray& bytes) {
             if (const std::optional<Error> refused = applyMapping(f, par, checked)) return *refused;
         }
         if (!books.track(f, par))
-            return invalid(QStringLiteral("the metafile's objects or states are out of order"));
+            return refusedPicture(
+                QStringLiteral("the metafile's objects or states are out of order"));
     }
     checked.end = at;
-    if (!checked.mapping.unit()) return invalid(QStringLiteral("the metafile's window is empty"));
+    if (!checked.mapping.unit())
+        return refusedPicture(QStringLiteral("the metafile's window is empty"));
     return checked;
 }
 

@@ -20,10 +20,6 @@ namespace rt {
 
 namespace {
 
-Error invalid(const QString& why) {
-    return Error{err::InvalidPicture, why};
-}
-
 // The largest reduced decode held in memory, in pixels (four bytes each): a 65500-pixel
 // panorama decoded at an eighth fits many times over; a picture that would not is refused.
 constexpr qint64 MaxDecodePixels = qint64(64) << 20;
@@ -236,11 +232,11 @@ Result<JpegHeader> readJpegHeader(const RegularFile& file) {
     Session s;
     open(s, file, false, nullptr);
     JpegHeader header;
-    if (setjmp(s.err.jump)) return invalid(QString::fromLatin1(s.err.message));
+    if (setjmp(s.err.jump)) return refusedPicture(QString::fromLatin1(s.err.message));
     jpeg_read_header(&s.cinfo, TRUE);
     header.stored = QSize(int(s.cinfo.image_width), int(s.cinfo.image_height));
     header.orientation = orientationOf(s.cinfo);
-    if (header.stored.isEmpty()) return invalid(QStringLiteral("no size in the header"));
+    if (header.stored.isEmpty()) return refusedPicture(QStringLiteral("no size in the header"));
     return header;
 }
 
@@ -258,14 +254,15 @@ Result<QImage> decodeJpeg(const RegularFile& file, QSize upright, ContentRead* r
     std::vector<uchar> cmyk;
     QByteArray icc;
     QString why;
-    if (!decodeInto(s, reductionFor(h.stored, wanted), image, cmyk, icc, why)) return invalid(why);
+    if (!decodeInto(s, reductionFor(h.stored, wanted), image, cmyk, icc, why))
+        return refusedPicture(why);
     if (read) *read = ContentRead{s.source.at, hash.result()};
 
     if (!cmyk.empty()) {
         const int w = int(s.cinfo.output_width), ht = int(s.cinfo.output_height);
         // Adobe's writers store CMYK inverted, and mark the file with their APP14 marker.
         image = cmykToSrgb(cmyk.data(), w, ht, qsizetype(w) * 4, s.cinfo.saw_Adobe_marker, icc);
-        if (image.isNull()) return invalid(QStringLiteral("out of memory"));
+        if (image.isNull()) return refusedPicture(QStringLiteral("out of memory"));
         icc.clear();
     }
     if (image.size() != wanted)

@@ -3,10 +3,6 @@
 
 #include "MetafileHelper.h"
 
-#include "MetafileHeader.h"
-
-#include <QFileInfo>
-
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -26,10 +22,6 @@ namespace rt {
 using namespace metafile;
 
 namespace {
-
-Error invalid(const QString& why) {
-    return Error{err::InvalidPicture, why};
-}
 
 // A moment on the clock's monotonic time, and how long until it.
 struct Deadline {
@@ -84,11 +76,6 @@ QString ioFailure(Io io) {
                           : QStringLiteral("the metafile helper stopped");
 }
 
-// The folder of the running program.
-QString programFolder() {
-    return QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
-}
-
 } // namespace
 
 struct MetafileHelper::Reply {
@@ -106,12 +93,6 @@ MetafileHelper::~MetafileHelper() {
     stop();
 }
 
-MetafileHelper& MetafileHelper::shared() {
-    static SystemClock clock;
-    static MetafileHelper helper(clock, programFolder() + QStringLiteral("/quadrello-metafile"));
-    return helper;
-}
-
 void MetafileHelper::shutDown() {
     const std::lock_guard lock(mutex_);
     stop();
@@ -125,13 +106,13 @@ int MetafileHelper::starts() const {
 Error MetafileHelper::start() {
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
-        return invalid(QStringLiteral("no socket for the metafile helper"));
+        return refusedPicture(QStringLiteral("no socket for the metafile helper"));
     // The helper's end above the numbers it is given, so that placing it clears close-on-exec.
     const int theirs = ::fcntl(pair[1], F_DUPFD_CLOEXEC, HelperSocket + 1);
     ::close(pair[1]);
     if (theirs < 0) {
         ::close(pair[0]);
-        return invalid(QStringLiteral("no socket for the metafile helper"));
+        return refusedPicture(QStringLiteral("no socket for the metafile helper"));
     }
 
     // Standard streams on /dev/null, the socket, and no other descriptor of the show.
@@ -168,8 +149,8 @@ Error MetafileHelper::start() {
     ::close(theirs);
     if (spawned != 0) {
         ::close(pair[0]);
-        return invalid(QStringLiteral("the metafile helper cannot be started: ") +
-                       QString::fromLocal8Bit(std::strerror(spawned)));
+        return refusedPicture(QStringLiteral("the metafile helper cannot be started: ") +
+                              QString::fromLocal8Bit(std::strerror(spawned)));
     }
     pid_ = pid;
     socket_ = pair[0];
@@ -199,7 +180,7 @@ void MetafileHelper::stop() {
 
 Error MetafileHelper::fail(const QString& why) {
     stop();
-    return invalid(why);
+    return refusedPicture(why);
 }
 
 Result<MetafileHelper::Reply> MetafileHelper::exchange(const Request& request,
@@ -268,7 +249,7 @@ Result<MetafileHelper::Reply> MetafileHelper::exchange(const Request& request,
 
 Result<QSize> MetafileHelper::size(Kind kind, const QByteArray& bytes) {
     if (quint64(bytes.size()) > MaxFileBytes)
-        return invalid(QStringLiteral("the metafile is too large"));
+        return refusedPicture(QStringLiteral("the metafile is too large"));
     Request r;
     r.op = Op::Size;
     r.kind = kind;
@@ -276,16 +257,16 @@ Result<QSize> MetafileHelper::size(Kind kind, const QByteArray& bytes) {
     const Result<Reply> reply = exchange(r, bytes);
     if (!reply.ok()) return reply.error();
     const Answer& a = reply.value().answer;
-    if (a.status == Status::Refused) return invalid(reply.value().reason);
+    if (a.status == Status::Refused) return refusedPicture(reply.value().reason);
     return QSize(a.width, a.height);
 }
 
 Result<QImage> MetafileHelper::render(Kind kind, const QByteArray& bytes, QSize size) {
     if (quint64(bytes.size()) > MaxFileBytes)
-        return invalid(QStringLiteral("the metafile is too large"));
+        return refusedPicture(QStringLiteral("the metafile is too large"));
     if (size.width() < 1 || size.height() < 1 || size.width() > MaxSide ||
         size.height() > MaxSide || std::int64_t(size.width()) * size.height() > MaxPixels)
-        return invalid(QStringLiteral("the picture cannot be drawn at that size"));
+        return refusedPicture(QStringLiteral("the picture cannot be drawn at that size"));
     Request r;
     r.op = Op::Render;
     r.kind = kind;
@@ -294,14 +275,8 @@ Result<QImage> MetafileHelper::render(Kind kind, const QByteArray& bytes, QSize 
     r.length = std::uint32_t(bytes.size());
     Result<Reply> reply = exchange(r, bytes);
     if (!reply.ok()) return reply.error();
-    if (reply.value().answer.status == Status::Refused) return invalid(reply.value().reason);
+    if (reply.value().answer.status == Status::Refused) return refusedPicture(reply.value().reason);
     return std::move(reply).value().image;
-}
-
-Result<QSize> metafileSize(Kind kind, const QByteArray& bytes) {
-    if (kind == Kind::Emf) return emfSize(bytes);
-    if (const auto placeable = placeableWmfSize(bytes)) return *placeable;
-    return MetafileHelper::shared().size(kind, bytes);
 }
 
 } // namespace rt

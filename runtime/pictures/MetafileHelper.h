@@ -2,9 +2,12 @@
 // The show's side of the metafile helper: WMF and EMF files are measured and drawn in a
 // separate, confined process (quadrello-metafile, beside the program), never in the show's
 // own. A helper that crashes, hangs, or answers out of turn costs the picture (481) and is
-// started afresh for the next one. Safe to call from any thread; calls take turns.
+// started afresh for the next one. Safe to call from any thread; calls take turns. The
+// program makes one in `main`, for the helper beside it, and hands it to the picture
+// loader through the platform.
 
 #include "Clock.h"
+#include "MetafileDrawer.h"
 #include "MetafileProtocol.h"
 #include "Result.h"
 
@@ -24,7 +27,7 @@ struct HelperDeadlines {
     int answerMs = 10'000; // from request to the whole answer
 };
 
-class MetafileHelper {
+class MetafileHelper final : public MetafileDrawer {
 public:
     using Deadlines = HelperDeadlines;
     // What the helper said about its confinement when it started.
@@ -36,23 +39,21 @@ public:
     // The helper `program`, its deadlines kept on the monotonic time of `clock`.
     MetafileHelper(const Clock& clock, QString program, QStringList arguments = {},
                    Deadlines deadlines = {});
-    ~MetafileHelper();
+    ~MetafileHelper() override;
     MetafileHelper(const MetafileHelper&) = delete;
     MetafileHelper& operator=(const MetafileHelper&) = delete;
 
     // The natural size of a metafile in pixels at 96 dpi.
-    [[nodiscard]] Result<QSize> size(metafile::Kind kind, const QByteArray& bytes);
+    [[nodiscard]] Result<QSize> size(MetafileKind kind, const QByteArray& bytes) override;
     // The metafile drawn into `size` device pixels on a transparent background.
-    [[nodiscard]] Result<QImage> render(metafile::Kind kind, const QByteArray& bytes, QSize size);
+    [[nodiscard]] Result<QImage> render(MetafileKind kind, const QByteArray& bytes,
+                                        QSize size) override;
 
     // Stops the helper, if one runs; the next call starts a new one.
     void shutDown();
 
     // How many helpers were started so far.
     [[nodiscard]] int starts() const;
-
-    // The helper beside the running program.
-    static MetafileHelper& shared();
 
 private:
     struct Reply;
@@ -71,9 +72,5 @@ private:
     int starts_ = 0;
     Confinement confinement_;
 };
-
-// The natural size of a metafile: from its header where it has one with the size in it
-// (an EMF, a placeable WMF), otherwise from the helper.
-[[nodiscard]] Result<QSize> metafileSize(metafile::Kind kind, const QByteArray& bytes);
 
 } // namespace rt

@@ -4,6 +4,8 @@
 // pixels, or the reason for a refusal). The helper greets with a `Ready` answer at start.
 // Both sides live on the same machine: fields are in its byte order.
 
+#include "MetafileDrawer.h"
+
 #include <cstdint>
 
 namespace rt::metafile {
@@ -12,7 +14,7 @@ inline constexpr std::uint32_t RequestMagic = 0x3146'4D51; // "QMF1"
 inline constexpr std::uint32_t AnswerMagic = 0x3141'4D51;  // "QMA1"
 
 enum class Op : std::uint32_t { Size = 1, Render = 2 };
-enum class Kind : std::uint32_t { Wmf = 1, Emf = 2 };
+using Kind = MetafileKind;
 enum class Status : std::uint32_t { Image = 1, Size = 2, Refused = 3, Ready = 4 };
 
 struct Request {
@@ -36,11 +38,19 @@ struct Answer {
 
 // Bounds both sides keep.
 inline constexpr std::uint32_t MaxFileBytes = 256u << 20;
-inline constexpr std::int64_t MaxPixels = std::int64_t(1) << 26;
-inline constexpr int MaxSide = 32767;
 inline constexpr std::uint32_t MaxReasonBytes = 1024;
 
 // The socket's number in the helper.
 inline constexpr int HelperSocket = 3;
 
 } // namespace rt::metafile
+
+namespace rt {
+
+// Pictures larger than this many pixels a side are refused, whatever their header says:
+// by the loader, whatever their format, and on both sides of the helper's socket.
+inline constexpr int MaxSide = 32767;
+// Nor is a metafile drawn into more pixels than this, whatever size is asked for.
+inline constexpr std::int64_t MaxPixels = std::int64_t(1) << 26;
+
+} // namespace rt

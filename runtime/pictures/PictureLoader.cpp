@@ -3,7 +3,8 @@
 #include "PictureLoader.h"
 
 #include "JpegDecoder.h"
-#include "MetafileHelper.h"
+#include "MetafileHeader.h"
+#include "MetafileProtocol.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -15,10 +16,6 @@ namespace {
 
 // Enough of the file for every format's signature and header.
 constexpr qint64 HeadBytes = 64;
-
-Error invalid(const QString& why) {
-    return Error{err::InvalidPicture, why};
-}
 
 const char* readerFormat(PictureFormat f) {
     switch (f) {
@@ -39,8 +36,16 @@ const char* readerFormat(PictureFormat f) {
     return "";
 }
 
-metafile::Kind metafileKind(PictureFormat f) {
-    return f == PictureFormat::Wmf ? metafile::Kind::Wmf : metafile::Kind::Emf;
+MetafileKind metafileKind(PictureFormat f) {
+    return f == PictureFormat::Wmf ? MetafileKind::Wmf : MetafileKind::Emf;
+}
+
+// The natural size of a metafile: from its header where it has one with the size in it
+// (an EMF, a placeable WMF), otherwise from the drawer.
+Result<QSize> metafileSize(MetafileDrawer& metafiles, MetafileKind kind, const QByteArray& bytes) {
+    if (kind == MetafileKind::Emf) return emfSize(bytes);
+    if (const auto placeable = placeableWmfSize(bytes)) return *placeable;
+    return metafiles.size(kind, bytes);
 }
 
 // The most of a file each format reads. A file larger is refused before it is read, and
@@ -68,9 +73,6 @@ FormatLimit limitOf(PictureFormat f) {
     }
     return {0, Beyond::Refuse};
 }
-
-// Pictures larger than this many pixels a side are refused, whatever their header says.
-constexpr int MaxSide = 32767;
 
 // What a BMP's headers say: its size (rows stored top-down have a negative height in the
 // file) and how many bytes of pixels follow its pixel offset.
@@ -188,19 +190,19 @@ Result<OpenedPicture> openPicture(const QString& hostPath) {
     const Result<QByteArray> head = file.value().read(0, HeadBytes);
     if (!head.ok()) return head.error();
     const auto format = sniffPicture(head.value());
-    if (!format) return invalid(QStringLiteral("not a picture"));
+    if (!format) return refusedPicture(QStringLiteral("not a picture"));
     const FormatLimit limit = limitOf(*format);
     if (limit.beyond == Beyond::Refuse && file.value().size() > limit.bytes)
-        return invalid(QStringLiteral("the file is larger than %1 bytes").arg(limit.bytes));
+        return refusedPicture(QStringLiteral("the file is larger than %1 bytes").arg(limit.bytes));
     return OpenedPicture{std::move(file).value(), *format, std::nullopt};
 }
 
-Result<PictureHeader> headerOf(OpenedPicture& p) {
+Result<PictureHeader> headerOf(OpenedPicture& p, MetafileDrawer& metafiles) {
     const PictureFormat format = p.format;
     if (format == PictureFormat::Wmf || format == PictureFormat::Emf) {
         const Result<const QByteArray*> bytes = p.whole();
         if (!bytes.ok()) return bytes.error();
-        const Result<QSize> size = metafileSize(metafileKind(format), *bytes.value());
+        const Result<QSize> size = metafileSize(metafiles, metafileKind(format), *bytes.value());
         if (!size.ok()) return size.error();
         return PictureHeader{format, size.value()};
     }
@@ -216,7 +218,7 @@ Result<PictureHeader> headerOf(OpenedPicture& p) {
         const Result<QByteArray> head = p.file.read(0, 54);
         if (!head.ok()) return head.error();
         const std::optional<BmpInfo> info = bmpInfo(head.value());
-        if (!info) return invalid(QStringLiteral("no usable size in the BMP header"));
+        if (!info) return refusedPicture(QStringLiteral("no usable size in the BMP header"));
         return PictureHeader{format, info->size};
     }
 
@@ -225,27 +227,28 @@ Result<PictureHeader> headerOf(OpenedPicture& p) {
     const QByteArray& bytes = *read.value();
     if ((format == PictureFormat::Icon || format == PictureFormat::Cursor) &&
         !iconDirectoryIsSound(bytes))
-        return invalid(QStringLiteral("the icon directory points outside its images"));
+        return refusedPicture(QStringLiteral("the icon directory points outside its images"));
     QBuffer device;
     device.setData(bytes);
     device.open(QIODevice::ReadOnly);
     QImageReader reader(&device, readerFormat(format));
     const QSize size = reader.size();
     if (!size.isValid() || size.isEmpty())
-        return invalid(reader.errorString().isEmpty() ? QStringLiteral("no size in the header")
-                                                      : reader.errorString());
+        return refusedPicture(reader.errorString().isEmpty()
+                                  ? QStringLiteral("no size in the header")
+                                  : reader.errorString());
     if (size.width() > MaxSide || size.height() > MaxSide)
-        return invalid(QStringLiteral("the picture is too large"));
+        return refusedPicture(QStringLiteral("the picture is too large"));
     if (format == PictureFormat::Gif) { // the logical screen, which Qt allocates
         if (bytes.size() < 10 || qFromLittleEndian<quint16>(bytes.constData() + 6) > MaxSide ||
             qFromLittleEndian<quint16>(bytes.constData() + 8) > MaxSide)
-            return invalid(QStringLiteral("the picture is too large"));
+            return refusedPicture(QStringLiteral("the picture is too large"));
     }
     return PictureHeader{format, size};
 }
 
 Result<QImage> decodeOpened(OpenedPicture& p, const PictureHeader& header, QSize size,
-                            ContentRead* read) {
+                            ContentRead* read, MetafileDrawer& metafiles) {
     const PictureFormat format = p.format;
     if (size.isEmpty()) size = header.natural;
     if (format == PictureFormat::Jpeg) return decodeJpeg(p.file, size, read);
@@ -255,12 +258,12 @@ Result<QImage> decodeOpened(OpenedPicture& p, const PictureHeader& header, QSize
     const QByteArray& bytes = *whole.value();
     if (read) *read = ContentRead{bytes.size(), digestOf(bytes)};
     if (format == PictureFormat::Wmf || format == PictureFormat::Emf)
-        return MetafileHelper::shared().render(metafileKind(format), bytes, size);
+        return metafiles.render(metafileKind(format), bytes, size);
 
     if (format == PictureFormat::Bmp && !bmpIsComplete(bytes))
-        return invalid(QStringLiteral("the BMP data ends early"));
+        return refusedPicture(QStringLiteral("the BMP data ends early"));
     if (format == PictureFormat::Gif && !gifIsComplete(bytes))
-        return invalid(QStringLiteral("the GIF image data is incomplete"));
+        return refusedPicture(QStringLiteral("the GIF image data is incomplete"));
     QBuffer device;
     device.setData(bytes);
     device.open(QIODevice::ReadOnly);
@@ -268,7 +271,7 @@ Result<QImage> decodeOpened(OpenedPicture& p, const PictureHeader& header, QSize
     const bool scaledRead = reader.supportsOption(QImageIOHandler::ScaledSize);
     if (scaledRead && size != header.natural) reader.setScaledSize(size);
     QImage image = reader.read();
-    if (image.isNull()) return invalid(reader.errorString());
+    if (image.isNull()) return refusedPicture(reader.errorString());
     if (image.size() != size)
         image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return image;
@@ -280,7 +283,8 @@ std::optional<PictureFormat> sniffPicture(const QByteArray& head) {
     if (head.startsWith("\xFF\xD8\xFF")) return PictureFormat::Jpeg;
     if (head.startsWith("BM")) return PictureFormat::Bmp;
     if (head.startsWith("GIF87a") || head.startsWith("GIF89a")) return PictureFormat::Gif;
-    if (head.startsWith("\xD7\xCD\xC6\x9A")) return PictureFormat::Wmf; // placeable
+    if (head.size() >= 4 && qFromLittleEndian<quint32>(head.constData()) == PlaceableWmfKey)
+        return PictureFormat::Wmf;
     if (head.size() >= 6) {
         // Icons, cursors and metafiles without a placeable header start with three words.
         const char* h = head.constData();
@@ -298,26 +302,26 @@ std::optional<PictureFormat> sniffPicture(const QByteArray& head) {
     return std::nullopt;
 }
 
-Result<PictureHeader> PictureLoader::readHeader(const QString& hostPath) {
+Result<PictureHeader> PictureLoader::readHeader(const QString& hostPath) const {
     Result<OpenedPicture> opened = openPicture(hostPath);
     if (!opened.ok()) return opened.error();
     OpenedPicture p = std::move(opened).value();
-    return headerOf(p);
+    return headerOf(p, metafiles_);
 }
 
-Result<QImage> PictureLoader::decode(const QString& hostPath, QSize size) {
+Result<QImage> PictureLoader::decode(const QString& hostPath, QSize size) const {
     return decode(hostPath, [size](const PictureHeader&) { return size; });
 }
 
 Result<QImage> PictureLoader::decode(const QString& hostPath,
                                      const std::function<QSize(const PictureHeader&)>& sizeFor,
-                                     ContentRead* read) {
+                                     ContentRead* read) const {
     Result<OpenedPicture> opened = openPicture(hostPath);
     if (!opened.ok()) return opened.error();
     OpenedPicture p = std::move(opened).value();
-    const Result<PictureHeader> header = headerOf(p);
+    const Result<PictureHeader> header = headerOf(p, metafiles_);
     if (!header.ok()) return header.error();
-    return decodeOpened(p, header.value(), sizeFor(header.value()), read);
+    return decodeOpened(p, header.value(), sizeFor(header.value()), read, metafiles_);
 }
 
 } // namespace rt

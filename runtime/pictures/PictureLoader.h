@@ -10,7 +10,11 @@
 // and at most a limit of its format: 256 MB for JPEG, BMP and metafiles, 64 MB for icons
 // and cursors; a larger file is refused before it is read. Of a GIF, of which the first
 // image is shown, the first 64 MB are read, as if the file ended there.
+//
+// Metafiles are measured (where their header does not say their size) and drawn by the
+// MetafileDrawer the loader is handed: the program's comes through the platform.
 
+#include "MetafileDrawer.h"
 #include "RegularFile.h"
 #include "Result.h"
 
@@ -35,17 +39,22 @@ struct PictureHeader {
 
 class PictureLoader {
 public:
+    explicit PictureLoader(MetafileDrawer& metafiles) : metafiles_(metafiles) {}
+
     // The format and natural size of a picture file (host path), from its header.
-    [[nodiscard]] static Result<PictureHeader> readHeader(const QString& hostPath);
+    [[nodiscard]] Result<PictureHeader> readHeader(const QString& hostPath) const;
     // The whole picture scaled to `size` pixels (its natural size when `size` is empty).
     // Fails when the file is missing, truncated, corrupt or not one of the formats.
-    [[nodiscard]] static Result<QImage> decode(const QString& hostPath, QSize size = QSize());
+    [[nodiscard]] Result<QImage> decode(const QString& hostPath, QSize size = QSize()) const;
     // The same, read once: the size is what `sizeFor` makes of the header. `read`, when
     // given, receives what the decode read of the file (for a JPEG up to its end marker,
     // for the other formats all that their limit lets be read).
-    [[nodiscard]] static Result<QImage>
-    decode(const QString& hostPath, const std::function<QSize(const PictureHeader&)>& sizeFor,
-           ContentRead* read = nullptr);
+    [[nodiscard]] Result<QImage> decode(const QString& hostPath,
+                                        const std::function<QSize(const PictureHeader&)>& sizeFor,
+                                        ContentRead* read = nullptr) const;
+
+private:
+    MetafileDrawer& metafiles_;
 };
 
 } // namespace rt

@@ -4,8 +4,7 @@
 // this process and of the metafile helpers. Usage: picture_census [-v] FOLDER... (-v: every
 // file, a shown one with its size and a digest of its pixels).
 
-#include "MetafileHelper.h"
-#include "PictureLoader.h"
+#include "HelperBeside.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -31,6 +30,7 @@ QString digest(const QImage& image) {
 
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
+    HelperBeside beside;
     bool verbose = false;
     int shown = 0, refused = 0;
     double slowest = 0, total = 0;
@@ -46,13 +46,13 @@ int main(int argc, char** argv) {
             const QString path = dir.filePath(name);
             QElapsedTimer clock;
             clock.start();
-            const auto header = rt::PictureLoader::readHeader(path);
+            const auto header = beside.loader.readHeader(path);
             rt::Result<QImage> image = header.ok() ? rt::Result<QImage>(QImage()) : header.error();
             if (header.ok()) {
                 QSize size = header.value().natural;
                 if (size.width() > 1920 || size.height() > 1040)
                     size = size.scaled(1920, 1040, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-                image = rt::PictureLoader::decode(path, size);
+                image = beside.loader.decode(path, size);
             }
             const double ms = double(clock.nsecsElapsed()) / 1e6;
             total += ms;
@@ -71,12 +71,11 @@ int main(int argc, char** argv) {
                     qPrintable(image.ok() ? digest(image.value()) : image.error().description));
         }
     }
-    rt::MetafileHelper::shared().shutDown();
+    beside.helper.shutDown();
     rusage self{}, children{};
     getrusage(RUSAGE_SELF, &self);
     getrusage(RUSAGE_CHILDREN, &children);
-    std::printf("shown %d, refused %d, helper starts %d\n", shown, refused,
-                rt::MetafileHelper::shared().starts());
+    std::printf("shown %d, refused %d, helper starts %d\n", shown, refused, beside.helper.starts());
     std::printf("time %.0f ms in all, slowest %.1f ms (%s)\n", total, slowest,
                 qPrintable(slowestName));
     std::printf("peak memory: this process %ld MiB, helper %ld MiB\n", self.ru_maxrss / 1024,

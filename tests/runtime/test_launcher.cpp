@@ -60,7 +60,7 @@ protected:
                          "printf '%s\\0' \"$0\" \"$PWD\" \"$@\" > \"$ARGV_LOG.tmp\"\n"
                          "/bin/mv \"$ARGV_LOG.tmp\" \"$ARGV_LOG\"\n");
         ::chmod(QFile::encodeName(t.path("logger")).constData(), 0755);
-        files.chDir(dos(""));
+        EXPECT_FALSE(files.chDir(dos("")).failed());
     }
     ~HostLauncher() override {
         qputenv("PATH", oldPath);

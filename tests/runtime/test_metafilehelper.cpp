@@ -3,6 +3,7 @@
 // drawn by a fresh helper. Through the real helper: it is confined, what its libraries do
 // to fontconfig stays in it, and real-world drawing (clipping, text) comes back right.
 
+#include "HelperBeside.h"
 #include "MetafileHelper.h"
 #include "PictureFiles.h"
 #include "PictureLoader.h"
@@ -30,9 +31,7 @@ const QString StandIn = QStringLiteral(STANDIN_HELPER);
 constexpr rt::HelperDeadlines Quick{2000, 800};
 rt::SystemClock machineClock; // the deadlines are real ones
 
-QString realHelper() {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/quadrello-metafile");
-}
+HelperBeside beside; // the real helper, and a loader handed it
 
 TEST(MetafileHelper, EachFailureCostsOnlyItsPictureAndTheNextIsDrawn) {
     MetafileHelper helper(machineClock, StandIn, {}, Quick);
@@ -84,6 +83,33 @@ TEST(MetafileHelper, OneThatDiedBetweenPicturesIsReplacedUnseen) {
     EXPECT_EQ(helper.starts(), 2);
 }
 
+// The loader measures and draws metafiles with the helper it is handed, and no other.
+TEST(MetafileHelper, TheLoaderUsesTheHelperItIsHanded) {
+    TempDir dir;
+    const QString path = dir.path(QStringLiteral("mappa.wmf"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    // A WMF without a placeable header: its size comes from the helper.
+    f.write(QByteArray("\x01\x00\x09\x00\x00\x03\x0c\x00\x00\x00\x00\x00"
+                       "\x00\x00\x00\x00\x00\x00\x03\x00\x00\x00\x00\x00",
+                       24));
+    f.close();
+    MetafileHelper standIn(machineClock, StandIn, {}, Quick);
+    const rt::PictureLoader loader(standIn);
+    const auto header = loader.readHeader(path);
+    ASSERT_TRUE(header.ok()) << qPrintable(header.error().description);
+    EXPECT_EQ(header.value().natural, QSize(10, 20)); // the stand-in's answer
+    const auto image = loader.decode(path, QSize(8, 6));
+    ASSERT_TRUE(image.ok()) << qPrintable(image.error().description);
+    EXPECT_EQ(image.value().pixel(7, 5), 0xFF336699u);
+    EXPECT_EQ(standIn.starts(), 1);
+    // Another loader, handed a helper that cannot start, refuses the same file.
+    MetafileHelper missing(machineClock, QStringLiteral("/nonexistent/quadrello-metafile"), {},
+                           Quick);
+    EXPECT_EQ(rt::PictureLoader(missing).decode(path).error().number, rt::err::InvalidPicture);
+    EXPECT_EQ(standIn.starts(), 1);
+}
+
 TEST(MetafileHelper, OneThatCannotStartRefusesThePictureInTime) {
     const std::pair<const char*, MetafileHelper*> cases[] = {
         {"never greets",
@@ -113,7 +139,8 @@ struct SelfCheck {
 
 SelfCheck checkConfinement(const QStringList& options) {
     QProcess check;
-    check.start(realHelper(), QStringList{QStringLiteral("--check-confinement")} + options);
+    check.start(HelperBeside::program(),
+                QStringList{QStringLiteral("--check-confinement")} + options);
     EXPECT_TRUE(check.waitForFinished(20000));
     SelfCheck c;
     c.out = QString::fromLatin1(check.readAllStandardOutput());
@@ -289,7 +316,7 @@ QImage shown(const QByteArray& bytes, QSize size) {
     if (!f.open(QIODevice::WriteOnly)) return {};
     f.write(bytes);
     f.close();
-    const auto image = rt::PictureLoader::decode(path, size);
+    const auto image = beside.loader.decode(path, size);
     EXPECT_TRUE(image.ok()) << qPrintable(image.error().description);
     return image.ok() ? image.value() : QImage();
 }
@@ -310,14 +337,14 @@ TEST(MetafileHelper, FontLookupsOfTheConverterLeaveTheShowsFontsAlone) {
     w.colours(Qt::white, Qt::white, 0);
     w.rectangle({0, 0, 200, 60});
     text(w, {10, 10}, QStringLiteral("AAAA"), 30, true);
-    const int startsBefore = MetafileHelper::shared().starts();
+    const int startsBefore = beside.helper.starts();
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
         const QImage image = shown(w.bytes(), QSize(200, 60));
         ASSERT_FALSE(image.isNull());
         EXPECT_GT(ink(image, {0, 0, 200, 60}), 50); // the text is there
     }
-    EXPECT_LE(MetafileHelper::shared().starts() - startsBefore, 1); // the same helper throughout
+    EXPECT_LE(beside.helper.starts() - startsBefore, 1); // the same helper throughout
     // The show's own text and a JPEG after it.
     QImage caption(200, 40, QImage::Format_RGB32);
     caption.fill(Qt::white);
@@ -333,7 +360,7 @@ TEST(MetafileHelper, FontLookupsOfTheConverterLeaveTheShowsFontsAlone) {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(pictures::encoded(pictures::halves(), "JPEG", 95));
     f.close();
-    EXPECT_TRUE(rt::PictureLoader::decode(jpeg, QSize(64, 48)).ok());
+    EXPECT_TRUE(beside.loader.decode(jpeg, QSize(64, 48)).ok());
 }
 
 TEST(MetafileHelper, ClippingAndTextAreDrawnWhereTheFileSays) {

@@ -4,6 +4,7 @@
 
 #include "PictureLoader.h"
 
+#include "HelperBeside.h"
 #include "PictureFiles.h"
 #include "QtPrinters.h"
 #include "TempDir.h"
@@ -19,6 +20,8 @@
 #include <string>
 
 namespace {
+
+HelperBeside beside; // the loader, metafiles drawn by the real helper
 
 using rt::PictureLoader;
 
@@ -112,12 +115,12 @@ TEST(Photos, EachExifOrientationIsShownUpright) {
             SCOPED_TRACE(std::to_string(o) + (bigEndian ? " big-endian" : " little-endian"));
             const QString path =
                 write(dir, QStringLiteral("o%1.jpg").arg(o), withOrientation(plain, o, bigEndian));
-            const auto header = PictureLoader::readHeader(path);
+            const auto header = beside.loader.readHeader(path);
             ASSERT_TRUE(header.ok()) << qPrintable(header.error().description);
             const QSize natural = o >= 5 ? QSize(32, 64) : QSize(64, 32);
             EXPECT_EQ(header.value().natural, natural);
             for (const QSize asked : {QSize(), natural / 2}) {
-                const auto image = PictureLoader::decode(path, asked);
+                const auto image = beside.loader.decode(path, asked);
                 ASSERT_TRUE(image.ok()) << qPrintable(image.error().description);
                 EXPECT_EQ(image.value().size(), asked.isEmpty() ? natural : asked);
                 EXPECT_EQ(seen(image.value()), upright[o]);
@@ -135,7 +138,7 @@ TEST(Photos, DataAfterTheEndMarkerIsFineAndACutAnywhereIsRefused) {
         QByteArray trailer(6 << 20, '\x5A');
         trailer.replace(1000, 4, "\xFF\xD8\xFF\xE0");
         const auto long_ =
-            PictureLoader::decode(write(dir, QStringLiteral("motion.jpg"), jpg + trailer));
+            beside.loader.decode(write(dir, QStringLiteral("motion.jpg"), jpg + trailer));
         ASSERT_TRUE(long_.ok()) << qPrintable(long_.error().description);
         EXPECT_EQ(seen(long_.value()), "RGBW");
 
@@ -145,8 +148,8 @@ TEST(Photos, DataAfterTheEndMarkerIsFineAndACutAnywhereIsRefused) {
               jpg.size() - 2, jpg.size() - 1}) {
             SCOPED_TRACE(cut);
             const QString path = write(dir, QStringLiteral("cut.jpg"), jpg.left(cut));
-            EXPECT_EQ(PictureLoader::decode(path).error().number, rt::err::InvalidPicture);
-            EXPECT_EQ(PictureLoader::decode(path, QSize(32, 16)).error().number,
+            EXPECT_EQ(beside.loader.decode(path).error().number, rt::err::InvalidPicture);
+            EXPECT_EQ(beside.loader.decode(path, QSize(32, 16)).error().number,
                       rt::err::InvalidPicture);
         }
     }
@@ -155,10 +158,10 @@ TEST(Photos, DataAfterTheEndMarkerIsFineAndACutAnywhereIsRefused) {
 TEST(Photos, APanoramaWiderThan32767IsDecodedScaled) {
     TempDir dir;
     const QString path = write(dir, QStringLiteral("pano.jpg"), jpeg(quadrants(40000, 160)));
-    const auto header = PictureLoader::readHeader(path);
+    const auto header = beside.loader.readHeader(path);
     ASSERT_TRUE(header.ok()) << qPrintable(header.error().description);
     EXPECT_EQ(header.value().natural, QSize(40000, 160));
-    const auto image = PictureLoader::decode(path, QSize(1920, 8));
+    const auto image = beside.loader.decode(path, QSize(1920, 8));
     ASSERT_TRUE(image.ok()) << qPrintable(image.error().description);
     EXPECT_EQ(image.value().size(), QSize(1920, 8));
 }
@@ -178,8 +181,7 @@ TEST(Photos, AnEmbeddedColourProfileIsConvertedToSrgb) {
                   20);
         const QByteArray bytes = jpeg(image);
         ASSERT_TRUE(bytes.contains("ICC_PROFILE"));
-        const auto decoded =
-            PictureLoader::decode(write(dir, QStringLiteral("profile.jpg"), bytes));
+        const auto decoded = beside.loader.decode(write(dir, QStringLiteral("profile.jpg"), bytes));
         ASSERT_TRUE(decoded.ok()) << qPrintable(decoded.error().description);
         EXPECT_TRUE(pictures::near(decoded.value().pixelColor(16, 16), expected, 6))
             << qPrintable(decoded.value().pixelColor(16, 16).name()) << " "
@@ -187,7 +189,7 @@ TEST(Photos, AnEmbeddedColourProfileIsConvertedToSrgb) {
     }
     // Without a profile the pixels are taken as sRGB.
     image.setColorSpace(QColorSpace());
-    const auto plain = PictureLoader::decode(write(dir, QStringLiteral("plain.jpg"), jpeg(image)));
+    const auto plain = beside.loader.decode(write(dir, QStringLiteral("plain.jpg"), jpeg(image)));
     ASSERT_TRUE(plain.ok());
     EXPECT_TRUE(pictures::near(plain.value().pixelColor(16, 16), stored, 6));
 }
@@ -330,16 +332,16 @@ TEST_P(BmpLayouts, ShowAndRefuseWhenCutShort) {
     TempDir dir;
     const QByteArray bytes = bmp(GetParam());
     const QString path = write(dir, QStringLiteral("layout.bmp"), bytes);
-    const auto header = PictureLoader::readHeader(path);
+    const auto header = beside.loader.readHeader(path);
     ASSERT_TRUE(header.ok()) << qPrintable(header.error().description);
     EXPECT_EQ(header.value().natural, QSize(64, 32));
     for (const QSize asked : {QSize(), QSize(32, 16)}) {
-        const auto image = PictureLoader::decode(path, asked);
+        const auto image = beside.loader.decode(path, asked);
         ASSERT_TRUE(image.ok()) << qPrintable(image.error().description);
         EXPECT_EQ(seen(image.value()), GetParam().expected);
     }
     const QString cut = write(dir, QStringLiteral("cut.bmp"), bytes.left(bytes.size() * 2 / 3));
-    EXPECT_EQ(PictureLoader::decode(cut).error().number, rt::err::InvalidPicture);
+    EXPECT_EQ(beside.loader.decode(cut).error().number, rt::err::InvalidPicture);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -4,6 +4,7 @@
 
 #include "PictureLoader.h"
 
+#include "HelperBeside.h"
 #include "PictureFiles.h"
 #include "QtPrinters.h"
 #include "TempDir.h"
@@ -19,6 +20,8 @@
 #include <vector>
 
 namespace {
+
+HelperBeside beside; // the loader, metafiles drawn by the real helper
 
 using pictures::Blue;
 using pictures::Red;
@@ -74,7 +77,7 @@ protected:
 };
 
 TEST_P(EveryFormat, ReadsTheNaturalSizeFromTheHeader) {
-    const auto header = PictureLoader::readHeader(written());
+    const auto header = beside.loader.readHeader(written());
     ASSERT_TRUE(header.ok()) << qPrintable(header.error().description);
     EXPECT_EQ(header.value().format, GetParam().format);
     EXPECT_EQ(header.value().natural, QSize(pictures::Width, pictures::Height));
@@ -83,7 +86,7 @@ TEST_P(EveryFormat, ReadsTheNaturalSizeFromTheHeader) {
 TEST_P(EveryFormat, DecodesAtTheNaturalSize) {
     const QString path = written();
     for (const QSize asked : {QSize(), QSize(pictures::Width, pictures::Height)}) {
-        const auto image = PictureLoader::decode(path, asked);
+        const auto image = beside.loader.decode(path, asked);
         ASSERT_TRUE(image.ok()) << qPrintable(image.error().description);
         EXPECT_EQ(image.value().size(), QSize(pictures::Width, pictures::Height));
         expectHalves(image.value());
@@ -94,7 +97,7 @@ TEST_P(EveryFormat, DecodesScaledToTheSizeAsked) {
     const QString path = written();
     for (const QSize asked : {QSize(32, 24), QSize(160, 120), QSize(100, 30)}) {
         SCOPED_TRACE(asked.width());
-        const auto image = PictureLoader::decode(path, asked);
+        const auto image = beside.loader.decode(path, asked);
         ASSERT_TRUE(image.ok()) << qPrintable(image.error().description);
         EXPECT_EQ(image.value().size(), asked);
         expectHalves(image.value());
@@ -135,11 +138,11 @@ TEST(PictureLoader, TheContentDecidesTheFormatNotTheName) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         dir.file(QString::fromLatin1(c.name), pictures::file(QString::fromLatin1(c.content)));
-        const auto header = PictureLoader::readHeader(dir.path(QString::fromLatin1(c.name)));
+        const auto header = beside.loader.readHeader(dir.path(QString::fromLatin1(c.name)));
         ASSERT_TRUE(header.ok()) << qPrintable(header.error().description);
         EXPECT_EQ(header.value().format, c.format);
         const auto image =
-            PictureLoader::decode(dir.path(QString::fromLatin1(c.name)), QSize(40, 30));
+            beside.loader.decode(dir.path(QString::fromLatin1(c.name)), QSize(40, 30));
         ASSERT_TRUE(image.ok()) << qPrintable(image.error().description);
         EXPECT_TRUE(pictures::near(image.value().pixelColor(10, 15), Red, 12));
     }
@@ -153,10 +156,10 @@ TEST(PictureLoader, OtherFormatsAndMissingFilesAreRefused) {
     for (const char* name : {"really.png.jpg", "true.png", "text.bmp"}) {
         SCOPED_TRACE(name);
         const QString path = dir.path(QString::fromLatin1(name));
-        EXPECT_EQ(PictureLoader::readHeader(path).error().number, rt::err::InvalidPicture);
-        EXPECT_EQ(PictureLoader::decode(path).error().number, rt::err::InvalidPicture);
+        EXPECT_EQ(beside.loader.readHeader(path).error().number, rt::err::InvalidPicture);
+        EXPECT_EQ(beside.loader.decode(path).error().number, rt::err::InvalidPicture);
     }
-    EXPECT_EQ(PictureLoader::decode(dir.path(QStringLiteral("absent.jpg"))).error().number,
+    EXPECT_EQ(beside.loader.decode(dir.path(QStringLiteral("absent.jpg"))).error().number,
               rt::err::FileNotFound);
 }
 
@@ -259,11 +262,11 @@ TEST(PictureLoader, BrokenFilesFailWith481InBoundedTime) {
         dir.file(name, b.bytes);
         QElapsedTimer clock;
         clock.start();
-        const auto header = PictureLoader::readHeader(dir.path(name));
+        const auto header = beside.loader.readHeader(dir.path(name));
         if (!header.ok()) {
             EXPECT_EQ(header.error().number, rt::err::InvalidPicture);
         }
-        const auto image = PictureLoader::decode(dir.path(name));
+        const auto image = beside.loader.decode(dir.path(name));
         ASSERT_FALSE(image.ok()) << "decoded " << image.value().width() << " x "
                                  << image.value().height();
         EXPECT_EQ(image.error().number, rt::err::InvalidPicture);
@@ -282,7 +285,7 @@ TEST(PictureLoader, AnIconBitmapClaimingAHugeSizeIsNotAllocatedAtIt) {
     dir.file(QStringLiteral("huge.ico"), ico);
     QElapsedTimer clock;
     clock.start();
-    const auto image = PictureLoader::decode(dir.path(QStringLiteral("huge.ico")));
+    const auto image = beside.loader.decode(dir.path(QStringLiteral("huge.ico")));
     EXPECT_LT(clock.elapsed(), 3000);
     if (image.ok()) {
         EXPECT_EQ(image.value().size(), QSize(pictures::Width, pictures::Height));
@@ -301,7 +304,7 @@ TEST(PictureLoader, AJpegCutAnywhereInItsDataIsRefused) {
          cut += std::max<qsizetype>(1, (jpg.size() - scan) / 12)) {
         SCOPED_TRACE(cut);
         dir.file(QStringLiteral("cut.jpg"), jpg.left(cut));
-        EXPECT_EQ(PictureLoader::decode(dir.path(QStringLiteral("cut.jpg"))).error().number,
+        EXPECT_EQ(beside.loader.decode(dir.path(QStringLiteral("cut.jpg"))).error().number,
                   rt::err::InvalidPicture);
     }
 }

@@ -5,6 +5,7 @@
 #include "Platform.h"
 #include "RegistryHive.h"
 
+#include <QImage>
 #include <QPixmap>
 #include <QString>
 #include <QStringList>
@@ -162,14 +163,36 @@ public:
     QStringList changes;
 };
 
+// Metafiles drawn by the helper a test hands in (`drawer`), counting the calls; without
+// one, every metafile is refused.
+class HandedMetafiles final : public rt::MetafileDrawer {
+public:
+    rt::Result<QSize> size(rt::MetafileKind kind, const QByteArray& bytes) override {
+        ++sizes;
+        if (!drawer) return none();
+        return drawer->size(kind, bytes);
+    }
+    rt::Result<QImage> render(rt::MetafileKind kind, const QByteArray& bytes, QSize size) override {
+        ++renders;
+        if (!drawer) return none();
+        return drawer->render(kind, bytes, size);
+    }
+    rt::MetafileDrawer* drawer = nullptr;
+    int sizes = 0, renders = 0;
+
+private:
+    static rt::Error none() { return rt::refusedPicture(QStringLiteral("no metafile drawer")); }
+};
+
 // One test's platform. The program folder is given as a DOS path.
 struct FakePlatform {
     explicit FakePlatform(const QString& programFolder, rt::DriveTable drives = rt::DriveTable(),
                           double screenW = 1024 * 15, double screenH = 768 * 15)
         : files(std::move(drives)),
-          screen(screenW, screenH), platform{files,    messages, pointer,     programEnd,
-                                             screen,   clock,    random,      media,
-                                             launcher, registry, screenAwake, programFolder} {}
+          screen(screenW, screenH), platform{files,        messages, pointer,     programEnd,
+                                             screen,       clock,    random,      media,
+                                             launcher,     registry, screenAwake, metafiles,
+                                             programFolder} {}
 
     rt::DosFileSystem files;
     RecordingMessages messages;
@@ -182,5 +205,6 @@ struct FakePlatform {
     RecordingLauncher launcher;
     RecordingRegistry registry;
     RecordingScreenAwake screenAwake;
+    HandedMetafiles metafiles;
     rt::Platform platform;
 };

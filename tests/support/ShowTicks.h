@@ -2,7 +2,9 @@
 // Drives a show by hand, outside QtTest: the walk to its end, and ticks to their end (the
 // picture arrives from the worker, the sounds reach the media), each wait bounded.
 
+#include "FakePlatform.h"
 #include "Form1.h"
+#include "HelperBeside.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -39,6 +41,23 @@ template <class Done> bool runEventsUntil(Done done, int ms = 10'000) {
 inline bool walkDone(viewer::Form1& form) {
     return runEventsUntil([&] { return form.slides().complete(); });
 }
+
+// A show over a host folder on a 1920 x 1080 fake platform, its metafiles drawn by the
+// real helper: started (Form_Load) and walked to its end, if `walked`.
+struct FullHdShow {
+    explicit FullHdShow(const QString& folder)
+        : form(fake.platform, s,
+               acceptShow(s, rt::withBackslash(fake.files.toDos(folder).value()))) {
+        fake.metafiles.drawer = &metafiles.helper;
+        form.Form_Load();
+        walked = walkDone(form);
+    }
+    FakePlatform fake{QStringLiteral("C:\\"), rt::DriveTable(), 1920 * 15, 1080 * 15};
+    HelperBeside metafiles;
+    settings::Modulo1 s;
+    viewer::Form1 form;
+    bool walked = false;
+};
 
 // One tick, to its end.
 inline bool tickDone(viewer::Form1& form) {

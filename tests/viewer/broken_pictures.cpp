@@ -10,6 +10,7 @@
 #include "Prefetch.h"
 
 #include "FakePlatform.h"
+#include "HelperBeside.h"
 #include "ShowTicks.h"
 
 #include <QApplication>
@@ -29,8 +30,9 @@ const viewer::ShowArea FullHd{1920 * 15, 1080 * 15, 40 * 15};
 
 // In the child: 0 when the picture was refused, 1 when it was accepted.
 int checkOne(const QString& path) {
-    const viewer::Decoded d = viewer::decodeForShow(path, FullHd);
-    return d.error.failed() ? 0 : 1;
+    HelperBeside metafiles;
+    const viewer::Decoded d = viewer::decodeForShow(metafiles.loader, path, FullHd);
+    return d.image.ok() ? 1 : 0;
 }
 
 struct Outcome {
@@ -69,12 +71,10 @@ Outcome measure(const char* self, const QString& path) {
 
 // A show over the folder: every tick of a broken picture gives its message and returns.
 bool showGoesOn(const QString& folder, int pictures) {
-    FakePlatform fake(QStringLiteral("C:\\"), rt::DriveTable(), 1920 * 15, 1080 * 15);
-    settings::Modulo1 s;
-    const QString dos = rt::withBackslash(fake.files.toDos(folder).value());
-    viewer::Form1 form(fake.platform, s, acceptShow(s, dos));
-    form.Form_Load();
-    if (!walkDone(form)) return false;
+    FullHdShow show(folder);
+    if (!show.walked) return false;
+    viewer::Form1& form = show.form;
+    const FakePlatform& fake = show.fake;
     double slowest = 0;
     for (int i = 0; i <= pictures; ++i) {
         QElapsedTimer clock;

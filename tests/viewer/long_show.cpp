@@ -10,6 +10,7 @@
 #include "SdlMedia.h"
 
 #include "FakePlatform.h"
+#include "HelperBeside.h"
 #include "ShowTicks.h"
 
 #include <QApplication>
@@ -56,9 +57,20 @@ int main(int argc, char** argv) {
     RecordingLauncher launcher;
     RecordingRegistry registry;
     RecordingScreenAwake screenAwake;
-    rt::Platform platform{files,    messages, pointer,     programEnd,
-                          screen,   clock,    random,      *media,
-                          launcher, registry, screenAwake, QStringLiteral("C:\\")};
+    HelperBeside metafiles;
+    rt::Platform platform{files,
+                          messages,
+                          pointer,
+                          programEnd,
+                          screen,
+                          clock,
+                          random,
+                          *media,
+                          launcher,
+                          registry,
+                          screenAwake,
+                          metafiles.helper,
+                          QStringLiteral("C:\\")};
 
     settings::Modulo1 s;
     const QString folder = rt::withBackslash(

@@ -16,6 +16,7 @@
 #include "SettingsFile.h"
 
 #include "FakePlatform.h"
+#include "HelperBeside.h"
 #include "ShowTicks.h"
 #include "TempDir.h"
 
@@ -178,7 +179,8 @@ Outcome readOne(Reader reader, const QString& hostPath) {
     const QString dos = files.toDos(hostPath).valueOr(QString());
     switch (reader) {
     case Reader::Picture:
-        return viewer::decodeForShow(hostPath, FullHd).error.failed() ? Refused : Accepted;
+        return viewer::decodeForShow(HelperBeside().loader, hostPath, FullHd).image.ok() ? Accepted
+                                                                                         : Refused;
     case Reader::Comment:
         return rt::SdlMedia(files).sndPlaySound(dos, rt::SndAsync) ? Accepted : Refused;
     case Reader::Music: {
@@ -197,12 +199,10 @@ Outcome readOne(Reader reader, const QString& hostPath) {
 
 // A show over a folder where a picture becomes a FIFO after the walk: every tick ends.
 int showGoesOn(const QString& folder) {
-    FakePlatform fake(QStringLiteral("C:\\"), rt::DriveTable(), 1920 * 15, 1080 * 15);
-    settings::Modulo1 s;
-    const QString dos = rt::withBackslash(fake.files.toDos(folder).value());
-    viewer::Form1 form(fake.platform, s, acceptShow(s, dos));
-    form.Form_Load();
-    if (!walkDone(form)) return 1;
+    FullHdShow show(folder);
+    if (!show.walked) return 1;
+    viewer::Form1& form = show.form;
+    const FakePlatform& fake = show.fake;
     const int pictures = int(QDir(folder).entryList(QDir::Files | QDir::System).size());
     fifo(folder + QStringLiteral("/b.jpg"));
     for (int i = 0; i <= pictures; ++i)

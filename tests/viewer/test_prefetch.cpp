@@ -1,5 +1,6 @@
 // The decode-ahead: the size it decodes at, and when a picture decoded ahead may be used.
 
+#include "FakePlatform.h"
 #include "Prefetch.h"
 
 #include "RegularFile.h"
@@ -40,6 +41,8 @@ class PrefetchTest : public testing::Test {
 protected:
     TempDir tmp;
     rt::DosFileSystem files;
+    HandedMetafiles metafiles;
+    rt::PictureLoader loader{metafiles};
     // The decode-ahead is asked for DOS paths: C: is the host's root.
     QString dos(const QString& hostPath) const { return files.toDos(hostPath).value(); }
     QString picture(const QString& name, QSize size, QColor colour) {
@@ -52,52 +55,85 @@ protected:
 
 TEST_F(PrefetchTest, ReadyPictureIsTakenWithoutASecondDecode) {
     const QString a = picture("a.bmp", {1920, 480}, Qt::red);
-    Prefetch p{files};
+    Prefetch p{files, metafiles};
     p.start(dos(a), Screen);
     const Decoded d = p.take(dos(a), Screen).result(); // waits if the worker is not done yet
-    ASSERT_FALSE(d.error.failed());
-    EXPECT_EQ(d.image.size(), QSize(960, 240)); // decoded at the fitted size
-    EXPECT_EQ(d.image.pixelColor(10, 10), QColor(Qt::red));
+    ASSERT_TRUE(d.image.ok());
+    EXPECT_EQ(d.image.value().size(), QSize(960, 240)); // decoded at the fitted size
+    EXPECT_EQ(d.image.value().pixelColor(10, 10), QColor(Qt::red));
     EXPECT_EQ(p.decodes(), 1);
+}
+
+// A drawer that measures every metafile as 100 x 50 and paints it green.
+class GreenMetafiles final : public rt::MetafileDrawer {
+public:
+    rt::Result<QSize> size(rt::MetafileKind, const QByteArray&) override { return QSize(100, 50); }
+    rt::Result<QImage> render(rt::MetafileKind, const QByteArray&, QSize size) override {
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::green);
+        return image;
+    }
+};
+
+TEST_F(PrefetchTest, MetafilesAreMeasuredAndDrawnByTheDrawerItWasHanded) {
+    // A WMF without a placeable header: only a drawer can tell its size.
+    tmp.file("mappa.wmf", QByteArray("\x01\x00\x09\x00\x00\x03\x0c\x00\x00\x00\x00\x00"
+                                     "\x00\x00\x00\x00\x00\x00\x03\x00\x00\x00\x00\x00",
+                                     24));
+    const QString path = dos(tmp.path("mappa.wmf"));
+    {
+        Prefetch p{files, metafiles}; // no drawer behind it: refused
+        EXPECT_FALSE(p.take(path, Screen).result().image.ok());
+    }
+    EXPECT_EQ(metafiles.sizes, 1);
+    GreenMetafiles green;
+    metafiles.drawer = &green;
+    Prefetch p{files, metafiles};
+    const Decoded d = p.take(path, Screen).result();
+    ASSERT_TRUE(d.image.ok()) << qPrintable(d.image.error().description);
+    EXPECT_EQ(d.image.value().size(), QSize(100, 50));
+    EXPECT_EQ(d.image.value().pixelColor(5, 5), QColor(Qt::green));
+    EXPECT_EQ(metafiles.sizes, 2);
+    EXPECT_EQ(metafiles.renders, 1);
 }
 
 TEST_F(PrefetchTest, AnotherEntryOrAnotherScreenIsDecodedAtTheTick) {
     const QString a = picture("a.bmp", {100, 100}, Qt::red);
     const QString b = picture("b.bmp", {100, 100}, Qt::green);
-    Prefetch p{files};
+    Prefetch p{files, metafiles};
     p.start(dos(a), Screen);
     const Decoded d = p.take(dos(b), Screen).result();
-    EXPECT_EQ(d.image.pixelColor(5, 5), QColor(Qt::green)); // never the wrong picture
+    EXPECT_EQ(d.image.value().pixelColor(5, 5), QColor(Qt::green)); // never the wrong picture
     p.start(dos(b), Screen);
     ShowArea smaller = Screen;
     smaller.formWidth = 50 * 15;
-    EXPECT_EQ(p.take(dos(b), smaller).result().image.width(), 50);
+    EXPECT_EQ(p.take(dos(b), smaller).result().image.value().width(), 50);
 }
 
 TEST_F(PrefetchTest, FailureIsKeptForTheTickOfTheBadEntry) {
     tmp.file("rotto.jpg", "not a picture");
-    Prefetch p{files};
+    Prefetch p{files, metafiles};
     p.start(dos(tmp.path("rotto.jpg")), Screen);
     const Decoded d = p.take(dos(tmp.path("rotto.jpg")), Screen).result();
-    EXPECT_TRUE(d.error.failed());
-    EXPECT_TRUE(d.image.isNull());
+    ASSERT_FALSE(d.image.ok());
+    EXPECT_EQ(d.image.error().number, rt::err::InvalidPicture);
 }
 
 TEST_F(PrefetchTest, FileChangedOrRemovedSinceTheDecodeIsReadAgain) {
     const QString a = picture("a.bmp", {100, 100}, Qt::red);
-    Prefetch p{files};
+    Prefetch p{files, metafiles};
     p.start(dos(a), Screen);
     // Wait until the worker has read the file, then replace it.
     ASSERT_TRUE(eventually([&] { return p.aheadReady(); }));
     picture("a.bmp", {120, 100}, Qt::blue);
     const Decoded d = p.take(dos(a), Screen).result();
-    EXPECT_EQ(d.image.pixelColor(5, 5), QColor(Qt::blue));
+    EXPECT_EQ(d.image.value().pixelColor(5, 5), QColor(Qt::blue));
     EXPECT_EQ(p.decodes(), 2);
 
     p.start(dos(a), Screen);
     ASSERT_TRUE(eventually([&] { return p.aheadReady(); }));
     ASSERT_TRUE(QFile::remove(a));
-    EXPECT_TRUE(p.take(dos(a), Screen).result().error.failed());
+    EXPECT_FALSE(p.take(dos(a), Screen).result().image.ok());
 }
 
 // Copies that keep the old times (cp -p, rsync -t, unzip) and permission changes leave size
@@ -110,7 +146,7 @@ TEST_F(PrefetchTest, AReplacementKeepingSizeAndTimesOrANewModeIsReadAgain) {
         const struct timespec times[2] = {before.st_atim, before.st_mtim};
         ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
     };
-    Prefetch p{files};
+    Prefetch p{files, metafiles};
     const auto readAheadThen = [&](const std::function<void()>& change) -> Decoded {
         p.start(dos(a), Screen);
         EXPECT_TRUE(eventually([&] { return p.aheadReady(); }));
@@ -122,14 +158,14 @@ TEST_F(PrefetchTest, AReplacementKeepingSizeAndTimesOrANewModeIsReadAgain) {
         picture("a.bmp", {100, 100}, Qt::green);
         keepTimes(a);
     });
-    EXPECT_EQ(d.image.pixelColor(5, 5), QColor(Qt::green));
+    EXPECT_EQ(d.image.value().pixelColor(5, 5), QColor(Qt::green));
     // Another file renamed over it, with the same size and times.
     d = readAheadThen([&] {
         const QString b = picture("b.bmp", {100, 100}, Qt::blue);
         keepTimes(b);
         ASSERT_EQ(::rename(QFile::encodeName(b).constData(), QFile::encodeName(a).constData()), 0);
     });
-    EXPECT_EQ(d.image.pixelColor(5, 5), QColor(Qt::blue));
+    EXPECT_EQ(d.image.value().pixelColor(5, 5), QColor(Qt::blue));
     const int decodes = p.decodes();
     (void)readAheadThen([&] { ASSERT_EQ(::chmod(QFile::encodeName(a).constData(), 0400), 0); });
     EXPECT_EQ(p.decodes(), decodes + 2); // ahead, and again at the tick
@@ -145,7 +181,7 @@ TEST_F(PrefetchTest, ARecentChangeIsProvedByTheContent) {
     EXPECT_TRUE(viewer::stampProvesSame(stamp, changed + viewer::CoarseTimeNs * 2, stamp));
     EXPECT_FALSE(viewer::stampProvesSame(viewer::stampOf(tmp.path("missing")), changed * 2, {}));
 
-    Decoded d = viewer::decodeForShow(a, Screen); // just written: its digest is kept
+    Decoded d = viewer::decodeForShow(loader, a, Screen); // just written: its digest is kept
     ASSERT_FALSE(d.digest.isEmpty());
     EXPECT_EQ(d.digestBytes, QFileInfo(a).size()); // a BMP is read whole
     EXPECT_TRUE(viewer::stillCurrent(d));
@@ -165,7 +201,8 @@ TEST_F(PrefetchTest, AnOldModificationTimeWithANewChangeTimeIsNoProof) {
     const qint64 now = QDateTime::currentMSecsSinceEpoch() * 1'000'000;
     ASSERT_EQ(stamp.modifiedNs, qint64(1000) * 1'000'000'000);
     EXPECT_FALSE(viewer::stampProvesSame(stamp, now, stamp));
-    EXPECT_FALSE(viewer::decodeForShow(a, Screen).digest.isEmpty()); // the content proves it
+    EXPECT_FALSE(
+        viewer::decodeForShow(loader, a, Screen).digest.isEmpty()); // the content proves it
 }
 
 // The proof reads what the decoder read, no more: a JPEG up to its end marker, never the
@@ -179,15 +216,15 @@ TEST_F(PrefetchTest, TheProofReadsOnlyWhatTheDecoderRead) {
     ASSERT_TRUE(f.open(QIODevice::Append));
     ASSERT_TRUE(f.write(QByteArray(8 << 20, 'v')));
     f.close();
-    const Decoded d = viewer::decodeForShow(tmp.path("j.jpg"), Screen);
-    ASSERT_FALSE(d.error.failed()) << qPrintable(d.error.description);
+    const Decoded d = viewer::decodeForShow(loader, tmp.path("j.jpg"), Screen);
+    ASSERT_TRUE(d.image.ok()) << qPrintable(d.image.error().description);
     EXPECT_GE(d.digestBytes, jpeg);
     EXPECT_LE(d.digestBytes, jpeg + (64 << 10)); // one step of the decoder's reads past it
     EXPECT_TRUE(viewer::stillCurrent(d));
 
     ASSERT_EQ(::mkfifo(QFile::encodeName(tmp.path("fifo.jpg")).constData(), 0600), 0);
     EXPECT_TRUE(rt::digestOfStart(tmp.path("fifo.jpg"), 10).isEmpty()); // returns at once
-    EXPECT_TRUE(viewer::decodeForShow(tmp.path("fifo.jpg"), Screen).error.failed());
+    EXPECT_FALSE(viewer::decodeForShow(loader, tmp.path("fifo.jpg"), Screen).image.ok());
 }
 
 // On a scaled screen a picture's pixels are device pixels: 15 / ratio twips each. It is
@@ -210,7 +247,7 @@ TEST_F(PrefetchTest, TheScreensPixelRatioDecidesTheTwipsAndTheDecodedPixels) {
         {1.25, {1536, 864}, {1600, 1000}, {1600, 1000}},
         {1.5, {640, 360}, {1920, 1200}, {864, 540}}, // the height decides
     };
-    Prefetch p{files};
+    Prefetch p{files, metafiles};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ratio);
         const QString a =
@@ -218,16 +255,16 @@ TEST_F(PrefetchTest, TheScreensPixelRatioDecidesTheTwipsAndTheDecodedPixels) {
         const ShowArea area{float(c.screen.width() * 15), float(c.screen.height() * 15), 0,
                             c.ratio};
         const Decoded d = p.take(dos(a), area).result();
-        ASSERT_FALSE(d.error.failed()) << qPrintable(d.error.description);
-        EXPECT_EQ(d.image.size(), c.decoded);
-        EXPECT_EQ(d.image.devicePixelRatio(), c.ratio);
+        ASSERT_TRUE(d.image.ok()) << qPrintable(d.image.error().description);
+        EXPECT_EQ(d.image.value().size(), c.decoded);
+        EXPECT_EQ(d.image.value().devicePixelRatio(), c.ratio);
         EXPECT_NEAR(d.fit.width, c.decoded.width() * 15 / c.ratio, 1); // twips
     }
 }
 
 TEST_F(PrefetchTest, ClearedWhenANewListIsBuilt) {
     const QString a = picture("a.bmp", {100, 100}, Qt::red);
-    Prefetch p{files};
+    Prefetch p{files, metafiles};
     p.start(dos(a), Screen);
     p.clear();
     (void)p.take(dos(a), Screen).result();
