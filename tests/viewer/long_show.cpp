@@ -57,20 +57,11 @@ int main(int argc, char** argv) {
     RecordingLauncher launcher;
     RecordingRegistry registry;
     RecordingScreenAwake screenAwake;
-    HelperBeside metafiles;
-    rt::Platform platform{files,
-                          messages,
-                          pointer,
-                          programEnd,
-                          screen,
-                          clock,
-                          random,
-                          *media,
-                          launcher,
-                          registry,
-                          screenAwake,
-                          metafiles.helper,
-                          QStringLiteral("C:\\")};
+    HelperBeside beside;
+    const QString programFolder = QStringLiteral("C:\\");
+    rt::Platform platform{files,       messages,      pointer,      programEnd, screen,
+                          clock,       random,        *media,       launcher,   registry,
+                          screenAwake, beside.helper, programFolder};
 
     settings::Modulo1 s;
     const QString folder = rt::withBackslash(
