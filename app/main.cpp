@@ -7,6 +7,7 @@
 #include "Modulo1.h"
 #include "RealPlatform.h"
 #include "SdlMedia.h"
+#include "ServerPictures.h"
 #include "frmAbout.h"
 
 #include <QApplication>
@@ -44,8 +45,13 @@ int main(int argc, char** argv) {
     const std::unique_ptr<rt::Launcher> launcher = rt::makeHostLauncher(files);
     const std::unique_ptr<rt::Registry> registry = rt::makeHostRegistry(files, programFolder);
     const std::unique_ptr<rt::ScreenAwake> screenAwake = rt::makeHostScreenAwake();
-    rt::Platform platform{files,  messages, pointer,   programEnd, screen,       clock,
-                          random, *media,   *launcher, *registry,  *screenAwake, programFolder};
+    // Pictures go to the X server ahead of their tick where it takes them; elsewhere the
+    // program paints them.
+    std::shared_ptr<rt::ScreenPictures> screenPictures = rt::connectServerPictures();
+    if (!screenPictures) screenPictures = std::make_shared<rt::NoScreenPictures>();
+    rt::Platform platform{files,        messages,       pointer,      programEnd, screen,
+                          clock,        random,         *media,       *launcher,  *registry,
+                          *screenAwake, screenPictures, programFolder};
 
     settings::Modulo1 shared;
     viewer::Form1 form(platform, shared, [&] { settings::ShowSettingsDialog(platform, shared); });

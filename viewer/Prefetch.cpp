@@ -100,10 +100,15 @@ Decoded decodeEntry(const rt::DosFileSystem& files, const QString& dosPath, cons
 namespace {
 // The worker's two kinds of job: a newer one of a kind takes the place of one still waiting.
 enum Job { Ahead, ForTick };
+// The picture copied to the display server as well, so that its tick costs no copy.
+Decoded held(Decoded d, rt::ScreenPictures& pictures) {
+    if (!d.error.failed()) d.held = pictures.hold(d.image);
+    return d;
+}
 } // namespace
 
-Prefetch::Prefetch(const rt::DosFileSystem& files)
-    : files_(files), worker_(std::make_unique<rt::Worker>(1)),
+Prefetch::Prefetch(const rt::DosFileSystem& files, std::shared_ptr<rt::ScreenPictures> pictures)
+    : files_(files), pictures_(std::move(pictures)), worker_(std::make_unique<rt::Worker>(1)),
       decodes_(std::make_shared<std::atomic<int>>(0)) {}
 
 void Prefetch::start(const QString& dosPath, const ShowArea& area) {
@@ -111,10 +116,11 @@ void Prefetch::start(const QString& dosPath, const ShowArea& area) {
     clear();
     aheadPath_ = dosPath;
     aheadArea_ = area;
-    ahead_ = worker_->run(Ahead, [files = files_, dosPath, area, decodes = decodes_] {
-        ++*decodes;
-        return decodeEntry(files, dosPath, area);
-    });
+    ahead_ = worker_->run(
+        Ahead, [files = files_, pictures = pictures_, dosPath, area, decodes = decodes_] {
+            ++*decodes;
+            return held(decodeEntry(files, dosPath, area), *pictures);
+        });
 }
 
 QFuture<Decoded> Prefetch::take(const QString& dosPath, const ShowArea& area) {
@@ -123,14 +129,15 @@ QFuture<Decoded> Prefetch::take(const QString& dosPath, const ShowArea& area) {
     clear();
     // The worker runs its jobs in order: a picture decoded ahead is done by the time this
     // job runs, or was dropped for a newer one.
-    return worker_->run(ForTick, [ahead, files = files_, dosPath, area, decodes = decodes_] {
-        if (ahead.isValid() && ahead.isFinished() && ahead.resultCount() > 0) {
-            Decoded d = ahead.result();
-            if (stillCurrent(d)) return d;
-        }
-        ++*decodes;
-        return decodeEntry(files, dosPath, area);
-    });
+    return worker_->run(
+        ForTick, [ahead, files = files_, pictures = pictures_, dosPath, area, decodes = decodes_] {
+            if (ahead.isValid() && ahead.isFinished() && ahead.resultCount() > 0) {
+                Decoded d = ahead.result();
+                if (stillCurrent(d)) return d;
+            }
+            ++*decodes;
+            return held(decodeEntry(files, dosPath, area), *pictures);
+        });
 }
 
 void Prefetch::clear() {

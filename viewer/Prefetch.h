@@ -8,6 +8,7 @@
 #include "DosFiles.h"
 #include "Layout.h"
 #include "Result.h"
+#include "ScreenPictures.h"
 #include "Worker.h"
 
 #include <QByteArray>
@@ -60,7 +61,9 @@ struct Decoded {
     qint64 digestBytes = 0;
     rt::Error error;
     QImage image; // at the fitted size, in device pixels, with the screen's pixel ratio
-    Fit fit;      // in twips
+    // The display server's copy of the image, when it holds one.
+    std::shared_ptr<const rt::HeldPicture> held;
+    Fit fit; // in twips
 };
 
 // Reads the header, fits the picture to the area and decodes it at that size.
@@ -79,7 +82,8 @@ struct Decoded {
 class Prefetch {
 public:
     // `files` maps the DOS paths; each decode works on a copy of it taken when it is asked.
-    explicit Prefetch(const rt::DosFileSystem& files);
+    // Each picture decoded is handed to `pictures` to hold, on the worker.
+    Prefetch(const rt::DosFileSystem& files, std::shared_ptr<rt::ScreenPictures> pictures);
     Prefetch(const Prefetch&) = delete;
     Prefetch& operator=(const Prefetch&) = delete;
 
@@ -100,6 +104,7 @@ public:
 
 private:
     const rt::DosFileSystem& files_;
+    std::shared_ptr<rt::ScreenPictures> pictures_;
     std::unique_ptr<rt::Worker> worker_;
     QFuture<Decoded> ahead_;
     QString aheadPath_;

@@ -9,6 +9,7 @@
 #include "Media.h"
 #include "Registry.h"
 #include "ScreenAwake.h"
+#include "ScreenPictures.h"
 
 #include <QPoint>
 #include <QString>
@@ -90,6 +91,8 @@ struct Platform {
     Launcher& launcher;
     Registry& registry;
     ScreenAwake& screenAwake;
+    // Shared with the decode worker, whose last job may end after the forms are gone.
+    std::shared_ptr<ScreenPictures> screenPictures;
     QString programFolder; // DOS path of the executable's folder: no final "\" except at a root
 };
 

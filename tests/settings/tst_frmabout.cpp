@@ -648,7 +648,8 @@ private slots:
         SequencePointer pointer;
         rt::Platform platform{fp->files,    fp->messages, pointer,         fp->programEnd,
                               fp->screen,   fp->clock,    fp->random,      fp->media,
-                              fp->launcher, fp->registry, fp->screenAwake, program};
+                              fp->launcher, fp->registry, fp->screenAwake, fp->screenPictures,
+                              program};
         frmAbout d(platform, s);
         d.Timer2->setEnabled(false);
         d.Timer3->setEnabled(false);

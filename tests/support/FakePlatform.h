@@ -167,9 +167,10 @@ struct FakePlatform {
     explicit FakePlatform(const QString& programFolder, rt::DriveTable drives = rt::DriveTable(),
                           double screenW = 1024 * 15, double screenH = 768 * 15)
         : files(std::move(drives)),
-          screen(screenW, screenH), platform{files,    messages, pointer,     programEnd,
-                                             screen,   clock,    random,      media,
-                                             launcher, registry, screenAwake, programFolder} {}
+          screen(screenW, screenH), platform{files,        messages, pointer,     programEnd,
+                                             screen,       clock,    random,      media,
+                                             launcher,     registry, screenAwake, screenPictures,
+                                             programFolder} {}
 
     rt::DosFileSystem files;
     RecordingMessages messages;
@@ -182,5 +183,6 @@ struct FakePlatform {
     RecordingLauncher launcher;
     RecordingRegistry registry;
     RecordingScreenAwake screenAwake;
+    std::shared_ptr<rt::ScreenPictures> screenPictures = std::make_shared<rt::NoScreenPictures>();
     rt::Platform platform;
 };

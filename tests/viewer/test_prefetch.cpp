@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <mutex>
 #include <thread>
 
 #include <fcntl.h>
@@ -33,6 +34,25 @@ template <class Pred> bool eventually(Pred pred) {
     return true;
 }
 
+// A display server that holds every picture it is given, and notes on which thread.
+class HoldingPictures final : public rt::ScreenPictures {
+public:
+    struct Held final : rt::HeldPicture {
+        QSize pixels;
+        [[nodiscard]] QSize size() const override { return pixels; }
+    };
+    std::shared_ptr<const rt::HeldPicture> hold(const QImage& image) override {
+        const std::lock_guard<std::mutex> lock(mutex);
+        threads.push_back(std::this_thread::get_id());
+        auto held = std::make_shared<Held>();
+        held->pixels = image.size();
+        return held;
+    }
+    std::unique_ptr<rt::PictureWindow> windowIn(quintptr) override { return nullptr; }
+    std::mutex mutex;
+    std::vector<std::thread::id> threads;
+};
+
 // A 960 x 720 pixel screen with a 30-pixel caption, in twips.
 const ShowArea Screen{960 * 15, 720 * 15, 30 * 15};
 
@@ -40,6 +60,7 @@ class PrefetchTest : public testing::Test {
 protected:
     TempDir tmp;
     rt::DosFileSystem files;
+    std::shared_ptr<HoldingPictures> pictures = std::make_shared<HoldingPictures>();
     // The decode-ahead is asked for DOS paths: C: is the host's root.
     QString dos(const QString& hostPath) const { return files.toDos(hostPath).value(); }
     QString picture(const QString& name, QSize size, QColor colour) {
@@ -52,19 +73,24 @@ protected:
 
 TEST_F(PrefetchTest, ReadyPictureIsTakenWithoutASecondDecode) {
     const QString a = picture("a.bmp", {1920, 480}, Qt::red);
-    Prefetch p{files};
+    Prefetch p{files, pictures};
     p.start(dos(a), Screen);
     const Decoded d = p.take(dos(a), Screen).result(); // waits if the worker is not done yet
     ASSERT_FALSE(d.error.failed());
     EXPECT_EQ(d.image.size(), QSize(960, 240)); // decoded at the fitted size
     EXPECT_EQ(d.image.pixelColor(10, 10), QColor(Qt::red));
     EXPECT_EQ(p.decodes(), 1);
+    // Handed to the display server once, ahead and on the worker, at its shown size.
+    ASSERT_NE(d.held, nullptr);
+    EXPECT_EQ(d.held->size(), QSize(960, 240));
+    ASSERT_EQ(pictures->threads.size(), 1U);
+    EXPECT_NE(pictures->threads.front(), std::this_thread::get_id());
 }
 
 TEST_F(PrefetchTest, AnotherEntryOrAnotherScreenIsDecodedAtTheTick) {
     const QString a = picture("a.bmp", {100, 100}, Qt::red);
     const QString b = picture("b.bmp", {100, 100}, Qt::green);
-    Prefetch p{files};
+    Prefetch p{files, pictures};
     p.start(dos(a), Screen);
     const Decoded d = p.take(dos(b), Screen).result();
     EXPECT_EQ(d.image.pixelColor(5, 5), QColor(Qt::green)); // never the wrong picture
@@ -76,16 +102,18 @@ TEST_F(PrefetchTest, AnotherEntryOrAnotherScreenIsDecodedAtTheTick) {
 
 TEST_F(PrefetchTest, FailureIsKeptForTheTickOfTheBadEntry) {
     tmp.file("rotto.jpg", "not a picture");
-    Prefetch p{files};
+    Prefetch p{files, pictures};
     p.start(dos(tmp.path("rotto.jpg")), Screen);
     const Decoded d = p.take(dos(tmp.path("rotto.jpg")), Screen).result();
     EXPECT_TRUE(d.error.failed());
     EXPECT_TRUE(d.image.isNull());
+    EXPECT_EQ(d.held, nullptr);
+    EXPECT_TRUE(pictures->threads.empty()); // nothing to hold
 }
 
 TEST_F(PrefetchTest, FileChangedOrRemovedSinceTheDecodeIsReadAgain) {
     const QString a = picture("a.bmp", {100, 100}, Qt::red);
-    Prefetch p{files};
+    Prefetch p{files, pictures};
     p.start(dos(a), Screen);
     // Wait until the worker has read the file, then replace it.
     ASSERT_TRUE(eventually([&] { return p.aheadReady(); }));
@@ -110,7 +138,7 @@ TEST_F(PrefetchTest, AReplacementKeepingSizeAndTimesOrANewModeIsReadAgain) {
         const struct timespec times[2] = {before.st_atim, before.st_mtim};
         ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
     };
-    Prefetch p{files};
+    Prefetch p{files, pictures};
     const auto readAheadThen = [&](const std::function<void()>& change) -> Decoded {
         p.start(dos(a), Screen);
         EXPECT_TRUE(eventually([&] { return p.aheadReady(); }));
@@ -210,7 +238,7 @@ TEST_F(PrefetchTest, TheScreensPixelRatioDecidesTheTwipsAndTheDecodedPixels) {
         {1.25, {1536, 864}, {1600, 1000}, {1600, 1000}},
         {1.5, {640, 360}, {1920, 1200}, {864, 540}}, // the height decides
     };
-    Prefetch p{files};
+    Prefetch p{files, pictures};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ratio);
         const QString a =
@@ -227,7 +255,7 @@ TEST_F(PrefetchTest, TheScreensPixelRatioDecidesTheTwipsAndTheDecodedPixels) {
 
 TEST_F(PrefetchTest, ClearedWhenANewListIsBuilt) {
     const QString a = picture("a.bmp", {100, 100}, Qt::red);
-    Prefetch p{files};
+    Prefetch p{files, pictures};
     p.start(dos(a), Screen);
     p.clear();
     (void)p.take(dos(a), Screen).result();
