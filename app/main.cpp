@@ -8,6 +8,7 @@
 #include "Modulo1.h"
 #include "RealPlatform.h"
 #include "SdlMedia.h"
+#include "ServerPictures.h"
 #include "frmAbout.h"
 
 #include <QApplication>
@@ -49,9 +50,13 @@ int main(int argc, char** argv) {
     // Metafiles are drawn by the confined helper beside the program.
     rt::MetafileHelper metafiles(clock, QCoreApplication::applicationDirPath() +
                                             QStringLiteral("/quadrello-metafile"));
-    rt::Platform platform{files,        messages,  pointer,      programEnd, screen,
-                          clock,        random,    *media,       *launcher,  *registry,
-                          *screenAwake, metafiles, programFolder};
+    // Pictures go to the X server ahead of their tick where it takes them; elsewhere the
+    // program paints them.
+    std::shared_ptr<rt::ScreenPictures> screenPictures = rt::connectServerPictures();
+    if (!screenPictures) screenPictures = std::make_shared<rt::NoScreenPictures>();
+    rt::Platform platform{files,        messages,  pointer,        programEnd,   screen,
+                          clock,        random,    *media,         *launcher,    *registry,
+                          *screenAwake, metafiles, screenPictures, programFolder};
 
     settings::Modulo1 shared;
     viewer::Form1 form(platform, shared, [&] { settings::ShowSettingsDialog(platform, shared); });

@@ -56,14 +56,14 @@ qint64 monotonicNs(const rt::Clock& clock) {
 
 Form1::Form1(rt::Platform& platform, settings::Modulo1& settings,
              std::function<void()> showSettingsDialog, QWidget* parent)
-    : QWidget(parent), Timer1(new rt::Timer(this)), Image1(new QLabel(this)),
-      Label1(new QLabel(this)), platform_(platform), s_(settings),
-      listers_(std::make_shared<rt::Worker>(ParallelListings)),
+    : QWidget(parent), Timer1(new rt::Timer(this)),
+      Image1(new rt::ImageBox(*platform.screenPictures, this)), Label1(new QLabel(this)),
+      platform_(platform), s_(settings), listers_(std::make_shared<rt::Worker>(ParallelListings)),
       sound_(platform, settings,
              [this](SoundJob kind, std::function<void()> job) {
                  soundWorker_.post(int(kind), std::move(job));
              }),
-      prefetch_(platform.files, platform.metafiles),
+      prefetch_(platform.files, platform.metafiles, platform.screenPictures),
       showSettingsDialog_(std::move(showSettingsDialog)),
       letEventsRun_([] { QCoreApplication::processEvents(); }),
       drawing_(new rt::DrawingLayer(this)) {
@@ -82,8 +82,7 @@ Form1::Form1(rt::Platform& platform, settings::Modulo1& settings,
     Timer1->onTick([this] { Timer1_Timer(); });
 
     // Image1: the program icon stretched over 1680 x 1680 twips.
-    Image1->setScaledContents(true);
-    Image1->setPixmap(assets::programIcon());
+    Image1->setPicture(assets::programIcon().toImage());
     Image1->installEventFilter(this);
     setImage1({2640, 1680, 1680, 1680});
 
@@ -330,12 +329,7 @@ void Form1::showEndOfPass() {
 bool Form1::showPicture(const QString& entry, Decoded picture) {
     // The picture, decoded at the size the fit gives it (usually ahead of time).
     if (!picture.image.ok()) return false;
-    QImage image = std::move(picture.image).value();
-    const bool opaque = !image.hasAlphaChannel();
-    Image1->setPixmap(QPixmap::fromImage(std::move(image)));
-    // A picture without transparency covers its rectangle: the form's background is then
-    // not painted under it, which spares a screen's worth of pixels on a large screen.
-    Image1->setAttribute(Qt::WA_OpaquePaintEvent, opaque);
+    Image1->setPicture(std::move(picture.image).value(), std::move(picture.held));
 
     sound_.PlayComment(entry);
     sound_.UpdateMusic(entry);
@@ -418,6 +412,8 @@ void Form1::logFrames(const char* what, const QByteArray& detail, qint64 start,
 // --- The clearing ----------------------------------------------------------------------
 
 void Form1::ClsDiag() {
+    // The figures are drawn over the picture too, which must then be the form's own.
+    Image1->dropServerCopy();
     const qint64 start = monotonicNs(platform_.clock);
     platform_.random.seed(float(platform_.clock.secondsSinceMidnight()));
     const int pattern = transitionPattern(platform_.random.next());

@@ -12,6 +12,7 @@
 
 #include "DrawingLayer.h"
 #include "FrameBudget.h"
+#include "ImageBox.h"
 #include "Modulo1.h"
 #include "Platform.h"
 #include "Prefetch.h"
@@ -61,7 +62,7 @@ public:
 
     // --- Controls ------------------------------------------------------------------
     rt::Timer* Timer1;
-    QLabel* Image1;
+    rt::ImageBox* Image1;
     QLabel* Label1;
 
     // Geometry in twips.

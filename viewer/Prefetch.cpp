@@ -102,22 +102,28 @@ Decoded decodeEntry(const rt::PictureLoader& loader, const rt::DosFileSystem& fi
 namespace {
 // The worker's two kinds of job: a newer one of a kind takes the place of one still waiting.
 enum Job { Ahead, ForTick };
+// The picture copied to the display server as well, so that its tick costs no copy.
+Decoded held(Decoded d, rt::ScreenPictures& pictures) {
+    if (d.image.ok()) d.held = pictures.hold(d.image.value());
+    return d;
+}
 } // namespace
 
-Prefetch::Prefetch(const rt::DosFileSystem& files, rt::MetafileDrawer& metafiles)
-    : files_(files), loader_(metafiles), worker_(std::make_unique<rt::Worker>(1)),
-      decodes_(std::make_shared<std::atomic<int>>(0)) {}
+Prefetch::Prefetch(const rt::DosFileSystem& files, rt::MetafileDrawer& metafiles,
+                   std::shared_ptr<rt::ScreenPictures> pictures)
+    : files_(files), loader_(metafiles), pictures_(std::move(pictures)),
+      worker_(std::make_unique<rt::Worker>(1)), decodes_(std::make_shared<std::atomic<int>>(0)) {}
 
 void Prefetch::start(const QString& dosPath, const ShowArea& area) {
     if (ahead_.isValid() && aheadPath_ == dosPath && aheadArea_ == area) return; // under way
     clear();
     aheadPath_ = dosPath;
     aheadArea_ = area;
-    ahead_ =
-        worker_->run(Ahead, [loader = loader_, files = files_, dosPath, area, decodes = decodes_] {
-            ++*decodes;
-            return decodeEntry(loader, files, dosPath, area);
-        });
+    ahead_ = worker_->run(Ahead, [loader = loader_, files = files_, pictures = pictures_, dosPath,
+                                  area, decodes = decodes_] {
+        ++*decodes;
+        return held(decodeEntry(loader, files, dosPath, area), *pictures);
+    });
 }
 
 QFuture<Decoded> Prefetch::take(const QString& dosPath, const ShowArea& area) {
@@ -126,15 +132,15 @@ QFuture<Decoded> Prefetch::take(const QString& dosPath, const ShowArea& area) {
     clear();
     // The worker runs its jobs in order: a picture decoded ahead is done by the time this
     // job runs, or was dropped for a newer one.
-    return worker_->run(
-        ForTick, [ahead, loader = loader_, files = files_, dosPath, area, decodes = decodes_] {
-            if (ahead.isValid() && ahead.isFinished() && ahead.resultCount() > 0) {
-                Decoded d = ahead.result();
-                if (stillCurrent(d)) return d;
-            }
-            ++*decodes;
-            return decodeEntry(loader, files, dosPath, area);
-        });
+    return worker_->run(ForTick, [ahead, loader = loader_, files = files_, pictures = pictures_,
+                                  dosPath, area, decodes = decodes_] {
+        if (ahead.isValid() && ahead.isFinished() && ahead.resultCount() > 0) {
+            Decoded d = ahead.result();
+            if (stillCurrent(d)) return d;
+        }
+        ++*decodes;
+        return held(decodeEntry(loader, files, dosPath, area), *pictures);
+    });
 }
 
 void Prefetch::clear() {

@@ -9,6 +9,7 @@
 #include "Layout.h"
 #include "PictureLoader.h"
 #include "Result.h"
+#include "ScreenPictures.h"
 #include "Worker.h"
 
 #include <QByteArray>
@@ -61,6 +62,8 @@ struct Decoded {
     qint64 digestBytes = 0;
     // At the fitted size, in device pixels, with the screen's pixel ratio; or why not.
     rt::Result<QImage> image = rt::refusedPicture(QStringLiteral("Not decoded"));
+    // The display server's copy of the image, when it holds one.
+    std::shared_ptr<const rt::HeldPicture> held;
     Fit fit; // in twips
 };
 
@@ -82,7 +85,9 @@ class Prefetch {
 public:
     // `files` maps the DOS paths; each decode works on a copy of it taken when it is asked.
     // Metafiles are drawn by `metafiles`, which must outlive the decode-ahead's worker.
-    Prefetch(const rt::DosFileSystem& files, rt::MetafileDrawer& metafiles);
+    // Each picture decoded is handed to `pictures` to hold, on the worker.
+    Prefetch(const rt::DosFileSystem& files, rt::MetafileDrawer& metafiles,
+             std::shared_ptr<rt::ScreenPictures> pictures);
     Prefetch(const Prefetch&) = delete;
     Prefetch& operator=(const Prefetch&) = delete;
 
@@ -104,6 +109,7 @@ public:
 private:
     const rt::DosFileSystem& files_;
     rt::PictureLoader loader_;
+    std::shared_ptr<rt::ScreenPictures> pictures_;
     std::unique_ptr<rt::Worker> worker_;
     QFuture<Decoded> ahead_;
     QString aheadPath_;

@@ -10,6 +10,7 @@
 #include "MetafileDrawer.h"
 #include "Registry.h"
 #include "ScreenAwake.h"
+#include "ScreenPictures.h"
 
 #include <QPoint>
 #include <QString>
@@ -92,7 +93,10 @@ struct Platform {
     Registry& registry;
     ScreenAwake& screenAwake;
     MetafileDrawer& metafiles; // what the picture loader draws metafiles with
-    QString programFolder;     // DOS path of the executable's folder: no final "\" except at a root
+    // Pictures held by the display server; shared with the decode worker, whose last job
+    // may end after the forms are gone.
+    std::shared_ptr<ScreenPictures> screenPictures;
+    QString programFolder; // DOS path of the executable's folder: no final "\" except at a root
 };
 
 // "C:\prog" + "\" ; a root "C:\" stays as it is.

@@ -109,9 +109,9 @@ TEST_F(SysInfo, Location2InAFolderWithABlankRunsTheTool) {
     hive(Location2 + "\"MSINFO\"=" + str(dos("Shared Tools")) + "\r\n");
     const std::unique_ptr<rt::Launcher> host = rt::makeHostLauncher(fp.files);
     const rt::Platform& p = fp.platform;
-    rt::Platform real{p.files,       p.messages,  p.pointer,      p.programEnd, p.screen,
-                      p.clock,       p.random,    p.media,        *host,        p.registry,
-                      p.screenAwake, p.metafiles, p.programFolder};
+    rt::Platform real{p.files,       p.messages,  p.pointer,        p.programEnd,   p.screen,
+                      p.clock,       p.random,    p.media,          *host,          p.registry,
+                      p.screenAwake, p.metafiles, p.screenPictures, p.programFolder};
     info::StartSysInfo(real);
     QElapsedTimer clock;
     clock.start();

@@ -189,10 +189,10 @@ struct FakePlatform {
     explicit FakePlatform(const QString& programFolder, rt::DriveTable drives = rt::DriveTable(),
                           double screenW = 1024 * 15, double screenH = 768 * 15)
         : files(std::move(drives)),
-          screen(screenW, screenH), platform{files,        messages, pointer,     programEnd,
-                                             screen,       clock,    random,      media,
-                                             launcher,     registry, screenAwake, metafiles,
-                                             programFolder} {}
+          screen(screenW, screenH), platform{files,          messages,     pointer,     programEnd,
+                                             screen,         clock,        random,      media,
+                                             launcher,       registry,     screenAwake, metafiles,
+                                             screenPictures, programFolder} {}
 
     rt::DosFileSystem files;
     RecordingMessages messages;
@@ -206,5 +206,6 @@ struct FakePlatform {
     RecordingRegistry registry;
     RecordingScreenAwake screenAwake;
     HandedMetafiles metafiles;
+    std::shared_ptr<rt::ScreenPictures> screenPictures = std::make_shared<rt::NoScreenPictures>();
     rt::Platform platform;
 };

@@ -8,6 +8,7 @@
 #include "Form1.h"
 #include "RealPlatform.h"
 #include "SdlMedia.h"
+#include "ServerPictures.h"
 
 #include "FakePlatform.h"
 #include "HelperBeside.h"
@@ -59,9 +60,14 @@ int main(int argc, char** argv) {
     RecordingScreenAwake screenAwake;
     HelperBeside beside;
     const QString programFolder = QStringLiteral("C:\\");
-    rt::Platform platform{files,       messages,      pointer,      programEnd, screen,
-                          clock,       random,        *media,       launcher,   registry,
-                          screenAwake, beside.helper, programFolder};
+    // The pictures the real show hands to the X server, when it runs on one.
+    std::shared_ptr<rt::ScreenPictures> pictures = [] {
+        std::shared_ptr<rt::ScreenPictures> server = rt::connectServerPictures();
+        return server ? server : std::make_shared<rt::NoScreenPictures>();
+    }();
+    rt::Platform platform{files,       messages,      pointer,  programEnd,   screen,
+                          clock,       random,        *media,   launcher,     registry,
+                          screenAwake, beside.helper, pictures, programFolder};
 
     settings::Modulo1 s;
     const QString folder = rt::withBackslash(

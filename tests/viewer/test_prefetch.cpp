@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <mutex>
 #include <thread>
 
 #include <fcntl.h>
@@ -34,6 +35,25 @@ template <class Pred> bool eventually(Pred pred) {
     return true;
 }
 
+// A display server that holds every picture it is given, and notes on which thread.
+class HoldingPictures final : public rt::ScreenPictures {
+public:
+    struct Held final : rt::HeldPicture {
+        QSize pixels;
+        [[nodiscard]] QSize size() const override { return pixels; }
+    };
+    std::shared_ptr<const rt::HeldPicture> hold(const QImage& image) override {
+        const std::lock_guard<std::mutex> lock(mutex);
+        threads.push_back(std::this_thread::get_id());
+        auto held = std::make_shared<Held>();
+        held->pixels = image.size();
+        return held;
+    }
+    std::unique_ptr<rt::PictureWindow> windowIn(quintptr) override { return nullptr; }
+    std::mutex mutex;
+    std::vector<std::thread::id> threads;
+};
+
 // A 960 x 720 pixel screen with a 30-pixel caption, in twips.
 const ShowArea Screen{960 * 15, 720 * 15, 30 * 15};
 
@@ -43,6 +63,7 @@ protected:
     rt::DosFileSystem files;
     HandedMetafiles metafiles;
     rt::PictureLoader loader{metafiles};
+    std::shared_ptr<HoldingPictures> pictures = std::make_shared<HoldingPictures>();
     // The decode-ahead is asked for DOS paths: C: is the host's root.
     QString dos(const QString& hostPath) const { return files.toDos(hostPath).value(); }
     QString picture(const QString& name, QSize size, QColor colour) {
@@ -55,13 +76,18 @@ protected:
 
 TEST_F(PrefetchTest, ReadyPictureIsTakenWithoutASecondDecode) {
     const QString a = picture("a.bmp", {1920, 480}, Qt::red);
-    Prefetch p{files, metafiles};
+    Prefetch p{files, metafiles, pictures};
     p.start(dos(a), Screen);
     const Decoded d = p.take(dos(a), Screen).result(); // waits if the worker is not done yet
     ASSERT_TRUE(d.image.ok());
     EXPECT_EQ(d.image.value().size(), QSize(960, 240)); // decoded at the fitted size
     EXPECT_EQ(d.image.value().pixelColor(10, 10), QColor(Qt::red));
     EXPECT_EQ(p.decodes(), 1);
+    // Handed to the display server once, ahead and on the worker, at its shown size.
+    ASSERT_NE(d.held, nullptr);
+    EXPECT_EQ(d.held->size(), QSize(960, 240));
+    ASSERT_EQ(pictures->threads.size(), 1U);
+    EXPECT_NE(pictures->threads.front(), std::this_thread::get_id());
 }
 
 // A drawer that measures every metafile as 100 x 50 and paints it green.
@@ -82,13 +108,13 @@ TEST_F(PrefetchTest, MetafilesAreMeasuredAndDrawnByTheDrawerItWasHanded) {
                                      24));
     const QString path = dos(tmp.path("mappa.wmf"));
     {
-        Prefetch p{files, metafiles}; // no drawer behind it: refused
+        Prefetch p{files, metafiles, pictures}; // no drawer behind it: refused
         EXPECT_FALSE(p.take(path, Screen).result().image.ok());
     }
     EXPECT_EQ(metafiles.sizes, 1);
     GreenMetafiles green;
     metafiles.drawer = &green;
-    Prefetch p{files, metafiles};
+    Prefetch p{files, metafiles, pictures};
     const Decoded d = p.take(path, Screen).result();
     ASSERT_TRUE(d.image.ok()) << qPrintable(d.image.error().description);
     EXPECT_EQ(d.image.value().size(), QSize(100, 50));
@@ -100,7 +126,7 @@ TEST_F(PrefetchTest, MetafilesAreMeasuredAndDrawnByTheDrawerItWasHanded) {
 TEST_F(PrefetchTest, AnotherEntryOrAnotherScreenIsDecodedAtTheTick) {
     const QString a = picture("a.bmp", {100, 100}, Qt::red);
     const QString b = picture("b.bmp", {100, 100}, Qt::green);
-    Prefetch p{files, metafiles};
+    Prefetch p{files, metafiles, pictures};
     p.start(dos(a), Screen);
     const Decoded d = p.take(dos(b), Screen).result();
     EXPECT_EQ(d.image.value().pixelColor(5, 5), QColor(Qt::green)); // never the wrong picture
@@ -112,16 +138,18 @@ TEST_F(PrefetchTest, AnotherEntryOrAnotherScreenIsDecodedAtTheTick) {
 
 TEST_F(PrefetchTest, FailureIsKeptForTheTickOfTheBadEntry) {
     tmp.file("rotto.jpg", "not a picture");
-    Prefetch p{files, metafiles};
+    Prefetch p{files, metafiles, pictures};
     p.start(dos(tmp.path("rotto.jpg")), Screen);
     const Decoded d = p.take(dos(tmp.path("rotto.jpg")), Screen).result();
     ASSERT_FALSE(d.image.ok());
     EXPECT_EQ(d.image.error().number, rt::err::InvalidPicture);
+    EXPECT_EQ(d.held, nullptr);
+    EXPECT_TRUE(pictures->threads.empty()); // nothing to hold
 }
 
 TEST_F(PrefetchTest, FileChangedOrRemovedSinceTheDecodeIsReadAgain) {
     const QString a = picture("a.bmp", {100, 100}, Qt::red);
-    Prefetch p{files, metafiles};
+    Prefetch p{files, metafiles, pictures};
     p.start(dos(a), Screen);
     // Wait until the worker has read the file, then replace it.
     ASSERT_TRUE(eventually([&] { return p.aheadReady(); }));
@@ -146,7 +174,7 @@ TEST_F(PrefetchTest, AReplacementKeepingSizeAndTimesOrANewModeIsReadAgain) {
         const struct timespec times[2] = {before.st_atim, before.st_mtim};
         ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
     };
-    Prefetch p{files, metafiles};
+    Prefetch p{files, metafiles, pictures};
     const auto readAheadThen = [&](const std::function<void()>& change) -> Decoded {
         p.start(dos(a), Screen);
         EXPECT_TRUE(eventually([&] { return p.aheadReady(); }));
@@ -247,7 +275,7 @@ TEST_F(PrefetchTest, TheScreensPixelRatioDecidesTheTwipsAndTheDecodedPixels) {
         {1.25, {1536, 864}, {1600, 1000}, {1600, 1000}},
         {1.5, {640, 360}, {1920, 1200}, {864, 540}}, // the height decides
     };
-    Prefetch p{files, metafiles};
+    Prefetch p{files, metafiles, pictures};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ratio);
         const QString a =
@@ -264,7 +292,7 @@ TEST_F(PrefetchTest, TheScreensPixelRatioDecidesTheTwipsAndTheDecodedPixels) {
 
 TEST_F(PrefetchTest, ClearedWhenANewListIsBuilt) {
     const QString a = picture("a.bmp", {100, 100}, Qt::red);
-    Prefetch p{files, metafiles};
+    Prefetch p{files, metafiles, pictures};
     p.start(dos(a), Screen);
     p.clear();
     (void)p.take(dos(a), Screen).result();

@@ -20,7 +20,54 @@
 #include <QSet>
 #include <QTest>
 
+#include <atomic>
 #include <cmath>
+#include <functional>
+
+namespace {
+
+// A display server that holds every picture, and one window of its own that notes what
+// it is asked to show.
+struct ServerLog final : rt::ScreenPictures {
+    struct Held final : rt::HeldPicture {
+        QSize pixels;
+        QRgb first = 0;
+        [[nodiscard]] QSize size() const override { return pixels; }
+    };
+    struct Window final : rt::PictureWindow {
+        ServerLog& log;
+        explicit Window(ServerLog& l) : log(l) {}
+        void show(const std::shared_ptr<const rt::HeldPicture>& picture,
+                  const QRect& area) override {
+            log.shown = area;
+            log.colour = static_cast<const Held&>(*picture).first;
+            log.visible = true;
+        }
+        void hide() override {
+            if (log.visible && log.onHide) log.onHide();
+            log.visible = false;
+        }
+    };
+    std::shared_ptr<const rt::HeldPicture> hold(const QImage& image) override {
+        ++holds; // on the decode worker
+        auto held = std::make_shared<Held>();
+        held->pixels = image.size();
+        held->first = image.pixel(0, 0);
+        return held;
+    }
+    std::unique_ptr<rt::PictureWindow> windowIn(quintptr) override {
+        ++windows;
+        return std::make_unique<Window>(*this);
+    }
+    std::atomic<int> holds = 0;
+    int windows = 0;
+    bool visible = false;
+    QRect shown;
+    QRgb colour = 0;
+    std::function<void()> onHide;
+};
+
+} // namespace
 
 class Form1Test : public QObject {
     Q_OBJECT
@@ -333,7 +380,7 @@ private slots:
         QCOMPARE(img.left, 0.0f);
         QCOMPARE(img.top, (720.0f * 15 - lbl.height - img.height) / 2 + lbl.height);
         QCOMPARE(lbl.top, 0.0f);
-        QCOMPARE(form->Image1->pixmap().size(), QSize(960, 240)); // decoded at its shown size
+        QCOMPARE(form->Image1->picture().size(), QSize(960, 240)); // decoded at its shown size
     }
 
     void slideInStepsThenRestsAtTheCentre() {
@@ -405,6 +452,45 @@ private slots:
         QVERIFY2(log.pixels <= qint64(2400) * 1200 * 5 / 4,
                  qPrintable(QString::number(log.pixels)));
         QCOMPARE(form->image1Twips().left, X);
+    }
+
+    // A picture the display server holds is shown by the server's window where the
+    // picture stands; before a wipe draws over it, the form paints it again, under the
+    // figures; the end of the pass takes it off.
+    void heldPictureIsShownByTheServerUntilAWipeDrawsOverIt() {
+        auto server = std::make_shared<ServerLog>();
+        fake->platform.screenPictures = server;
+        picture("f/a.jpg", {300, 200}, Qt::red);
+        picture("f/b.jpg", {200, 100}, Qt::blue);
+        auto form = startedShow("f", 1);
+        form->setWindowState(Qt::WindowNoState);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        tick(*form);
+        QVERIFY(server->visible);
+        QCOMPARE(server->shown, form->Image1->geometry()); // after the slide-in, at its rest
+        const auto reddish = [](QRgb c) { return qRed(c) > 200 && qBlue(c) < 50; }; // a JPEG's red
+        QVERIFY(reddish(server->colour));
+        QVERIFY(form->Image1->shownByServer());
+
+        int framesAtHide = -1;
+        QImage paintedAtHide;
+        server->onHide = [&] {
+            framesAtHide = form->drawing().presentedFrames();
+            paintedAtHide = form->Image1->grab().toImage();
+        };
+        const int framesBefore = form->drawing().presentedFrames();
+        tick(*form);
+        QCOMPARE(framesAtHide, framesBefore);          // taken back before the wipe's first frame
+        QVERIFY(reddish(paintedAtHide.pixel(10, 10))); // by the form itself
+        QVERIFY(server->visible);
+        QVERIFY(qBlue(server->colour) > 200 && qRed(server->colour) < 50);
+        QCOMPARE(server->shown, form->Image1->geometry());
+
+        tick(*form); // the end of the pass
+        QVERIFY(!server->visible);
+        QCOMPARE(server->windows, 1);
+        QVERIFY(server->holds.load() >= 2);
     }
 
     void badPictureGetsItsMessageAndTheShowGoesOn() {

@@ -1,0 +1,79 @@
+// The picture control: its picture painted, or shown by the server's window over it.
+
+#include "ImageBox.h"
+
+#include <QPainter>
+#include <QTimer>
+
+namespace rt {
+
+ImageBox::ImageBox(ScreenPictures& pictures, QWidget* parent)
+    : QWidget(parent), pictures_(pictures) {}
+
+ImageBox::~ImageBox() = default;
+
+void ImageBox::setPicture(QImage image, std::shared_ptr<const HeldPicture> held) {
+    // The previous picture is let go once the new one is on the screen: giving 33 MB back
+    // to the system takes milliseconds of the tick otherwise.
+    QTimer::singleShot(0, this, [previous = std::move(image_), previousHeld = std::move(held_)] {});
+    image_ = std::move(image);
+    held_ = std::move(held);
+    if (held_ && !window_) window_ = pictures_.windowIn(window()->winId());
+    if (!window_) held_.reset();
+    // An opaque picture covers the control: the form's background is not painted under
+    // it, which spares a screen's worth of pixels on a large screen.
+    setAttribute(Qt::WA_OpaquePaintEvent, held_ || !image_.hasAlphaChannel());
+    if (!held_ && window_) window_->hide();
+    update();
+}
+
+void ImageBox::dropServerCopy() {
+    if (!held_) return;
+    held_.reset();
+    // Painted under the window first, then uncovered: the same pixels throughout.
+    repaint();
+    window_->hide();
+}
+
+void ImageBox::placeWindow() {
+    const qreal ratio = devicePixelRatio();
+    const QPoint at = mapTo(window(), QPoint(0, 0));
+    window_->show(held_, QRect(qRound(at.x() * ratio), qRound(at.y() * ratio),
+                               held_->size().width(), held_->size().height()));
+}
+
+void ImageBox::paintEvent(QPaintEvent*) {
+    // The server's window is placed when the control is painted, where the form's
+    // present puts it, rather than at each step of setting the control up: a window shown
+    // at its old place and then moved would cost the server two copies of the picture.
+    if (held_) {
+        placeWindow();
+        return;
+    }
+    if (image_.isNull()) return;
+    QPainter p(this);
+    const QSize device = size() * devicePixelRatio();
+    if (image_.size() == device) {
+        p.drawImage(QPoint(0, 0), image_);
+    } else {
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(rect(), image_);
+    }
+}
+
+// A control painting its own picture is moved by Qt, which paints only what the move
+// uncovers; the server's window is placed again at the next present.
+void ImageBox::moveEvent(QMoveEvent*) {
+    if (held_) update();
+}
+void ImageBox::resizeEvent(QResizeEvent*) {
+    if (held_) update();
+}
+void ImageBox::showEvent(QShowEvent*) {
+    if (held_) update();
+}
+void ImageBox::hideEvent(QHideEvent*) {
+    if (window_) window_->hide();
+}
+
+} // namespace rt

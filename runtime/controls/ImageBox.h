@@ -1,0 +1,47 @@
+#pragma once
+// A picture control: shows one picture at its own size, or stretched over the control
+// when the sizes differ (an icon). A picture the display server holds is shown by a
+// window of the server's over the control, so that showing it costs the program nothing;
+// any other is painted by the control.
+
+#include "ScreenPictures.h"
+
+#include <QImage>
+#include <QWidget>
+
+#include <memory>
+
+namespace rt {
+
+class ImageBox final : public QWidget {
+public:
+    ImageBox(ScreenPictures& pictures, QWidget* parent);
+    ~ImageBox() override;
+
+    // `image` in device pixels with the screen's pixel ratio; `held` the server's copy of
+    // it, when there is one.
+    void setPicture(QImage image, std::shared_ptr<const HeldPicture> held = nullptr);
+    [[nodiscard]] const QImage& picture() const { return image_; }
+    // Whether the server's copy is what the screen shows.
+    [[nodiscard]] bool shownByServer() const { return held_ && window_ && isVisible(); }
+    // The control paints its picture from now on, under whatever is drawn over the form
+    // (the server's window would cover it); nothing changes on the screen.
+    void dropServerCopy();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void placeWindow();
+
+    ScreenPictures& pictures_;
+    QImage image_;
+    std::shared_ptr<const HeldPicture> held_;
+    std::unique_ptr<PictureWindow> window_;
+};
+
+} // namespace rt
