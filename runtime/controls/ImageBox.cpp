@@ -2,6 +2,7 @@
 
 #include "ImageBox.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QTimer>
 
@@ -61,19 +62,22 @@ void ImageBox::paintEvent(QPaintEvent*) {
     }
 }
 
-// A control painting its own picture is moved by Qt, which paints only what the move
-// uncovers; the server's window is placed again at the next present.
-void ImageBox::moveEvent(QMoveEvent*) {
-    if (held_) update();
-}
-void ImageBox::resizeEvent(QResizeEvent*) {
-    if (held_) update();
-}
-void ImageBox::showEvent(QShowEvent*) {
-    if (held_) update();
-}
-void ImageBox::hideEvent(QHideEvent*) {
-    if (window_) window_->hide();
+bool ImageBox::event(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::Show:
+        // The server's window is placed again at the next present. A control painting its
+        // own picture is moved by Qt, which paints only what the move uncovers.
+        if (held_) update();
+        break;
+    case QEvent::Hide:
+        if (window_) window_->hide();
+        break;
+    default:
+        break;
+    }
+    return QWidget::event(event);
 }
 
 } // namespace rt
