@@ -345,7 +345,15 @@ bool Form1::showPicture(const QString& entry, Decoded picture) {
     const Placement at = centreBelowCaption(picture.fit.width, picture.fit.height,
                                             float(platform_.screen.widthTwips()),
                                             float(platform_.screen.heightTwips()), label1_.height);
-    setImage1({image1_.left, at.top, picture.fit.width, picture.fit.height});
+    // With transitions on, the picture comes from the slide-in's first place, where its
+    // first step puts it before any event runs: placed there while still hidden, it is
+    // never moved on the screen (33 MB at 3840 x 2160) from where the previous one stood.
+    float left = image1_.left;
+    if (s_.Effetti != 0) {
+        const std::vector<float> steps = slideInSteps(picture.fit.width, at.left);
+        if (!steps.empty()) left = steps.front();
+    }
+    setImage1({left, at.top, picture.fit.width, picture.fit.height});
 
     // Shown, sliding in from the left when transitions are on.
     Image1->show();
