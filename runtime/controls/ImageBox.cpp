@@ -19,7 +19,11 @@ void ImageBox::setPicture(QImage image, std::shared_ptr<const HeldPicture> held)
     QTimer::singleShot(0, this, [previous = std::move(image_), previousHeld = std::move(held_)] {});
     image_ = std::move(image);
     held_ = std::move(held);
-    if (held_ && !window_) window_ = pictures_.windowIn(window()->winId());
+    // A window inside the form's own; made again should Qt have made the form's anew.
+    if (held_ && (!window_ || windowParent_ != window()->winId())) {
+        windowParent_ = window()->winId();
+        window_ = pictures_.windowIn(windowParent_);
+    }
     if (!window_) held_.reset();
     // An opaque picture covers the control: the form's background is not painted under
     // it, which spares a screen's worth of pixels on a large screen.

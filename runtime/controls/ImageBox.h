@@ -39,6 +39,7 @@ private:
     QImage image_;
     std::shared_ptr<const HeldPicture> held_;
     std::unique_ptr<PictureWindow> window_;
+    WId windowParent_ = 0;
 };
 
 } // namespace rt
