@@ -23,7 +23,7 @@ namespace rt {
 namespace {
 
 constexpr std::uint8_t Depth = 24;
-constexpr int MaxSide = 32767; // the protocol's sizes are 16-bit
+constexpr int LargestPixmap = 32767; // a side, as the X protocol's signed 16-bit positions allow
 
 // The connection and what every picture needs of it; shared by the pictures, which may
 // outlive the object that made them on a worker's thread.
@@ -37,8 +37,8 @@ struct Connection {
     // A round trip: every request sent so far has been carried out.
     void sync() const {
         std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-        // Errors of requests nobody checks (a pixmap freed twice by a server that went
-        // away) would otherwise pile up in the connection's queue.
+        // Errors of requests nobody checks (a window whose parent Qt has destroyed) would
+        // otherwise pile up in the connection's queue.
         while (xcb_generic_event_t* e = xcb_poll_for_event(c))
             std::free(e);
     }
@@ -147,7 +147,7 @@ public:
 
     std::shared_ptr<const HeldPicture> hold(const QImage& image) override {
         if (image.isNull() || image.hasAlphaChannel()) return nullptr;
-        if (image.width() > MaxSide || image.height() > MaxSide) return nullptr;
+        if (image.width() > LargestPixmap || image.height() > LargestPixmap) return nullptr;
         const QImage rgb = image.format() == QImage::Format_RGB32
                                ? image
                                : image.convertToFormat(QImage::Format_RGB32);
