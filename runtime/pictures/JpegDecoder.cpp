@@ -4,6 +4,7 @@
 
 #include "ColourProfile.h"
 
+#include <QPainter>
 #include <QTransform>
 
 #include <csetjmp>
@@ -265,11 +266,24 @@ Result<QImage> decodeJpeg(const RegularFile& file, QSize upright, ContentRead* r
         if (image.isNull()) return refusedPicture(QStringLiteral("out of memory"));
         icc.clear();
     }
-    if (image.size() != wanted)
-        image = image.scaled(wanted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (image.size() != wanted) image = smoothlyScaled(image, wanted);
     // After the scaling: fewer pixels to convert.
     if (!icc.isEmpty()) convertRgbToSrgb(image, icc);
     return orientedUpright(image, h.orientation);
+}
+
+QImage smoothlyScaled(const QImage& image, QSize size) {
+    const bool halfOrMore =
+        size.width() * 2 >= image.width() && size.height() * 2 >= image.height();
+    if (!halfOrMore || image.format() != QImage::Format_RGB32 || size.isEmpty())
+        return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QImage scaled(size, QImage::Format_RGB32);
+    if (scaled.isNull()) return scaled;
+    QPainter p(&scaled);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawImage(QRectF(QPointF(0, 0), QSizeF(size)), image, QRectF(image.rect()));
+    return scaled;
 }
 
 QImage orientedUpright(const QImage& stored, int orientation) {

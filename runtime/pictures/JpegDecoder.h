@@ -36,6 +36,12 @@ inline constexpr qint64 MaxJpegFileBytes = qint64(256) << 20;
 [[nodiscard]] Result<QImage> decodeJpeg(const RegularFile& file, QSize upright = QSize(),
                                         ContentRead* read = nullptr);
 
+// `image` scaled to `size` smoothly. An opaque picture scaled by no less than a half (what
+// is left after a reduced decode, usually) is interpolated between its four nearest pixels,
+// which at such a ratio still reads every pixel and costs a third of averaging; others, and
+// any picture reduced further, have each pixel averaged over the area it covers.
+[[nodiscard]] QImage smoothlyScaled(const QImage& image, QSize size);
+
 // A picture stored with EXIF orientation `orientation`, turned the way it is meant to be seen.
 [[nodiscard]] QImage orientedUpright(const QImage& stored, int orientation);
 

@@ -272,8 +272,7 @@ Result<QImage> decodeOpened(OpenedPicture& p, const PictureHeader& header, QSize
     if (scaledRead && size != header.natural) reader.setScaledSize(size);
     QImage image = reader.read();
     if (image.isNull()) return refusedPicture(reader.errorString());
-    if (image.size() != size)
-        image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (image.size() != size) image = smoothlyScaled(image, size);
     return image;
 }
 

@@ -4,6 +4,8 @@
 
 #include "PictureLoader.h"
 
+#include "JpegDecoder.h"
+
 #include "HelperBeside.h"
 #include "PictureFiles.h"
 #include "QtPrinters.h"
@@ -15,6 +17,8 @@
 #include <QGuiApplication>
 #include <QtEndian>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -146,6 +150,39 @@ TEST(PictureLoader, TheContentDecidesTheFormatNotTheName) {
         ASSERT_TRUE(image.ok()) << qPrintable(image.error().description);
         EXPECT_TRUE(pictures::near(image.value().pixelColor(10, 15), Red, 12));
     }
+}
+
+// The quick interpolation taken for the scale left after a reduced decode must agree with
+// averaging over each pixel's area on a photo-like picture (no shift, no seam), and a
+// picture with transparency keeps it.
+TEST(PictureLoader, SmoothScalingAgreesWithAveragingAtEveryRatio) {
+    QImage photo(900, 600, QImage::Format_RGB32);
+    for (int y = 0; y < photo.height(); ++y)
+        for (int x = 0; x < photo.width(); ++x)
+            photo.setPixel(x, y,
+                           qRgb(int(128 + 100 * std::sin(x / 5.0)),
+                                int(128 + 100 * std::cos(y / 5.0)), x * 255 / 899));
+    for (const QSize size :
+         {QSize(756, 504), QSize(451, 301), QSize(200, 133), QSize(1500, 1000), QSize(800, 120)}) {
+        SCOPED_TRACE(size.width());
+        const QImage scaled = rt::smoothlyScaled(photo, size);
+        ASSERT_EQ(scaled.size(), size);
+        EXPECT_EQ(scaled.format(), QImage::Format_RGB32);
+        const QImage averaged = photo.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        int worst = 0;
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x) {
+                const QRgb a = scaled.pixel(x, y), b = averaged.pixel(x, y);
+                worst = std::max({worst, std::abs(qRed(a) - qRed(b)),
+                                  std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+            }
+        EXPECT_LE(worst, 4);
+    }
+    QImage glass(40, 40, QImage::Format_ARGB32);
+    glass.fill(qRgba(10, 20, 30, 0));
+    const QImage smaller = rt::smoothlyScaled(glass, QSize(30, 30));
+    EXPECT_EQ(smaller.size(), QSize(30, 30));
+    EXPECT_EQ(qAlpha(smaller.pixel(15, 15)), 0);
 }
 
 TEST(PictureLoader, OtherFormatsAndMissingFilesAreRefused) {
