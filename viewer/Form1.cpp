@@ -298,8 +298,10 @@ void Form1::pictureArrived() {
     // The picture reaches the screen before the next one is decoded beside it: on two
     // cores the decode would otherwise slow down this frame and the display server's work.
     if (shown) {
-        repaint();
+        // With transitions, the slide-in has painted every change already.
+        if (s_.Effetti == 0) repaint();
         rt::waitForDisplay(); // painted and sent is not yet on the screen
+        Image1->letPreviousGo();
     }
     prefetchNext();
     if (!shown) {
@@ -357,8 +359,15 @@ bool Form1::showPicture(const QString& entry, Decoded picture) {
 
     // Shown, sliding in from the left when transitions are on.
     Image1->show();
-    if (s_.Effetti != 0) slideIn(at.left);
-    setImage1Left(at.left);
+    if (s_.Effetti != 0) {
+        slideIn(at.left);
+        // The last step to its rest, painted as the slide-in's frames are.
+        const QRect before = Image1->geometry();
+        setImage1Left(at.left);
+        repaint(slideInDamage(before, Image1->geometry(), rect()));
+    } else {
+        setImage1Left(at.left);
+    }
     qCDebug(lcShow, "shown %lld %s", monotonicNs(platform_.clock), qUtf8Printable(entry));
     return true;
 }
@@ -391,17 +400,22 @@ void Form1::slideIn(float finalLeft) {
     // The picture starts from its first place, off the form, before any event can run
     // (and repaint it where the previous picture stood).
     if (!steps.empty()) Image1->move(px(steps.front()), Image1->y());
+    // Until the first frame, the events of the steps before it paint nothing: Qt would
+    // paint the whole form for its new colour then, and the frame once more.
+    setUpdatesEnabled(false);
     for (int k = 0; k < budget.steps; ++k) {
         image1_.left = steps[std::size_t(k)];
         if (budget.endsFrame(k)) {
             const QRect before = Image1->geometry();
             Image1->move(px(image1_.left), Image1->y());
             changed += slideInDamage(before, Image1->geometry(), rect());
+            setUpdatesEnabled(true);
             presentFrame(changed, pacer);
             changed = QRegion();
         }
         letEventsRun_();
     }
+    setUpdatesEnabled(true);
     logFrames("slide", {}, start, pacer);
 }
 

@@ -4,7 +4,6 @@
 
 #include <QEvent>
 #include <QPainter>
-#include <QTimer>
 
 namespace rt {
 
@@ -14,9 +13,8 @@ ImageBox::ImageBox(ScreenPictures& pictures, QWidget* parent)
 ImageBox::~ImageBox() = default;
 
 void ImageBox::setPicture(QImage image, std::shared_ptr<const HeldPicture> held) {
-    // The previous picture is let go once the new one is on the screen: giving 33 MB back
-    // to the system takes milliseconds of the tick otherwise.
-    QTimer::singleShot(0, this, [previous = std::move(image_), previousHeld = std::move(held_)] {});
+    previous_ = std::move(image_);
+    previousHeld_ = std::move(held_);
     image_ = std::move(image);
     held_ = std::move(held);
     // A window inside the form's own; made again should Qt have made the form's anew.
@@ -30,6 +28,11 @@ void ImageBox::setPicture(QImage image, std::shared_ptr<const HeldPicture> held)
     setAttribute(Qt::WA_OpaquePaintEvent, held_ || !image_.hasAlphaChannel());
     if (!held_ && window_) window_->hide();
     update();
+}
+
+void ImageBox::letPreviousGo() {
+    previous_ = QImage();
+    previousHeld_.reset();
 }
 
 void ImageBox::dropServerCopy() {

@@ -20,7 +20,11 @@ public:
 
     // `image` in device pixels with the screen's pixel ratio; `held` the server's copy of
     // it, when there is one.
+    // The picture it replaces is kept until letPreviousGo().
     void setPicture(QImage image, std::shared_ptr<const HeldPicture> held = nullptr);
+    // Lets the picture shown before go, once the new one is on the screen: giving 33 MB
+    // back to the system takes milliseconds, which a transition's frames cannot spare.
+    void letPreviousGo();
     [[nodiscard]] const QImage& picture() const { return image_; }
     // Whether the server's copy is what the screen shows.
     [[nodiscard]] bool shownByServer() const { return held_ && window_ && isVisible(); }
@@ -36,8 +40,8 @@ private:
     void placeWindow();
 
     ScreenPictures& pictures_;
-    QImage image_;
-    std::shared_ptr<const HeldPicture> held_;
+    QImage image_, previous_;
+    std::shared_ptr<const HeldPicture> held_, previousHeld_;
     std::unique_ptr<PictureWindow> window_;
     WId windowParent_ = 0;
 };

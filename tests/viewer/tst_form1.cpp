@@ -493,6 +493,51 @@ private slots:
         QVERIFY(server->holds.load() >= 2);
     }
 
+    // A replaced picture stays until the show says the new one is on the screen, so that
+    // giving its memory back never falls within a transition: a slide-in finished first.
+    void replacedPictureIsLetGoOnceTheNewOneIsShown() {
+        struct Freed {
+            int count = 0;
+            std::function<void()> then;
+        } freed;
+        const auto counted = [&freed](int side) {
+            auto* bits = new uchar[std::size_t(side * side * 4)];
+            struct Info {
+                Freed* freed;
+                uchar* bits;
+            };
+            return QImage(
+                bits, side, side, side * 4, QImage::Format_RGB32,
+                [](void* p) {
+                    auto* info = static_cast<Info*>(p);
+                    ++info->freed->count;
+                    if (info->freed->then) info->freed->then();
+                    delete[] info->bits;
+                    delete info;
+                },
+                new Info{&freed, bits});
+        };
+        rt::NoScreenPictures server;
+        rt::ImageBox box(server, nullptr);
+        box.setPicture(counted(8));
+        box.setPicture(counted(4));
+        QCOMPARE(freed.count, 0);
+        box.letPreviousGo();
+        QCOMPARE(freed.count, 1);
+
+        picture("f/a.jpg", {40, 30}, Qt::red);
+        picture("f/b.jpg", {40, 30}, Qt::blue);
+        auto form = startedShow("f", 1);
+        tick(*form);
+        form->Image1->setPicture(counted(8)); // as the picture shown before
+        int leftAtFree = -1;
+        freed.then = [&] { leftAtFree = form->Image1->x(); };
+        tick(*form);
+        QCOMPARE(freed.count, 2);
+        QCOMPARE(leftAtFree, form->Image1->x()); // at its rest, not somewhere on its way in
+        freed.then = nullptr;
+    }
+
     void badPictureGetsItsMessageAndTheShowGoesOn() {
         picture("f/a.jpg", {40, 30}, Qt::blue);
         tmp->file("f/Rotto.GIF", "not a picture at all");
