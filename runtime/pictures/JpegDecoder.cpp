@@ -269,7 +269,10 @@ Result<QImage> decodeJpeg(const RegularFile& file, QSize upright, ContentRead* r
     if (image.size() != wanted) image = smoothlyScaled(image, wanted);
     // After the scaling: fewer pixels to convert.
     if (!icc.isEmpty()) convertRgbToSrgb(image, icc);
-    return orientedUpright(image, h.orientation);
+    image = orientedUpright(image, h.orientation);
+    // A picture the memory could not hold is refused, never shown as an empty one.
+    if (image.isNull()) return refusedPicture(QStringLiteral("out of memory"));
+    return image;
 }
 
 QImage smoothlyScaled(const QImage& image, QSize size) {

@@ -273,6 +273,7 @@ Result<QImage> decodeOpened(OpenedPicture& p, const PictureHeader& header, QSize
     QImage image = reader.read();
     if (image.isNull()) return refusedPicture(reader.errorString());
     if (image.size() != size) image = smoothlyScaled(image, size);
+    if (image.isNull()) return refusedPicture(QStringLiteral("out of memory"));
     return image;
 }
 
