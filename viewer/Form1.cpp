@@ -140,6 +140,12 @@ void Form1::setImage1Left(float left) {
     Image1->move(px(left), Image1->y());
 }
 
+QRegion Form1::moveImage1(float left) {
+    const QRect before = Image1->geometry();
+    setImage1Left(left);
+    return slideInDamage(before, Image1->geometry(), rect());
+}
+
 void Form1::setLabel1Position(float left, float top) {
     label1_.left = left;
     label1_.top = top;
@@ -362,9 +368,7 @@ bool Form1::showPicture(const QString& entry, Decoded picture) {
     if (s_.Effetti != 0) {
         slideIn(at.left);
         // The last step to its rest, painted as the slide-in's frames are.
-        const QRect before = Image1->geometry();
-        setImage1Left(at.left);
-        repaint(slideInDamage(before, Image1->geometry(), rect()));
+        repaint(moveImage1(at.left));
     } else {
         setImage1Left(at.left);
     }
@@ -406,9 +410,7 @@ void Form1::slideIn(float finalLeft) {
     for (int k = 0; k < budget.steps; ++k) {
         image1_.left = steps[std::size_t(k)];
         if (budget.endsFrame(k)) {
-            const QRect before = Image1->geometry();
-            Image1->move(px(image1_.left), Image1->y());
-            changed += slideInDamage(before, Image1->geometry(), rect());
+            changed += moveImage1(image1_.left);
             setUpdatesEnabled(true);
             presentFrame(changed, pacer);
             changed = QRegion();

@@ -98,6 +98,8 @@ protected:
 private:
     void setImage1(const TwipRect& r);
     void setImage1Left(float left);
+    // Moves the picture's left edge to `left` and returns what the move leaves to paint.
+    QRegion moveImage1(float left);
     void setLabel1Position(float left, float top);
     // Label1 sizes itself to its caption.
     void setLabel1Caption(const QString& caption);

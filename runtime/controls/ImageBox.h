@@ -19,8 +19,7 @@ public:
     ~ImageBox() override;
 
     // `image` in device pixels with the screen's pixel ratio; `held` the server's copy of
-    // it, when there is one.
-    // The picture it replaces is kept until letPreviousGo().
+    // it, when there is one. The picture it replaces is kept until letPreviousGo().
     void setPicture(QImage image, std::shared_ptr<const HeldPicture> held = nullptr);
     // Lets the picture shown before go, once the new one is on the screen: giving 33 MB
     // back to the system takes milliseconds, which a transition's frames cannot spare.
