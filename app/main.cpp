@@ -43,6 +43,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     const QString& programFolder = ownFolder.value();
+    // Installed for every user, the program folder is read-only: the settings file each
+    // user writes there is kept in a store of their own.
+    files.keepProgramWritesIn(QCoreApplication::applicationDirPath(), rt::userStoreFolder());
     const std::unique_ptr<rt::Media> media = rt::makeHostMedia(files);
     const std::unique_ptr<rt::Launcher> launcher = rt::makeHostLauncher(files);
     const std::unique_ptr<rt::Registry> registry = rt::makeHostRegistry(files, programFolder);

@@ -6,8 +6,10 @@
 #include "RegularFile.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -553,7 +555,7 @@ Result<int> DosFileSystem::getAttr(const QString& path) const {
 bool DosFileSystem::fileExists(const QString& path) const {
     const Result<QString> host = toHost(path);
     if (!host.ok() || hostFileName(host.value()).startsWith(Dot)) return false;
-    const auto st = statOf(host.value());
+    const auto st = statOf(storedPath(host.value(), Use::Read));
     return st && S_ISREG(st->st_mode);
 }
 
@@ -562,7 +564,7 @@ bool DosFileSystem::fileExists(const QString& path) const {
 Result<QStringList> DosFileSystem::readLines(const QString& path, qint64 maxBytes) const {
     const Result<QString> host = toHost(path);
     if (!host.ok()) return host.error();
-    const Result<RegularFile> file = RegularFile::open(host.value());
+    const Result<RegularFile> file = RegularFile::open(storedPath(host.value(), Use::Read));
     if (!file.ok()) {
         if (file.error().number == err::FileNotFound)
             return fail(err::FileNotFound, QStringLiteral("File not found"), path);
@@ -589,9 +591,11 @@ Result<QStringList> DosFileSystem::readLines(const QString& path, qint64 maxByte
 Error DosFileSystem::writeLines(const QString& path, const QStringList& lines) const {
     const Result<QString> host = toHost(path);
     if (!host.ok()) return host.error();
-    const QString& target = host.value();
-    if (hasWildcard(hostFileName(target)))
+    if (hasWildcard(hostFileName(host.value())))
         return fail(err::BadFileName, QStringLiteral("Bad file name"), path);
+    const QString target = storedPath(host.value(), Use::Write);
+    if (target != host.value() && !QDir().mkpath(hostParent(target)))
+        return fail(err::PathFileAccess, QStringLiteral("Cannot make the store"), path);
     const QString parent = hostParent(target);
     if (!isFolder(parent)) return fail(err::PathNotFound, QStringLiteral("Path not found"), path);
     const auto existing = statOf(target);
@@ -619,6 +623,27 @@ Error DosFileSystem::writeLines(const QString& path, const QStringList& lines) c
     }
     if (!file.commit()) return fail(err::PathFileAccess, QStringLiteral("Cannot write"), path);
     return Error::none();
+}
+
+// --- DosFileSystem: the program folder's own files ------------------------------
+
+QString userStoreFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/quadrello");
+}
+
+void DosFileSystem::keepProgramWritesIn(const QString& programHostFolder,
+                                        const QString& storeHostFolder) {
+    programHost_ = QDir::cleanPath(programHostFolder);
+    storeHost_ = QDir::cleanPath(storeHostFolder);
+}
+
+QString DosFileSystem::storedPath(const QString& hostPath, Use use) const {
+    if (programHost_.isEmpty() || hostParent(hostPath) != programHost_ || isWritable(programHost_))
+        return hostPath;
+    const QString stored = joinHost(storeHost_, hostFileName(hostPath));
+    if (use == Use::Write || statOf(stored, false)) return stored;
+    return hostPath;
 }
 
 // --- Names ---------------------------------------------------------------------

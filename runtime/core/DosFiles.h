@@ -80,6 +80,10 @@ private:
     std::vector<Drive> drives_;
 };
 
+// The user's own store of the files the program writes to a program folder they cannot
+// write: $XDG_CONFIG_HOME/quadrello, ~/.config/quadrello by default.
+[[nodiscard]] QString userStoreFolder();
+
 class DosFileSystem {
 public:
     // The current drive starts as C: with "\" as its current directory; every drive's
@@ -153,13 +157,29 @@ public:
     // with the old file untouched.
     Error writeLines(const QString& path, const QStringList& lines) const;
 
+    // --- The program folder's own files ---------------------------------------
+    // Where the program folder (`programHostFolder`) cannot be written by the user, as
+    // when it was installed for every user of the machine, the text files the program
+    // writes there go to a store of the user's own (`storeHostFolder`, made on the first
+    // write), and a file found in that store is read and tested for in place of the
+    // folder's copy, which stays as the defaults the store's copy has not replaced. The
+    // paths the program gives are the program folder's; a folder the user can write is
+    // read and written as any other. Listings and attributes are the folder's own.
+    void keepProgramWritesIn(const QString& programHostFolder, const QString& storeHostFolder);
+
     // Whether a pattern (a single name component) matches a name, by the rules above.
     [[nodiscard]] static bool matchesPattern(const QString& pattern, const QString& name);
     // Whether a host name can be shown in a DOS listing.
     [[nodiscard]] static bool isListableName(const QString& name);
 
 private:
+    enum class Use { Read, Write };
+    // Where the file of a host path is read or written: the user's store for a file of a
+    // program folder the user cannot write (read there only once it exists), else itself.
+    [[nodiscard]] QString storedPath(const QString& hostPath, Use use) const;
+
     DriveTable drives_;
+    QString programHost_, storeHost_;
     QChar curDrive_;
     std::map<QChar, QString> curDirs_; // drive letter -> absolute DOS folder, "X:\..."
 };

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <csignal>
 #include <filesystem>
@@ -328,6 +329,86 @@ TEST_F(DosFiles, PermissionsAreHonoured) {
     EXPECT_EQ(t.read("stick/frozen.txt"), "frozen\r\n");
     setMode(t.path("stick/locked"), 0755);
     setMode(t.path("stick/shelf"), 0755);
+}
+
+} // namespace
+
+namespace {
+
+// A program folder the user cannot write keeps their settings in a store of their own;
+// one they can write is read and written as any other file.
+TEST_F(DosFiles, ProgramFolderWritesGoToTheUsersStoreWhereTheFolderIsReadOnly) {
+    t.file("stick/prog/QUADRO.INI", "admin\r\n");
+    t.file("stick/prog/esempi/note.txt", "note\r\n");
+    t.folder("home");
+    ASSERT_EQ(::chmod(QFile::encodeName(t.path()).constData(), 0755), 0);
+    setMode(t.path("stick"), 0755);
+    setMode(t.path("home"), 0777);
+    const QString store = t.path("home/.config/quadrello");
+    fs.keepProgramWritesIn(t.path("stick/prog/"), store);
+    const auto lines = [&](const QString& dos) { return fs.readLines(dos).valueOr({"error"}); };
+
+    // Read-only: the folder's copy until the user writes one, then always the user's.
+    setMode(t.path("stick/prog"), 0555);
+    const int readOnly = runUnprivileged([&] {
+        int failures = 0;
+        failures += lines("D:\\prog\\QUADRO.INI") == QStringList{"admin"} ? 0 : 1;
+        failures += !QFileInfo::exists(store) ? 0 : 2; // nothing made by reading
+        failures += fs.fileExists("D:\\prog\\quadro.ini") ? 0 : 2048;
+        failures += fs.writeLines("D:\\prog\\QUADRO.INI", {"mine"}).failed() ? 4 : 0;
+        failures += t.read("home/.config/quadrello/QUADRO.INI") == "mine\r\n" ? 0 : 8;
+        failures += t.read("stick/prog/QUADRO.INI") == "admin\r\n" ? 0 : 16;
+        failures += lines("D:\\prog\\quadro.ini") == QStringList{"mine"} ? 0 : 32;
+        // A file the folder has not: tested for and read in the store alone.
+        failures += !fs.fileExists("D:\\prog\\NEW.TXT") ? 0 : 64;
+        failures += fs.writeLines("D:\\prog\\NEW.TXT", {"new"}).failed() ? 128 : 0;
+        failures += fs.fileExists("D:\\prog\\NEW.TXT") ? 0 : 256;
+        failures += !QFileInfo::exists(t.path("stick/prog/NEW.TXT")) ? 0 : 512;
+        // Only the folder's own files: a subfolder's are refused as before.
+        failures +=
+            fs.writeLines("D:\\prog\\esempi\\note.txt", {"x"}).number == rt::err::PermissionDenied
+                ? 0
+                : 1024;
+        return failures;
+    });
+    EXPECT_EQ(readOnly, 0);
+
+    // Writable: the folder itself, whatever the store holds.
+    setMode(t.path("stick/prog"), 0777);
+    setMode(t.path("stick/prog/QUADRO.INI"), 0666);
+    const int writable = runUnprivileged([&] {
+        int failures = 0;
+        failures += lines("D:\\prog\\QUADRO.INI") == QStringList{"admin"} ? 0 : 1;
+        failures += fs.writeLines("D:\\prog\\QUADRO.INI", {"here"}).failed() ? 2 : 0;
+        failures += t.read("stick/prog/QUADRO.INI") == "here\r\n" ? 0 : 4;
+        failures += t.read("home/.config/quadrello/QUADRO.INI") == "mine\r\n" ? 0 : 8;
+        failures += !fs.fileExists("D:\\prog\\NEW.TXT") ? 0 : 16;
+        return failures;
+    });
+    EXPECT_EQ(writable, 0);
+
+    // The store's folder cannot be made: the write fails, the folder's copy stays.
+    setMode(t.path("stick/prog"), 0555);
+    fs.keepProgramWritesIn(t.path("stick/prog"), t.path("stick/prog/esempi/store"));
+    setMode(t.path("stick/prog/esempi"), 0555);
+    const int noStore = runUnprivileged([&] {
+        return fs.writeLines("D:\\prog\\QUADRO.INI", {"lost"}).failed() &&
+                       t.read("stick/prog/QUADRO.INI") == "here\r\n"
+                   ? 0
+                   : 1;
+    });
+    EXPECT_EQ(noStore, 0);
+    setMode(t.path("stick/prog/esempi"), 0755);
+    setMode(t.path("stick/prog"), 0755);
+}
+
+TEST(UserStore, FollowsXdgConfigHome) {
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", "/srv/conf");
+    EXPECT_EQ(rt::userStoreFolder(), "/srv/conf/quadrello");
+    qunsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(rt::userStoreFolder(), QDir::homePath() + "/.config/quadrello");
+    if (!saved.isNull()) qputenv("XDG_CONFIG_HOME", saved);
 }
 
 } // namespace
