@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs Quadrello for the current user (no root needed beyond installing missing
-# packages), building it first when needed:
+# packages), building it first when needed, with the build's install rules:
 #   ~/.local/lib/quadrello/         the program folder, writable, so QUADRO.INI is kept
 #   ~/.local/bin/quadrello          the command
 #   ~/.local/share/applications/    the menu entry
 #   ~/.local/share/icons/hicolor/   the program icon at the usual sizes
 #   ~/.local/share/metainfo/        the AppStream metadata
+#   ~/.local/share/man/man1/        the manual page
 # The registry hive is written for this machine. Usage:
 #   scripts/install.sh              install, or update an installation
 #   scripts/install.sh --uninstall  remove it all, keeping the settings file QUADRO.INI
@@ -20,6 +21,7 @@ command="$HOME/.local/bin/quadrello"
 entry="$data/applications/$id.desktop"
 metainfo="$data/metainfo/$id.metainfo.xml"
 icons="$data/icons/hicolor"
+manual="$data/man/man1/quadrello.1"
 sizes=(16 32 64 128 256)
 
 refresh_menus() {
@@ -33,7 +35,7 @@ refresh_menus() {
 
 uninstall() {
     local purge="$1" s
-    rm -f "$command" "$entry" "$metainfo"
+    rm -f "$command" "$entry" "$metainfo" "$manual"
     for s in "${sizes[@]}"; do rm -f "$icons/${s}x${s}/apps/$id.png"; done
     if [ -d "$folder" ]; then
         # Everything but the user's settings, unless asked.
@@ -57,31 +59,28 @@ esac
 
 # Build when needed: an existing build is brought up to date as it is configured, a new
 # one leaves the tests out.
-install_missing "${QUADRELLO_RUN_PACKAGES[@]}" imagemagick
+install_missing "${QUADRELLO_RUN_PACKAGES[@]}"
 if [ -f "$QUADRELLO_BUILD/build.ninja" ]; then
     cmake --build "$QUADRELLO_BUILD" -j "$(nproc)"
 else
     QUADRELLO_TESTS=OFF build
 fi
 
-# The program folder, whole; the user's settings file stays as it is.
-mkdir -p "$folder" "$(dirname "$command")" "$(dirname "$entry")" "$(dirname "$metainfo")"
+# The build's install rules, laid out in a staging folder for the prefix ~/.local (the menu
+# entry runs the program folder's executable), then put in place: the program folder
+# whole, the user's settings file staying as it is; the menu entry, the icons, the
+# metadata and the manual page in the data folder.
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+DESTDIR="$stage" cmake --install "$QUADRELLO_BUILD" --prefix "$HOME/.local" >/dev/null
+staged="$stage$HOME/.local"
+mkdir -p "$folder" "$(dirname "$command")" "$data"
 find "$folder" -mindepth 1 -maxdepth 1 ! -name QUADRO.INI -exec rm -rf {} +
-(cd "$QUADRELLO_PROGRAM" && find . -mindepth 1 -maxdepth 1 ! -name QUADRO.INI \
+(cd "$staged/lib/quadrello" && find . -mindepth 1 -maxdepth 1 ! -name QUADRO.INI \
     -exec cp -a {} "$folder/" \;)
+cp -a "$staged/share/." "$data/"
 bash "$QUADRELLO_ROOT/scripts/write-registry.sh" "$folder/registry.reg"
 ln -sfn "$folder/quadrello" "$command"
-
-# The icon, enlarged pixel for pixel (it is drawn on a 32 x 32 grid), and halved for 16.
-for s in "${sizes[@]}"; do
-    mkdir -p "$icons/${s}x${s}/apps"
-    filter=(-filter point)
-    [ "$s" -lt 32 ] && filter=(-filter box)
-    convert "$QUADRELLO_ROOT/assets/pictures/quadrello.ico[0]" "${filter[@]}" \
-        -resize "${s}x${s}" "PNG32:$icons/${s}x${s}/apps/$id.png"
-done
-sed "s|@PROGRAM@|$folder/quadrello|g" "$QUADRELLO_ROOT/desktop/$id.desktop.in" > "$entry"
-cp "$QUADRELLO_ROOT/desktop/$id.metainfo.xml" "$metainfo"
 refresh_menus
 
 echo "Quadrello installed in $folder; the command is $command."

@@ -21,7 +21,7 @@ share="$HOME/.local/share"
 for f in "$folder/quadrello" "$folder/QUADREL.htm" "$folder/TRV.txt" "$folder/registry.reg" \
          "$folder/esempi/01-tramonto.jpg" "$share/applications/$id.desktop" \
          "$share/metainfo/$id.metainfo.xml" "$share/icons/hicolor/16x16/apps/$id.png" \
-         "$share/icons/hicolor/256x256/apps/$id.png"; do
+         "$share/icons/hicolor/256x256/apps/$id.png" "$share/man/man1/quadrello.1"; do
     [ -e "$f" ] || fail "not installed: $f"
 done
 [ "$(readlink -f "$HOME/.local/bin/quadrello")" = "$folder/quadrello" ] || fail "no quadrello command"
