@@ -43,19 +43,27 @@ int main(int argc, char** argv) {
         return 1;
     }
     const QString& programFolder = ownFolder.value();
-    const std::unique_ptr<rt::Media> media = rt::makeHostMedia(files);
+    // The media and the metafile helper are shared with the jobs that use them: a job a
+    // share holds may end after main has returned.
+    const std::shared_ptr<rt::Media> media = rt::makeHostMedia(files);
     const std::unique_ptr<rt::Launcher> launcher = rt::makeHostLauncher(files);
     const std::unique_ptr<rt::Registry> registry = rt::makeHostRegistry(files, programFolder);
     const std::unique_ptr<rt::ScreenAwake> screenAwake = rt::makeHostScreenAwake();
-    // Metafiles are drawn by the confined helper beside the program.
-    rt::MetafileHelper metafiles(clock, QCoreApplication::applicationDirPath() +
-                                            QStringLiteral("/quadrello-metafile"));
+    // Metafiles are drawn by the confined helper beside the program, which keeps its
+    // deadlines on a clock of its own.
+    struct Helper {
+        rt::SystemClock clock;
+        rt::MetafileHelper helper{clock, QCoreApplication::applicationDirPath() +
+                                             QStringLiteral("/quadrello-metafile")};
+    };
+    const auto helper = std::make_shared<Helper>();
+    const std::shared_ptr<rt::MetafileDrawer> metafiles(helper, &helper->helper);
     // Pictures go to the X server ahead of their tick where it takes them; elsewhere the
     // program paints them.
     std::shared_ptr<rt::ScreenPictures> screenPictures = rt::connectServerPictures();
     if (!screenPictures) screenPictures = std::make_shared<rt::NoScreenPictures>();
     rt::Platform platform{files,        messages,  pointer,        programEnd,   screen,
-                          clock,        random,    *media,         *launcher,    *registry,
+                          clock,        random,    media,          *launcher,    *registry,
                           *screenAwake, metafiles, screenPictures, programFolder};
 
     settings::Modulo1 shared;

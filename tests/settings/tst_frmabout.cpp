@@ -646,9 +646,10 @@ private slots:
         program = rt::DosFileSystem().toDos(tmp->path()).value();
         fp = std::make_unique<FakePlatform>(program);
         SequencePointer pointer;
-        rt::Platform platform{fp->files,          fp->messages, pointer,         fp->programEnd,
-                              fp->screen,         fp->clock,    fp->random,      fp->media,
-                              fp->launcher,       fp->registry, fp->screenAwake, fp->metafiles,
+        rt::Platform platform{fp->files,          fp->messages,    pointer,
+                              fp->programEnd,     fp->screen,      fp->clock,
+                              fp->random,         fp->sharedMedia, fp->launcher,
+                              fp->registry,       fp->screenAwake, fp->sharedMetafiles,
                               fp->screenPictures, program};
         frmAbout d(platform, s);
         d.Timer2->setEnabled(false);
