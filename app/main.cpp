@@ -9,11 +9,21 @@
 #include "RealPlatform.h"
 #include "SdlMedia.h"
 #include "ServerPictures.h"
+#include "Worker.h"
 #include "frmAbout.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QStyleFactory>
+
+#include <chrono>
+#include <future>
+#include <memory>
+
+namespace {
+// How long the start waits for the folder it was started in to answer.
+constexpr std::chrono::milliseconds StartFolderBound(100);
+} // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -22,11 +32,23 @@ int main(int argc, char** argv) {
     rt::installFontSubstitutes();
 
     rt::DosFileSystem files(rt::DriveTable::host());
-    // The current drive and folder are the ones the program was started in. Should it
-    // be gone, the view's own stay current: the dialog makes its folder current anyway.
+    // The current drive and folder are the ones the program was started in, checked on a
+    // worker: started from a share that does not answer, the program does not wait for
+    // it beyond a bound. Should the folder be gone or not answer, the view's own stay
+    // current: the dialog makes its folder current anyway.
     if (const auto cwd = files.toDos(QDir::currentPath()); cwd.ok()) {
-        (void)files.chDrive(cwd.value());
-        (void)files.chDir(cwd.value());
+        rt::Worker check(1);
+        auto checked = std::make_shared<std::promise<rt::DosFileSystem>>();
+        std::future<rt::DosFileSystem> answer = checked->get_future();
+        check.post([checked, view = files, folder = cwd.value()]() mutable {
+            if (!view.chDrive(folder).failed()) (void)view.chDir(folder);
+            checked->set_value(std::move(view));
+        });
+        if (answer.wait_for(StartFolderBound) == std::future_status::ready) {
+            const rt::DosFileSystem view = answer.get();
+            files.takeCurrentDrive(view);
+            files.takeCurrentDir(view, view.curDrive());
+        }
     }
     rt::QtMessageBoxes messages;
     rt::QtMousePointer pointer;

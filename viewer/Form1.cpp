@@ -594,6 +594,7 @@ void Form1::Form_KeyPress() {
 
 bool Form1::event(QEvent* e) {
     if (e->type() == QEvent::WindowActivate) Form_Activate();
+    if (e->type() == QEvent::Show) qCDebug(lcShow, "window %lld", monotonicNs(platform_.clock));
     if (e->type() == QEvent::Resize) {
         width_ = twips(width());
         height_ = twips(height());

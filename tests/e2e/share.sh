@@ -190,4 +190,41 @@ shot "$out/share-dialog.png"
 press "$dlg" alt+f
 wait_gone "$APP_PID" 2 || fail "Fine did not end the program while the share was away"
 APP_PID=""
+
+# OK before the stored folder's check answers: the folder list shows that folder (not the
+# one the program was started in), QUADRO.INI keeps it, and the show's window comes at
+# once though nothing of the share answers. The time from the key to the window is the
+# show's own log against the same monotonic clock.
+show_settings "$mnt/s01" 1
+stored=$(head -n1 "$PROG/QUADRO.INI")
+cd "$loc"
+QT_LOGGING_RULES="quadrello.show.debug=true" "$PROG/quadrello" 2>"$log" &
+APP_PID=$!
+dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "the settings dialog did not appear"
+timeout 5 xdotool windowactivate --sync "$dlg" >/dev/null 2>&1
+pressed=$(python3 -c 'import time; print(time.monotonic_ns() // 1000000)')
+xdotool key --clearmodifiers Return
+for _ in $(seq 100); do grep -q "quadrello.show: window " "$log" && break; sleep 0.05; done
+window=$(events | awk '$1 == "window" { print $2; exit }')
+[ -n "$window" ] || fail "no show window after OK with the stored folder away"
+echo "OK -> show window with the share away: $((window - pressed)) ms"
+[ $((window - pressed)) -lt 1500 ] || fail "OK -> show window took $((window - pressed)) ms with the share away"
+[ "$(head -n1 "$PROG/QUADRO.INI")" = "$stored" ] ||
+    fail "QUADRO.INI lost the stored folder: $(head -n1 "$PROG/QUADRO.INI" | tr -d '\r') for $stored"
+viewer=$(wait_viewer "$APP_PID" 1280) || fail "no full-screen viewer with the stored folder away"
+press "$viewer" x
+wait_gone "$APP_PID" 2 || fail "a key did not end the show with the stored folder away"
+APP_PID=""
+
+# Started from a folder on the share while it does not answer: the dialog comes all the
+# same, and Fine ends the program.
+show_settings "$loc" 1
+rm -f "$stall"
+(cd "$mnt/s01" && touch "$stall" && exec "$PROG/quadrello") &
+APP_PID=$!
+dlg=$(wait_window "^Informazioni su Quadrello$" 10) ||
+    fail "no dialog when started from a folder that does not answer"
+press "$dlg" alt+f
+wait_gone "$APP_PID" 2 || fail "Fine did not end the program started from a folder away"
+APP_PID=""
 echo "e2e share: passed"
