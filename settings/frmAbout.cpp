@@ -15,6 +15,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
+#include <QLoggingCategory>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -23,6 +24,10 @@
 namespace settings {
 
 namespace {
+
+// The show's timing log (QT_LOGGING_RULES="quadrello.show.debug=true"), the same category
+// as the viewer's.
+Q_LOGGING_CATEGORY(lcDialog, "quadrello.show", QtInfoMsg)
 
 const QString DriveReadError = QStringLiteral("Errore di lettura dal drive specificato");
 
@@ -365,6 +370,8 @@ void frmAbout::Text1_LostFocus() {
 }
 
 void frmAbout::cmdOK_Click() {
+    // In the show's timing log, off by default: the moment OK was pressed.
+    qCDebug(lcDialog, "ok %lld", qint64(platform_.clock.monotonic().count()));
     s_.GoFlag = True;
 
     const QString seconds = Text1->text();
