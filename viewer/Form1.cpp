@@ -332,6 +332,8 @@ void Form1::pictureArrived() {
     prefetchNext();
     if (!shown) {
         // The previous caption and colour stay; the next tick goes on.
+        qCDebug(lcShow, "message %lld %s", monotonicNs(platform_.clock),
+                qUtf8Printable(tickEntry_));
         platform_.messages.show(invalidPicture(tickEntry_), rt::mb::OkOnly, rt::AppTitle);
     }
     tickUnderWay_ = false;
