@@ -112,7 +112,7 @@ TEST(Worker, DestroyedWithABlockedThreadItReturnsAtOnceAndDropsTheWaitingJobs) {
         });
         clock.start();
     }
-    // The old destructor waited two seconds for the blocked thread: none is waited for now.
+    // No thread is waited for: not the blocked one, nor the one that would end its job.
     EXPECT_LT(clock.elapsed(), 1000);
     EXPECT_TRUE(waiting.isCanceled());
     // The blocked jobs end later on their own, with what they own.
