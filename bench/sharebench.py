@@ -122,7 +122,7 @@ class Quadrello:
             parts = line.split()
             if parts and parts[0] == "quadrello.show:":
                 parts = parts[1:]
-            if len(parts) >= 2 and parts[0] in ("start", "tick", "shown", "walk") and parts[1].isdigit():
+            if len(parts) >= 2 and parts[0] in ("ok", "start", "tick", "shown", "walk") and parts[1].isdigit():
                 out.append((parts[0], int(parts[1]), parts[2:]))
         return out
 
@@ -209,6 +209,10 @@ def main():
             start = [e for e in ev if e[0] == "start"][0][1]
             rows[where + " OK -> first picture (ms)"] = (shown[0][1] - q.ok_ns) / 1e6 if shown else None
             rows[where + " start -> first picture (ms)"] = (shown[0][1] - start) / 1e6 if shown else None
+            # The dialog's own moment of OK, without the key's way through the X server.
+            ok = [e for e in ev if e[0] == "ok"]
+            rows[where + " OK (its log) -> first picture (ms)"] = (
+                (shown[0][1] - ok[0][1]) / 1e6 if shown and ok else None)
             rows[where + " whole walk (s)"] = (walk[0][1] - start) / 1e9 if walk else None
             rows[where + " pictures found"] = int(walk[0][2][0]) if walk else None
             rows[where + " key -> ended (ms)"] = q.end()

@@ -15,6 +15,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
+#include <QLoggingCategory>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -23,6 +24,10 @@
 namespace settings {
 
 namespace {
+
+// The show's timing log (QT_LOGGING_RULES="quadrello.show.debug=true"), the same category
+// as the viewer's.
+Q_LOGGING_CATEGORY(lcDialog, "quadrello.show", QtInfoMsg)
 
 const QString DriveReadError = QStringLiteral("Errore di lettura dal drive specificato");
 
@@ -279,6 +284,13 @@ void frmAbout::Form_Load() {
 
     setWholeText(Text1, QString::number(s_.TempoAttesa));
     storedChecked_ = false;
+    // Until its check answers, the folder list shows the stored folder itself, not yet
+    // listed (never the folder the program was started in): OK meanwhile keeps it.
+    if (const rt::Result<QString> stored = platform_.files.absolute(s_.FolderPath); stored.ok()) {
+        QString folder = stored.value();
+        if (folder.size() > 3 && folder.endsWith(QLatin1Char('\\'))) folder.chop(1);
+        Dir1->show({{}, folder, {}});
+    }
     // The stored folder may be on a share that does not answer: its drive and folder are
     // made current, and it is listed, on a copy of the DOS view on a worker, and the
     // dialog is usable meanwhile. storedFolderChecked() goes on when they answer.
@@ -305,6 +317,13 @@ void frmAbout::storedFolderChecked() {
         fellBack = true;
         s_.FolderPath = platform_.programFolder;
     };
+    // The list shows the program's folder then, or the current one when even that cannot
+    // be listed: never the stored folder, which is known not to be there.
+    const auto listFallback = [this] {
+        Dir1->setPath(s_.FolderPath, [this](rt::Error e) {
+            if (e.failed()) Dir1->setPath(platform_.files.curDir());
+        });
+    };
     if (r.drive.failed()) {
         fallBack();
         (void)files.chDrive(s_.FolderPath);
@@ -320,10 +339,10 @@ void frmAbout::storedFolderChecked() {
         files.takeCurrentDir(r.checked, r.checked.curDrive());
     }
     if (fellBack) {
-        Dir1->setPath(s_.FolderPath);
+        listFallback();
     } else if (r.listing.error.failed()) {
         fallBack();
-        Dir1->setPath(s_.FolderPath);
+        listFallback();
     } else {
         Dir1->show(r.listing);
     }
@@ -351,6 +370,8 @@ void frmAbout::Text1_LostFocus() {
 }
 
 void frmAbout::cmdOK_Click() {
+    // In the show's timing log, off by default: the moment OK was pressed.
+    qCDebug(lcDialog, "ok %lld", qint64(platform_.clock.monotonic().count()));
     s_.GoFlag = True;
 
     const QString seconds = Text1->text();

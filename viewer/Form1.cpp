@@ -16,6 +16,7 @@
 #include <QMouseEvent>
 #include <QPalette>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -28,8 +29,9 @@ namespace {
 const QString EmptyFolder = QStringLiteral("Nessun file di immagini trovato in questa cartella.");
 const QString EndOfPass = QStringLiteral("Quadrel Fine loop");
 
-// How long a tick waits for its picture's file to answer (a share that stopped
-// answering) before the picture gets its message and the show goes on.
+// How long a picture's file has to answer from its tick (a share that stopped answering)
+// before the picture gets its message. The show does not wait for it: the next tick
+// leaves a file that has not answered and goes on with the next entry.
 constexpr int ReadBoundMs = 30'000;
 
 int px(float twips) {
@@ -107,7 +109,7 @@ Form1::Form1(rt::Platform& platform, settings::Modulo1& settings,
     connect(&walk_, &QFutureWatcherBase::finished, this, [this] { walkGoesOn(); });
     connect(&picture_, &QFutureWatcherBase::finished, this, [this] { pictureArrived(); });
     readBound_.setSingleShot(true);
-    readBound_.setInterval(ReadBoundMs);
+    readBoundMs_ = ReadBoundMs;
     connect(&readBound_, &QTimer::timeout, this, [this] { readBoundPassed(); });
 }
 
@@ -121,7 +123,14 @@ bool Form1::waitForSounds(int ms) const {
 }
 
 void Form1::setReadBound(int ms) {
-    readBound_.setInterval(ms);
+    readBoundMs_ = ms;
+}
+
+QStringList Form1::leftEntries() const {
+    QStringList entries;
+    for (const Left& l : left_)
+        entries << l.entry;
+    return entries;
 }
 
 void Form1::setLetEventsRun(std::function<void()> letEventsRun) {
@@ -253,8 +262,16 @@ void Form1::Form_Activate() {
 // --- The slide cycle ----------------------------------------------------------------
 
 void Form1::Timer1_Timer() {
-    // A tick still waiting for its picture holds the next ones back, as a message box does.
-    if (tickUnderWay_) return;
+    if (tickUnderWay_) {
+        // A tick whose picture's file has not answered by the next tick leaves it and
+        // the show goes on. One whose decode waits for a thread (every thread held by a
+        // file that does not answer), one waiting for the walk, or one showing a message
+        // holds the next ticks back, as a message box does.
+        if (!awaitingPicture_ || !taken_.tried()) return;
+        leaveTick();
+    }
+    // A message for a file left before is this tick's work.
+    if (tellLeft()) return;
     qCDebug(lcShow, "tick %lld index %d", monotonicNs(platform_.clock),
             int(slides_.position()) + 1);
     goOnWith(slides_.advance());
@@ -272,8 +289,10 @@ void Form1::goOnWith(const Tick& tick) {
         // the picture arrives, or when the file has not answered within the bound.
         tickEntry_ = tick.entry;
         awaitingPicture_ = true;
-        picture_.setFuture(prefetch_.take(s_.FolderPath + tick.entry, showArea()));
-        readBound_.start();
+        taken_ = prefetch_.take(s_.FolderPath + tick.entry, showArea());
+        tickBound_ = QDeadlineTimer(readBoundMs_);
+        picture_.setFuture(taken_.picture);
+        armReadBound();
         return;
     case Tick::Kind::EmptyList:
         if (s_.Effetti != 0) ClsDiag();
@@ -288,12 +307,13 @@ void Form1::goOnWith(const Tick& tick) {
         break;
     }
     tickUnderWay_ = false;
+    tellLeft();
 }
 
 void Form1::pictureArrived() {
     if (!awaitingPicture_) return; // an answer that came too late
     awaitingPicture_ = false;
-    readBound_.stop();
+    armReadBound();
     const QFuture<Decoded> arrived = picture_.future();
     Decoded picture; // not decoded, unless it arrived
     if (arrived.isResultReadyAt(0)) picture = arrived.result();
@@ -312,20 +332,101 @@ void Form1::pictureArrived() {
     prefetchNext();
     if (!shown) {
         // The previous caption and colour stay; the next tick goes on.
+        qCDebug(lcShow, "message %lld %s", monotonicNs(platform_.clock),
+                qUtf8Printable(tickEntry_));
         platform_.messages.show(invalidPicture(tickEntry_), rt::mb::OkOnly, rt::AppTitle);
     }
     tickUnderWay_ = false;
+    tellLeft();
+}
+
+void Form1::leaveTick() {
+    awaitingPicture_ = false;
+    tickUnderWay_ = false;
+    qCDebug(lcShow, "left %lld %s", monotonicNs(platform_.clock), qUtf8Printable(tickEntry_));
+    // A file left on an earlier pass, still not answering: its message came or will.
+    const bool known = std::any_of(left_.begin(), left_.end(),
+                                   [&](const Left& l) { return l.entry == tickEntry_; });
+    if (!known) {
+        auto* answer = new QFutureWatcher<Decoded>(this);
+        connect(answer, &QFutureWatcherBase::finished, this,
+                [this, answer] { leftAnswered(answer); });
+        left_.push_back({tickEntry_, answer, tickBound_});
+        answer->setFuture(taken_.picture);
+    }
+    armReadBound();
+}
+
+void Form1::leftAnswered(QFutureWatcher<Decoded>* answer) {
+    const auto l =
+        std::find_if(left_.begin(), left_.end(), [&](const Left& x) { return x.answer == answer; });
+    if (l == left_.end()) return;
+    const QFuture<Decoded> f = answer->future();
+    const bool picture = f.isResultReadyAt(0) && f.resultAt(0).image.ok();
+    if (l->told || picture) {
+        // Told already, or a picture after all (shown when its turn comes again).
+        answer->deleteLater();
+        left_.erase(l);
+        armReadBound();
+        return;
+    }
+    l->failed = true;
+    tellLeft();
+}
+
+bool Form1::tellLeft() {
+    if (tickUnderWay_) return false;
+    const auto due = std::find_if(left_.begin(), left_.end(), [](const Left& l) {
+        return !l.told && (l.failed || l.bound.hasExpired());
+    });
+    if (due == left_.end()) return false;
+    due->told = true;
+    const QString entry = due->entry;
+    if (due->failed) {
+        due->answer->deleteLater();
+        left_.erase(due);
+    }
+    armReadBound();
+    // The message holds the ticks back while it is open.
+    tickUnderWay_ = true;
+    qCDebug(lcShow, "message %lld %s", monotonicNs(platform_.clock), qUtf8Printable(entry));
+    platform_.messages.show(invalidPicture(entry), rt::mb::OkOnly, rt::AppTitle);
+    tickUnderWay_ = false;
+    return true;
 }
 
 void Form1::readBoundPassed() {
-    // The file has not answered: its picture gets its message, once, and the show goes on
-    // with the next entry. Its late answer is dropped.
-    awaitingPicture_ = false;
-    if (s_.Effetti != 0) ClsDiag();
-    Image1->hide();
-    prefetchNext();
-    platform_.messages.show(invalidPicture(tickEntry_), rt::mb::OkOnly, rt::AppTitle);
-    tickUnderWay_ = false;
+    // The tick's own file has not answered within the bound (a period longer than the
+    // bound, or ticks held back): the tick leaves it, and its message comes now. A
+    // decode that has not begun (no thread free) has not tried the file yet.
+    if (awaitingPicture_ && tickBound_.hasExpired()) {
+        if (taken_.tried()) {
+            if (s_.Effetti != 0) ClsDiag();
+            Image1->hide();
+            leaveTick();
+            prefetchNext();
+        } else {
+            tickBound_ = QDeadlineTimer(readBoundMs_);
+        }
+    }
+    tellLeft();
+    armReadBound();
+}
+
+void Form1::armReadBound() {
+    qint64 next = -1;
+    const auto consider = [&](const QDeadlineTimer& bound) {
+        const qint64 ms = std::max<qint64>(0, bound.remainingTime());
+        if (next < 0 || ms < next) next = ms;
+    };
+    if (awaitingPicture_) consider(tickBound_);
+    for (const Left& l : left_)
+        if (!l.told && !l.failed) consider(l.bound);
+    if (next < 0) {
+        readBound_.stop();
+        return;
+    }
+    readBound_.start(int(std::min<qint64>(next, 1 << 30)));
 }
 
 void Form1::showEndOfPass() {
@@ -495,6 +596,7 @@ void Form1::Form_KeyPress() {
 
 bool Form1::event(QEvent* e) {
     if (e->type() == QEvent::WindowActivate) Form_Activate();
+    if (e->type() == QEvent::Show) qCDebug(lcShow, "window %lld", monotonicNs(platform_.clock));
     if (e->type() == QEvent::Resize) {
         width_ = twips(width());
         height_ = twips(height());

@@ -20,6 +20,7 @@
 #include "Sound.h"
 #include "Timer.h"
 
+#include <QDeadlineTimer>
 #include <QFutureWatcher>
 #include <QLabel>
 #include <QTimer>
@@ -27,6 +28,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <vector>
 
 namespace viewer {
 
@@ -78,9 +81,11 @@ public:
 
     // Replaces the way pending events are let run (tests watch it).
     void setLetEventsRun(std::function<void()> letEventsRun);
-    // How long a tick waits for its picture's file before the picture gets its message
-    // (30 s; tests shorten it).
+    // How long a picture's file may take to answer before the picture gets its message
+    // (30 s from its tick; tests shorten it).
     void setReadBound(int ms);
+    // The entries of the ticks left while their file had not answered, not yet answered.
+    [[nodiscard]] QStringList leftEntries() const;
     // Whether a tick has begun and not ended: it waits for the walk to reach its slot, or
     // for its picture, or shows a message.
     [[nodiscard]] bool tickUnderWay() const { return tickUnderWay_; }
@@ -109,9 +114,19 @@ private:
     void goOnWith(const Tick& tick);
     // The walk found more pictures, or ended.
     void walkGoesOn();
-    // The tick's picture arrived from the worker, or its file did not answer in time.
+    // The tick's picture arrived from the worker.
     void pictureArrived();
+    // The next tick came while this one's file had not answered: the tick leaves it, and
+    // its message comes when the file fails or once the bound has passed.
+    void leaveTick();
+    // The bound passed for the tick's file or one left before.
     void readBoundPassed();
+    void armReadBound();
+    // Shows the message of a file left that is due, when no tick is under way; whether
+    // it showed one.
+    bool tellLeft();
+    // A file left answered: a picture is dropped, a failure gets its message.
+    void leftAnswered(QFutureWatcher<Decoded>* answer);
     // A picture tick for `entry` with its picture; false when it cannot be shown.
     bool showPicture(const QString& entry, Decoded picture);
     // The end-of-pass caption, centred on black.
@@ -146,7 +161,21 @@ private:
     // The next picture, decoded ahead, and the tick's picture on its way.
     Prefetch prefetch_;
     QFutureWatcher<Decoded> picture_;
-    QTimer readBound_;
+    Prefetch::Taken taken_;
+    QDeadlineTimer tickBound_; // the tick's file gets its message when this passes
+    // Ticks left while their file had not answered, until it does: each one's message
+    // comes once, when the file fails or its bound passes; a later tick that comes to the
+    // same file waits for the same decode and gets no second message.
+    struct Left {
+        QString entry;
+        QFutureWatcher<Decoded>* answer; // a child of the form
+        QDeadlineTimer bound;
+        bool failed = false; // answered, not a picture
+        bool told = false;
+    };
+    std::vector<Left> left_;
+    QTimer readBound_; // at the next bound of the tick's file or of one left
+    int readBoundMs_ = 0;
     QString tickEntry_;
     bool tickUnderWay_ = false;
     bool waitingForSlot_ = false;  // for the walk to reach the tick's slot

@@ -10,6 +10,8 @@
 #include <QFile>
 
 #include <cmath>
+#include <mutex>
+#include <optional>
 
 #include <sys/stat.h>
 
@@ -99,9 +101,31 @@ Decoded decodeEntry(const rt::PictureLoader& loader, const rt::DosFileSystem& fi
     return decodeForShow(loader, host.value(), area);
 }
 
+// One decode of a picture, shared by the thread that runs it and the decode-ahead. The
+// thread hands its picture to the tick that took it, proved first when the decode began
+// before the tick; a picture no tick has taken yet waits here for one.
+struct Prefetch::Decode {
+    Decode(const QString& path, const ShowArea& a, bool forAhead)
+        : dosPath(path), area(a), ahead(forAhead) {
+        promise.start();
+    }
+    [[nodiscard]] bool isFor(const QString& path, const ShowArea& a) const {
+        return dosPath == path && area == a;
+    }
+
+    const QString dosPath;
+    const ShowArea area;
+    const bool ahead; // begun for a coming tick, not for the one that takes it
+    const std::shared_ptr<std::atomic<bool>> begun = std::make_shared<std::atomic<bool>>(false);
+    std::mutex m;
+    bool done = false;             // the decode has ended
+    bool taken = false;            // a tick wants the picture
+    bool dropped = false;          // no longer wanted ahead: its picture is dropped
+    std::optional<Decoded> result; // decoded, until a tick takes it
+    QPromise<Decoded> promise;     // the tick's picture
+};
+
 namespace {
-// The worker's two kinds of job: a newer one of a kind takes the place of one still waiting.
-enum Job { Ahead, ForTick };
 // The picture copied to the display server as well, so that its tick costs no copy.
 Decoded held(Decoded d, rt::ScreenPictures& pictures) {
     if (d.image.ok()) d.held = pictures.hold(d.image.value());
@@ -109,44 +133,123 @@ Decoded held(Decoded d, rt::ScreenPictures& pictures) {
 }
 } // namespace
 
-Prefetch::Prefetch(const rt::DosFileSystem& files, rt::MetafileDrawer& metafiles,
+Prefetch::Prefetch(const rt::DosFileSystem& files, std::shared_ptr<rt::MetafileDrawer> metafiles,
                    std::shared_ptr<rt::ScreenPictures> pictures)
-    : files_(files), loader_(metafiles), pictures_(std::move(pictures)),
-      worker_(std::make_unique<rt::Worker>(1)), decodes_(std::make_shared<std::atomic<int>>(0)) {}
+    : files_(files), loader_(std::move(metafiles)), pictures_(std::move(pictures)),
+      worker_(std::make_unique<rt::Worker>(Lanes)),
+      decodes_(std::make_shared<std::atomic<int>>(0)) {}
 
-void Prefetch::start(const QString& dosPath, const ShowArea& area) {
-    if (ahead_.isValid() && aheadPath_ == dosPath && aheadArea_ == area) return; // under way
+Prefetch::~Prefetch() {
     clear();
-    aheadPath_ = dosPath;
-    aheadArea_ = area;
-    ahead_ = worker_->run(Ahead, [loader = loader_, files = files_, pictures = pictures_, dosPath,
-                                  area, decodes = decodes_] {
-        ++*decodes;
-        return held(decodeEntry(loader, files, dosPath, area), *pictures);
-    });
 }
 
-QFuture<Decoded> Prefetch::take(const QString& dosPath, const ShowArea& area) {
-    QFuture<Decoded> ahead;
-    if (ahead_.isValid() && aheadPath_ == dosPath && aheadArea_ == area) ahead = ahead_;
-    clear();
-    // The worker runs its jobs in order: a picture decoded ahead is done by the time this
-    // job runs, or was dropped for a newer one.
-    return worker_->run(ForTick, [ahead, loader = loader_, files = files_, pictures = pictures_,
-                                  dosPath, area, decodes = decodes_] {
-        if (ahead.isValid() && ahead.isFinished() && ahead.resultCount() > 0) {
-            Decoded d = ahead.result();
-            if (stillCurrent(d)) return d;
-        }
-        ++*decodes;
-        return held(decodeEntry(loader, files, dosPath, area), *pictures);
+std::shared_ptr<Prefetch::Decode> Prefetch::underWay(const QString& dosPath, const ShowArea& area) {
+    // Pictures handed over, or dropped, are forgotten.
+    std::erase_if(decoding_, [](const std::shared_ptr<Decode>& d) {
+        return d->promise.future().isFinished();
     });
+    // Only a decode a tick took and still waits for is waited for again: one dropped
+    // ahead is forgotten.
+    for (const std::shared_ptr<Decode>& d : decoding_) {
+        std::lock_guard lock(d->m);
+        if (d->taken && !d->done && d->isFor(dosPath, area)) return d;
+    }
+    return nullptr;
+}
+
+std::shared_ptr<Prefetch::Decode> Prefetch::post(const QString& dosPath, const ShowArea& area,
+                                                 bool ahead) {
+    auto d = std::make_shared<Decode>(dosPath, area, ahead);
+    d->taken = !ahead;
+    decoding_.push_back(d);
+    // The job owns all it uses: left waiting on a file, it may outlive the show.
+    worker_->post([d, loader = loader_, files = files_, pictures = pictures_, decodes = decodes_] {
+        const auto decode = [&] {
+            ++*decodes;
+            return held(decodeEntry(loader, files, d->dosPath, d->area), *pictures);
+        };
+        d->begun->store(true);
+        Decoded picture = decode();
+        std::unique_lock lock(d->m);
+        d->done = true;
+        if (d->dropped) {
+            d->promise.finish();
+            return;
+        }
+        if (!d->taken) {
+            d->result = std::move(picture);
+            return;
+        }
+        lock.unlock();
+        // Taken while it was decoded ahead: the file may have changed since it was read.
+        if (d->ahead && !stillCurrent(picture)) picture = decode();
+        d->promise.addResult(std::move(picture));
+        d->promise.finish();
+    });
+    return d;
+}
+
+void Prefetch::start(const QString& dosPath, const ShowArea& area) {
+    if (ahead_ && ahead_->isFor(dosPath, area)) return; // under way, or held
+    clear();
+    if (std::shared_ptr<Decode> d = underWay(dosPath, area)) {
+        // Still decoding for an earlier tick whose file did not answer: no second decode.
+        ahead_ = d;
+        return;
+    }
+    ahead_ = post(dosPath, area, true);
+}
+
+Prefetch::Taken Prefetch::take(const QString& dosPath, const ShowArea& area) {
+    std::shared_ptr<Decode> d;
+    if (ahead_ && ahead_->isFor(dosPath, area)) d = std::move(ahead_);
+    clear(); // another picture held ahead
+    if (!d) d = underWay(dosPath, area);
+    if (!d) {
+        d = post(dosPath, area, false);
+        return {d->promise.future(), d->begun};
+    }
+    std::unique_lock lock(d->m);
+    // Taken by an earlier tick (its file has not answered yet), or still decoding ahead:
+    // the thread that decodes it hands it over.
+    if (d->taken || !d->done) {
+        d->taken = true;
+        return {d->promise.future(), d->begun};
+    }
+    // Decoded ahead: proved unchanged on a thread, or decoded again there.
+    d->taken = true;
+    Decoded ready = std::move(*d->result);
+    d->result.reset();
+    lock.unlock();
+    worker_->post([d, ready = std::move(ready), loader = loader_, files = files_,
+                   pictures = pictures_, decodes = decodes_]() mutable {
+        if (!stillCurrent(ready)) {
+            ++*decodes;
+            ready = held(decodeEntry(loader, files, d->dosPath, d->area), *pictures);
+        }
+        d->promise.addResult(std::move(ready));
+        d->promise.finish();
+    });
+    return {d->promise.future(), d->begun};
 }
 
 void Prefetch::clear() {
-    // A decode still running finishes on the worker and its picture is dropped there.
-    ahead_ = QFuture<Decoded>();
-    aheadPath_.clear();
+    // A decode still running finishes on its thread and its picture is dropped there.
+    if (!ahead_) return;
+    std::shared_ptr<Decode> d = std::move(ahead_);
+    std::lock_guard lock(d->m);
+    if (d->taken) return;
+    d->dropped = true;
+    if (d->done) {
+        d->result.reset();
+        d->promise.finish();
+    }
+}
+
+bool Prefetch::aheadReady() const {
+    if (!ahead_) return false;
+    std::lock_guard lock(ahead_->m);
+    return ahead_->done && ahead_->result.has_value();
 }
 
 } // namespace viewer

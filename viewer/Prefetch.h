@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <memory>
+#include <vector>
 
 namespace viewer {
 
@@ -80,14 +81,31 @@ struct Decoded {
                                   const QString& dosPath, const ShowArea& area);
 
 // Every file is touched on a worker thread of the decode-ahead's own, never on the
-// caller's: mapping the path, the proof that the file is unchanged, the decode.
+// caller's: mapping the path, the proof that the file is unchanged, the decode. A file
+// that does not answer (a share that stopped, a FIFO-like file of a FUSE mount) holds one
+// of those threads, and the next pictures are decoded on the others: only as many files
+// as there are threads are ever waited on, and a picture under way for a file is never
+// asked of a second thread.
 class Prefetch {
 public:
+    // The threads the decodes run on.
+    static constexpr int Lanes = 4;
+
+    // A tick's picture on its way, and whether its file has been tried yet (a decode
+    // waiting for a thread has not touched it).
+    struct Taken {
+        QFuture<Decoded> picture;
+        std::shared_ptr<const std::atomic<bool>> begun;
+        [[nodiscard]] bool tried() const { return begun && begun->load(); }
+    };
+
     // `files` maps the DOS paths; each decode works on a copy of it taken when it is asked.
-    // Metafiles are drawn by `metafiles`, which must outlive the decode-ahead's worker.
+    // Metafiles are drawn by `metafiles`, which the decodes share: a decode left waiting
+    // on a file keeps it.
     // Each picture decoded is handed to `pictures` to hold, on the worker.
-    Prefetch(const rt::DosFileSystem& files, rt::MetafileDrawer& metafiles,
+    Prefetch(const rt::DosFileSystem& files, std::shared_ptr<rt::MetafileDrawer> metafiles,
              std::shared_ptr<rt::ScreenPictures> pictures);
+    ~Prefetch();
     Prefetch(const Prefetch&) = delete;
     Prefetch& operator=(const Prefetch&) = delete;
 
@@ -95,25 +113,31 @@ public:
     // ahead; a picture already held or under way for the same file and area is kept.
     void start(const QString& dosPath, const ShowArea& area);
     // The picture for a tick, delivered through the future: the one decoded ahead when it
-    // is this file for this area and the file provably unchanged, otherwise decoded then.
-    // Either way nothing is held ahead afterwards.
-    [[nodiscard]] QFuture<Decoded> take(const QString& dosPath, const ShowArea& area);
+    // is this file for this area and the file provably unchanged, otherwise decoded then;
+    // a tick that comes to a file whose decode has not ended yet (one that did not
+    // answer an earlier tick) waits for that decode. Either way nothing is held ahead
+    // afterwards.
+    [[nodiscard]] Taken take(const QString& dosPath, const ShowArea& area);
     // Forgets the picture held ahead (a new list was built).
     void clear();
 
     // How many decodes were started, ahead or at a tick (tests watch it).
     [[nodiscard]] int decodes() const { return *decodes_; }
     // Whether the picture held ahead is decoded.
-    [[nodiscard]] bool aheadReady() const { return ahead_.isValid() && ahead_.isFinished(); }
+    [[nodiscard]] bool aheadReady() const;
 
 private:
+    struct Decode;
+    std::shared_ptr<Decode> underWay(const QString& dosPath, const ShowArea& area);
+    std::shared_ptr<Decode> post(const QString& dosPath, const ShowArea& area, bool ahead);
+
     const rt::DosFileSystem& files_;
     rt::PictureLoader loader_;
     std::shared_ptr<rt::ScreenPictures> pictures_;
     std::unique_ptr<rt::Worker> worker_;
-    QFuture<Decoded> ahead_;
-    QString aheadPath_;
-    ShowArea aheadArea_;
+    // The picture decoded ahead, and every decode whose picture has not been handed over.
+    std::shared_ptr<Decode> ahead_;
+    std::vector<std::shared_ptr<Decode>> decoding_;
     std::shared_ptr<std::atomic<int>> decodes_;
 };
 

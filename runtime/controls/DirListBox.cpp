@@ -107,6 +107,7 @@ void DirListBox::arrived(int serial, const FolderListing& listing,
 
 void DirListBox::show(const FolderListing& listing) {
     lastShown_ = ++lastAsked_; // what was asked before this is older than what it shows
+    asked_ = listing.folder;
     fill(listing);
 }
 

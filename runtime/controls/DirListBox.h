@@ -47,7 +47,8 @@ public:
     // order: one that comes after a later call's has been shown is dropped, so a listing
     // held up by a share that does not answer never holds up the next one.
     void setPath(const QString& dosPath, std::function<void(Error)> done = {});
-    // Shows a listing made elsewhere; a listing still under way is then dropped.
+    // Shows a listing made elsewhere (a folder alone, not listed yet, when it has no
+    // subfolders); a listing still under way is then dropped.
     void show(const FolderListing& listing);
     // The current folder as an absolute DOS path: "C:\" at a root, else without a final
     // "\"; while a listing is under way, the folder asked for.

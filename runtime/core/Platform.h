@@ -16,6 +16,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 
 class QPixmap;
 
@@ -88,11 +89,12 @@ struct Platform {
     Screen& screen;
     Clock& clock;
     Random& random;
-    Media& media;
+    // Shared with the jobs that use them, which a share may hold past the forms' end.
+    std::shared_ptr<Media> media;
     Launcher& launcher;
     Registry& registry;
     ScreenAwake& screenAwake;
-    MetafileDrawer& metafiles; // what the picture loader draws metafiles with
+    std::shared_ptr<MetafileDrawer> metafiles; // what the picture loader draws metafiles with
     // Pictures held by the display server; shared with the decode worker, whose last job
     // may end after the forms are gone.
     std::shared_ptr<ScreenPictures> screenPictures;

@@ -9,11 +9,6 @@
 
 namespace rt {
 
-namespace {
-// How long the destructor waits for a running job before leaving its thread behind.
-constexpr std::chrono::milliseconds StopBound(2000);
-} // namespace
-
 struct Worker::State {
     struct Job {
         int key;
@@ -57,13 +52,15 @@ Worker::Worker(int threads) : s_(std::make_shared<State>()) {
 }
 
 Worker::~Worker() {
-    std::unique_lock lock(s_->m);
-    s_->stopping = true;
+    // Nothing is waited for: a running job owns what it uses and ends on its own, its
+    // thread with it, or with the process when a share holds it in the kernel.
     std::deque<State::Job> dropped;
-    dropped.swap(s_->queue);
+    {
+        std::lock_guard lock(s_->m);
+        s_->stopping = true;
+        dropped.swap(s_->queue);
+    }
     s_->wake.notify_all();
-    s_->idleWake.wait_for(lock, StopBound, [&] { return s_->threads == 0; });
-    lock.unlock();
     // The dropped jobs are destroyed outside the lock: a job's promise cancels its future.
 }
 

@@ -6,8 +6,9 @@
 // own. A job posted under a key replaces the job of that key still waiting, so a caller
 // that posts the same kind of work again and again (the next picture, the next sound)
 // never piles jobs up behind a thread blocked in the kernel. The destructor drops the
-// waiting jobs and waits a short while for the running ones; a thread still blocked
-// after that is left to end with the process, never joined.
+// waiting jobs and returns at once: a running job ends on its own, and one blocked in the
+// kernel is left to end with the process, never joined. A job therefore owns (or shares)
+// everything it touches.
 
 #include <QFuture>
 #include <QPromise>

@@ -259,7 +259,8 @@ struct SdlMedia::Impl {
             SDL_Delay(5);
     }
 
-    const DosFileSystem& files;
+    // A copy of the DOS view: the media outlive the caller's when a share holds them.
+    const DosFileSystem files;
     Audio audio = Audio::NotOpened;
     bool silentFallback = false;
     void* alsa = nullptr; // ALSA's library, kept loaded with its silent error handler

@@ -225,16 +225,23 @@ struct Allowed {
 // metafiles of another program and the test suite's), with the arguments that could reach
 // past the process narrowed, and the few a crash or a signal needs. A call may appear more
 // than once: any of its rows allows it.
-std::vector<Allowed> allowList(pid_t self) {
+// Without Landlock nothing limits what an open reaches: the helper opens nothing once
+// confined, and the fonts are those the warm-up opened.
+std::vector<Allowed> allowList(pid_t self, bool opens) {
     const auto pid = scmp_datum_t(self);
-    return {
+    std::vector<Allowed> allowed{
         // The socket and the standard streams: requests in, answers out.
         {SCMP_SYS(read)},
         {SCMP_SYS(write)},
         {SCMP_SYS(close)},
-        {SCMP_SYS(fcntl)},
-        // Fonts and fontconfig's files, looked up and mapped: opening for reading only.
-        {SCMP_SYS(openat), {maskedEqual(2, OpenForWriting, 0)}},
+        // A descriptor's own flags only, as the libraries use them: no owner to signal, no
+        // signal, no input that signals (O_ASYNC), no lease, no lock that holds others up.
+        {SCMP_SYS(fcntl), {equal(1, F_GETFD)}},
+        {SCMP_SYS(fcntl), {equal(1, F_SETFD)}},
+        {SCMP_SYS(fcntl), {equal(1, F_GETFL)}},
+        {SCMP_SYS(fcntl), {equal(1, F_SETFL), maskedEqual(2, O_ASYNC, 0)}},
+        {SCMP_SYS(fcntl), {equal(1, F_DUPFD_CLOEXEC)}},
+        // Fonts and fontconfig's files, looked up and mapped.
         {SCMP_SYS(newfstatat)},
         {SCMP_SYS(access)},
         // Memory, never executable.
@@ -271,6 +278,10 @@ std::vector<Allowed> allowList(pid_t self) {
         // The self-check's reading of its own status, opened before the confinement.
         {SCMP_SYS(pread64)},
     };
+    // Where Landlock holds the reading to the font and library folders: opening for
+    // reading only.
+    if (opens) allowed.push_back({SCMP_SYS(openat), {maskedEqual(2, OpenForWriting, 0)}});
+    return allowed;
 }
 
 // Calls no renderer makes and only an attack would: the process ends at once.
@@ -284,7 +295,7 @@ constexpr int Deadly[] = {
 // Everything not allowed fails with EPERM, as a library expects of a call it may not make;
 // the newer clone and open calls with ENOSYS, so that the C library falls back to the
 // older ones whose flags the filter can see.
-bool syscallFilter() {
+bool syscallFilter(bool opens) {
     scmp_filter_ctx ctx = seccomp_init(SCMP_ACT_ERRNO(EPERM));
     if (!ctx) return false;
     // For every thread, those the libraries started during the warm-up too.
@@ -294,7 +305,7 @@ bool syscallFilter() {
         ok = ok && seccomp_rule_add_array(ctx, action, call, unsigned(when.size()),
                                           when.empty() ? nullptr : when.data()) == 0;
     };
-    for (const Allowed& a : allowList(::getpid()))
+    for (const Allowed& a : allowList(::getpid(), opens))
         add(SCMP_ACT_ALLOW, a.call, a.when);
     for (const int call : Deadly)
         add(SCMP_ACT_KILL_PROCESS, call, {});
@@ -354,7 +365,7 @@ Confined confine(bool withLandlock) {
         ::usleep(1000);
     ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
     c.landlockAbi = withLandlock ? landlock() : 0;
-    c.syscallFilter = syscallFilter();
+    c.syscallFilter = syscallFilter(c.landlockAbi > 0);
     return c;
 }
 

@@ -15,6 +15,7 @@
 #include <linux/mount.h>
 #include <linux/sched.h>
 #include <sched.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/personality.h>
@@ -207,6 +208,30 @@ std::vector<Call> calls(const CheckTargets& t) {
              int pair[2];
              return ::syscall(SYS_socketpair, AF_UNIX, SOCK_STREAM, 0, pair);
          }},
+        // Signals and locks through a descriptor: another process made its owner, the
+        // signal it is sent, input that sends it; a lease or a lock that holds others up.
+        {"fcntl F_SETOWN other", [=] { return ::syscall(SYS_fcntl, t.fd, F_SETOWN, other); }},
+        {"fcntl F_SETOWN_EX other",
+         [=] {
+             f_owner_ex owner{F_OWNER_PID, other};
+             return ::syscall(SYS_fcntl, t.fd, F_SETOWN_EX, &owner);
+         }},
+        {"fcntl F_SETSIG", [=] { return ::syscall(SYS_fcntl, t.fd, F_SETSIG, SIGKILL); }},
+        {"fcntl O_ASYNC", [=] { return ::syscall(SYS_fcntl, t.fd, F_SETFL, O_ASYNC); }},
+        {"fcntl F_SETLEASE", [=] { return ::syscall(SYS_fcntl, t.fd, F_SETLEASE, F_RDLCK); }},
+        {"fcntl F_SETLK",
+         [=] {
+             struct flock lock {};
+             lock.l_type = F_RDLCK;
+             return ::syscall(SYS_fcntl, t.fd, F_SETLK, &lock);
+         }},
+        {"fcntl F_OFD_SETLK",
+         [=] {
+             struct flock lock {};
+             lock.l_type = F_RDLCK;
+             return ::syscall(SYS_fcntl, t.fd, F_OFD_SETLK, &lock);
+         }},
+        {"flock", [=] { return ::syscall(SYS_flock, t.fd, LOCK_SH); }},
         // Code of its own: executable memory, terminal input, tracing allowed.
         {"mmap executable",
          [] {

@@ -306,7 +306,7 @@ Result<PictureHeader> PictureLoader::readHeader(const QString& hostPath) const {
     Result<OpenedPicture> opened = openPicture(hostPath);
     if (!opened.ok()) return opened.error();
     OpenedPicture p = std::move(opened).value();
-    return headerOf(p, metafiles_);
+    return headerOf(p, *metafiles_);
 }
 
 Result<QImage> PictureLoader::decode(const QString& hostPath, QSize size) const {
@@ -319,9 +319,9 @@ Result<QImage> PictureLoader::decode(const QString& hostPath,
     Result<OpenedPicture> opened = openPicture(hostPath);
     if (!opened.ok()) return opened.error();
     OpenedPicture p = std::move(opened).value();
-    const Result<PictureHeader> header = headerOf(p, metafiles_);
+    const Result<PictureHeader> header = headerOf(p, *metafiles_);
     if (!header.ok()) return header.error();
-    return decodeOpened(p, header.value(), sizeFor(header.value()), read, metafiles_);
+    return decodeOpened(p, header.value(), sizeFor(header.value()), read, *metafiles_);
 }
 
 } // namespace rt

@@ -24,6 +24,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 namespace rt {
 
@@ -39,7 +40,11 @@ struct PictureHeader {
 
 class PictureLoader {
 public:
-    explicit PictureLoader(MetafileDrawer& metafiles) : metafiles_(metafiles) {}
+    // Draws metafiles with `metafiles`, which the caller keeps while the loader is used.
+    explicit PictureLoader(MetafileDrawer& metafiles) : metafiles_(&metafiles) {}
+    // Shares `metafiles`: a copy of the loader on a thread keeps the drawer it uses.
+    explicit PictureLoader(std::shared_ptr<MetafileDrawer> metafiles)
+        : owner_(std::move(metafiles)), metafiles_(owner_.get()) {}
 
     // The format and natural size of a picture file (host path), from its header.
     [[nodiscard]] Result<PictureHeader> readHeader(const QString& hostPath) const;
@@ -54,7 +59,8 @@ public:
                                         ContentRead* read = nullptr) const;
 
 private:
-    MetafileDrawer& metafiles_;
+    std::shared_ptr<MetafileDrawer> owner_;
+    MetafileDrawer* metafiles_;
 };
 
 } // namespace rt

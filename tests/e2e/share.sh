@@ -128,6 +128,58 @@ wait_gone "$APP_PID" 5 || fail "the program did not end once the share answered"
 APP_PID=""
 unmount_share
 
+# A file that does not answer among local ones: a.jpg and c.jpg on the local disk, b.jpg a
+# link into the share, which stops answering once the show has listed it. The local
+# pictures keep their ticks; b's message comes once, some 30 s after its tick and not
+# before, and names no other file. The show's timing log tells the ticks.
+mount_share
+loc=$(mktemp -d) log=$(mktemp)
+e2e_at_exit remove loc log
+convert -size 200x100 xc:'rgb(0,0,255)' "$loc/a.jpg"
+convert -size 400x100 xc:'rgb(0,0,255)' "$loc/c.jpg"
+ln -s "$mnt/s01/p.jpg" "$loc/b.jpg"
+show_settings "$loc" 1
+cd "$PROG"
+QT_LOGGING_RULES="quadrello.show.debug=true" "$PROG/quadrello" 2>"$log" &
+APP_PID=$!
+dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "the settings dialog did not appear"
+press "$dlg" Return
+for _ in $(seq 200); do grep -q "quadrello.show: walk " "$log" && break; sleep 0.05; done
+grep -q "quadrello.show: walk .* 3 pictures" "$log" || fail "the walk did not find the three pictures"
+touch "$stall"
+# The times of the log, in ms: "what ms entry" lines.
+events() { awk '$1 == "quadrello.show:" { printf "%s %d %s\n", $2, $3 / 1e6, $4 }' "$log"; }
+for _ in $(seq 450); do grep -q "quadrello.show: message " "$log" && break; sleep 0.1; done
+sleep 3 # a second message would have come by now
+stuck_at=$(events | awk '$1 == "left" && $3 == ".\\b.jpg" { print $2; exit }')
+[ -n "$stuck_at" ] || fail "the tick of the file that does not answer was never left"
+b_tick=$(events | awk -v left="$stuck_at" '$1 == "tick" && $2 < left - 500 { t = $2 } END { print t }')
+messages=$(events | awk '$1 == "message"')
+[ "$(echo "$messages" | wc -l)" = 1 ] && [ "$(echo "$messages" | awk '{ print $3 }')" = '.\b.jpg' ] ||
+    fail "not one message naming b.jpg: $(echo "$messages" | tr '\n' ';')"
+after=$(( $(echo "$messages" | awk '{ print $2 }') - b_tick ))
+[ "$after" -ge 29500 ] && [ "$after" -le 36000 ] ||
+    fail "b.jpg's message came $after ms after its tick, not some 30 s"
+# Every local picture's tick before the message showed its picture.
+shown=$(events | awk -v from="$b_tick" -v to="$((b_tick + 29000))" \
+    '$1 == "shown" && $2 > from && $2 < to && $3 != ".\\b.jpg"' | wc -l)
+[ "$shown" -ge 12 ] || fail "only $shown local pictures shown in the 29 s after b.jpg's tick"
+echo "stuck file: its tick at 0 ms; local pictures shown at (ms):" \
+    $(events | awk -v from="$b_tick" '$1 == "shown" && $2 > from { printf "%d ", $2 - from }' | head -c 300)
+echo "stuck file: its message at $after ms"
+# The message is on the screen, and after it the show goes on.
+msg=$(wait_window "^Quadrello$" 10) || fail "no message box for b.jpg"
+press "$msg" Return
+count=$(events | awk '$1 == "shown"' | wc -l)
+for _ in $(seq 50); do [ "$(events | awk '$1 == "shown"' | wc -l)" -gt "$count" ] && break; sleep 0.1; done
+[ "$(events | awk '$1 == "shown"' | wc -l)" -gt "$count" ] || fail "the show did not go on after b.jpg's message"
+viewer=$(wait_viewer "$APP_PID" 1280) || fail "no full-screen viewer with b.jpg stuck"
+press "$viewer" x
+wait_gone "$APP_PID" 2 || fail "a key did not end the show with b.jpg stuck"
+APP_PID=""
+rm -f "$stall"
+unmount_share
+
 # The settings dialog over a share that does not answer: it comes up all the same, its
 # drive list names the share, and Fine ends the program at once.
 mount_share
@@ -137,5 +189,42 @@ start_dialog
 shot "$out/share-dialog.png"
 press "$dlg" alt+f
 wait_gone "$APP_PID" 2 || fail "Fine did not end the program while the share was away"
+APP_PID=""
+
+# OK before the stored folder's check answers: the folder list shows that folder (not the
+# one the program was started in), QUADRO.INI keeps it, and the show's window comes at
+# once though nothing of the share answers. The time from the key to the window is the
+# show's own log against the same monotonic clock.
+show_settings "$mnt/s01" 1
+stored=$(head -n1 "$PROG/QUADRO.INI")
+cd "$loc"
+QT_LOGGING_RULES="quadrello.show.debug=true" "$PROG/quadrello" 2>"$log" &
+APP_PID=$!
+dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "the settings dialog did not appear"
+timeout 5 xdotool windowactivate --sync "$dlg" >/dev/null 2>&1
+pressed=$(python3 -c 'import time; print(time.monotonic_ns() // 1000000)')
+xdotool key --clearmodifiers Return
+for _ in $(seq 100); do grep -q "quadrello.show: window " "$log" && break; sleep 0.05; done
+window=$(events | awk '$1 == "window" { print $2; exit }')
+[ -n "$window" ] || fail "no show window after OK with the stored folder away"
+echo "OK -> show window with the share away: $((window - pressed)) ms"
+[ $((window - pressed)) -lt 1500 ] || fail "OK -> show window took $((window - pressed)) ms with the share away"
+[ "$(head -n1 "$PROG/QUADRO.INI")" = "$stored" ] ||
+    fail "QUADRO.INI lost the stored folder: $(head -n1 "$PROG/QUADRO.INI" | tr -d '\r') for $stored"
+viewer=$(wait_viewer "$APP_PID" 1280) || fail "no full-screen viewer with the stored folder away"
+press "$viewer" x
+wait_gone "$APP_PID" 2 || fail "a key did not end the show with the stored folder away"
+APP_PID=""
+
+# Started from a folder on the share while it does not answer: the dialog comes all the
+# same, and Fine ends the program.
+show_settings "$loc" 1
+rm -f "$stall"
+(cd "$mnt/s01" && touch "$stall" && exec "$PROG/quadrello") &
+APP_PID=$!
+dlg=$(wait_window "^Informazioni su Quadrello$" 10) ||
+    fail "no dialog when started from a folder that does not answer"
+press "$dlg" alt+f
+wait_gone "$APP_PID" 2 || fail "Fine did not end the program started from a folder away"
 APP_PID=""
 echo "e2e share: passed"

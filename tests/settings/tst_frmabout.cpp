@@ -391,6 +391,34 @@ private slots:
         QVERIFY(fp->messages.shown.empty());
     }
 
+    // The stored folder's check has not answered yet (a share that does not answer): the
+    // list shows that folder, not listed, never the folder the program was started in,
+    // and OK keeps it and writes it back.
+    void okBeforeTheStoredFolderIsCheckedKeepsIt() {
+        tmp->folder(QStringLiteral("foto/sub"));
+        tmp->folder(QStringLiteral("started/here"));
+        program = rt::DosFileSystem().toDos(tmp->path()).value();
+        const QString folder = program + QStringLiteral("\\foto");
+        tmp->file(QStringLiteral("QUADRO.INI"),
+                  ("PATH=" + folder + "\r\nTempoAttesa=3\r\n").toUtf8());
+        fp = std::make_unique<FakePlatform>(program);
+        QVERIFY(!fp->files.chDir(program + QStringLiteral("\\started")).failed());
+        dlg = std::make_unique<frmAbout>(fp->platform, s);
+        dlg->Timer2->setEnabled(false);
+        dlg->Timer3->setEnabled(false);
+        dlg->Form_Load(); // no event runs before OK: the check cannot have answered
+        QCOMPARE(dlg->Dir1->path(), folder);
+        QStringList shown;
+        for (int i = 0; i < dlg->Dir1->count(); ++i)
+            shown << dlg->Dir1->item(i)->text();
+        QVERIFY2(!shown.contains(QStringLiteral("sub")) && !shown.contains(QStringLiteral("here")),
+                 qPrintable(shown.join(QLatin1Char(','))));
+        QCOMPARE(shown.last(), QStringLiteral("foto"));
+        dlg->cmdOK->click();
+        QCOMPARE(iniLines().value(0), "PATH=" + folder);
+        QCOMPARE(s.FolderPath, folder + QLatin1Char('\\'));
+    }
+
     // Even the program folder cannot be made current: the load does not retry forever.
     void loadGivesUpWhenTheProgramFolderIsGone() {
         QVERIFY(open());
@@ -646,9 +674,10 @@ private slots:
         program = rt::DosFileSystem().toDos(tmp->path()).value();
         fp = std::make_unique<FakePlatform>(program);
         SequencePointer pointer;
-        rt::Platform platform{fp->files,          fp->messages, pointer,         fp->programEnd,
-                              fp->screen,         fp->clock,    fp->random,      fp->media,
-                              fp->launcher,       fp->registry, fp->screenAwake, fp->metafiles,
+        rt::Platform platform{fp->files,          fp->messages,    pointer,
+                              fp->programEnd,     fp->screen,      fp->clock,
+                              fp->random,         fp->sharedMedia, fp->launcher,
+                              fp->registry,       fp->screenAwake, fp->sharedMetafiles,
                               fp->screenPictures, program};
         frmAbout d(platform, s);
         d.Timer2->setEnabled(false);

@@ -11,8 +11,12 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 struct ShownMessage {
@@ -184,14 +188,52 @@ private:
     static rt::Error none() { return rt::refusedPicture(QStringLiteral("no metafile drawer")); }
 };
 
+// A drawer that holds every call until it is let go, as a file of a share that stopped
+// answering holds its reader; let go, it refuses the metafile.
+class BlockingMetafiles final : public rt::MetafileDrawer {
+public:
+    rt::Result<QSize> size(rt::MetafileKind, const QByteArray&) override {
+        hold();
+        return rt::refusedPicture(QStringLiteral("let go"));
+    }
+    rt::Result<QImage> render(rt::MetafileKind, const QByteArray&, QSize) override {
+        hold();
+        return rt::refusedPicture(QStringLiteral("let go"));
+    }
+    void letGo() {
+        std::lock_guard lock(m_);
+        free_ = true;
+        cv_.notify_all();
+    }
+    // Calls that came in so far, and calls not yet returned.
+    [[nodiscard]] int entered() const { return entered_; }
+    [[nodiscard]] int inside() const { return inside_; }
+
+private:
+    void hold() {
+        ++entered_;
+        ++inside_;
+        {
+            std::unique_lock lock(m_);
+            cv_.wait(lock, [&] { return free_; });
+        }
+        --inside_; // the last this object is touched by the call
+    }
+    std::mutex m_;
+    std::condition_variable cv_;
+    bool free_ = false;
+    std::atomic<int> entered_ = 0, inside_ = 0;
+};
+
 // One test's platform. The program folder is given as a DOS path.
 struct FakePlatform {
     explicit FakePlatform(const QString& programFolder, rt::DriveTable drives = rt::DriveTable(),
                           double screenW = 1024 * 15, double screenH = 768 * 15)
         : files(std::move(drives)),
-          screen(screenW, screenH), platform{files,          messages,     pointer,     programEnd,
-                                             screen,         clock,        random,      media,
-                                             launcher,       registry,     screenAwake, metafiles,
+          screen(screenW, screenH), platform{files,          messages,     pointer,
+                                             programEnd,     screen,       clock,
+                                             random,         sharedMedia,  launcher,
+                                             registry,       screenAwake,  sharedMetafiles,
                                              screenPictures, programFolder} {}
 
     rt::DosFileSystem files;
@@ -201,11 +243,13 @@ struct FakePlatform {
     FixedScreen screen;
     FakeClock clock;
     rt::Random random;
-    RecordingMedia media;
+    std::shared_ptr<RecordingMedia> sharedMedia = std::make_shared<RecordingMedia>();
+    RecordingMedia& media = *sharedMedia;
     RecordingLauncher launcher;
     RecordingRegistry registry;
     RecordingScreenAwake screenAwake;
-    HandedMetafiles metafiles;
+    std::shared_ptr<HandedMetafiles> sharedMetafiles = std::make_shared<HandedMetafiles>();
+    HandedMetafiles& metafiles = *sharedMetafiles;
     std::shared_ptr<rt::ScreenPictures> screenPictures = std::make_shared<rt::NoScreenPictures>();
     rt::Platform platform;
 };

@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
     rt::QtScreen screen;
     rt::SystemClock clock;
     rt::Random random;
-    const std::unique_ptr<rt::Media> media = rt::makeHostMedia(files);
+    const std::shared_ptr<rt::Media> media = rt::makeHostMedia(files);
     RecordingLauncher launcher;
     RecordingRegistry registry;
     RecordingScreenAwake screenAwake;
@@ -65,9 +65,11 @@ int main(int argc, char** argv) {
         std::shared_ptr<rt::ScreenPictures> server = rt::connectServerPictures();
         return server ? server : std::make_shared<rt::NoScreenPictures>();
     }();
-    rt::Platform platform{files,       messages,      pointer,  programEnd,   screen,
-                          clock,       random,        *media,   launcher,     registry,
-                          screenAwake, beside.helper, pictures, programFolder};
+    // The helper lives as long as the show here: shared without an owner.
+    const std::shared_ptr<rt::MetafileDrawer> metafiles(std::shared_ptr<void>(), &beside.helper);
+    rt::Platform platform{files,       messages,  pointer,  programEnd,   screen,
+                          clock,       random,    media,    launcher,     registry,
+                          screenAwake, metafiles, pictures, programFolder};
 
     settings::Modulo1 s;
     const QString folder = rt::withBackslash(

@@ -7,8 +7,10 @@
 #include "TempDir.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -61,7 +63,8 @@ class PrefetchTest : public testing::Test {
 protected:
     TempDir tmp;
     rt::DosFileSystem files;
-    HandedMetafiles metafiles;
+    std::shared_ptr<HandedMetafiles> sharedMetafiles = std::make_shared<HandedMetafiles>();
+    HandedMetafiles& metafiles = *sharedMetafiles;
     rt::PictureLoader loader{metafiles};
     std::shared_ptr<HoldingPictures> pictures = std::make_shared<HoldingPictures>();
     // The decode-ahead is asked for DOS paths: C: is the host's root.
@@ -76,9 +79,10 @@ protected:
 
 TEST_F(PrefetchTest, ReadyPictureIsTakenWithoutASecondDecode) {
     const QString a = picture("a.bmp", {1920, 480}, Qt::red);
-    Prefetch p{files, metafiles, pictures};
+    Prefetch p{files, sharedMetafiles, pictures};
     p.start(dos(a), Screen);
-    const Decoded d = p.take(dos(a), Screen).result(); // waits if the worker is not done yet
+    const Decoded d =
+        p.take(dos(a), Screen).picture.result(); // waits if the worker is not done yet
     ASSERT_TRUE(d.image.ok());
     EXPECT_EQ(d.image.value().size(), QSize(960, 240)); // decoded at the fitted size
     EXPECT_EQ(d.image.value().pixelColor(10, 10), QColor(Qt::red));
@@ -108,14 +112,14 @@ TEST_F(PrefetchTest, MetafilesAreMeasuredAndDrawnByTheDrawerItWasHanded) {
                                      24));
     const QString path = dos(tmp.path("mappa.wmf"));
     {
-        Prefetch p{files, metafiles, pictures}; // no drawer behind it: refused
-        EXPECT_FALSE(p.take(path, Screen).result().image.ok());
+        Prefetch p{files, sharedMetafiles, pictures}; // no drawer behind it: refused
+        EXPECT_FALSE(p.take(path, Screen).picture.result().image.ok());
     }
     EXPECT_EQ(metafiles.sizes, 1);
     GreenMetafiles green;
     metafiles.drawer = &green;
-    Prefetch p{files, metafiles, pictures};
-    const Decoded d = p.take(path, Screen).result();
+    Prefetch p{files, sharedMetafiles, pictures};
+    const Decoded d = p.take(path, Screen).picture.result();
     ASSERT_TRUE(d.image.ok()) << qPrintable(d.image.error().description);
     EXPECT_EQ(d.image.value().size(), QSize(100, 50));
     EXPECT_EQ(d.image.value().pixelColor(5, 5), QColor(Qt::green));
@@ -126,21 +130,21 @@ TEST_F(PrefetchTest, MetafilesAreMeasuredAndDrawnByTheDrawerItWasHanded) {
 TEST_F(PrefetchTest, AnotherEntryOrAnotherScreenIsDecodedAtTheTick) {
     const QString a = picture("a.bmp", {100, 100}, Qt::red);
     const QString b = picture("b.bmp", {100, 100}, Qt::green);
-    Prefetch p{files, metafiles, pictures};
+    Prefetch p{files, sharedMetafiles, pictures};
     p.start(dos(a), Screen);
-    const Decoded d = p.take(dos(b), Screen).result();
+    const Decoded d = p.take(dos(b), Screen).picture.result();
     EXPECT_EQ(d.image.value().pixelColor(5, 5), QColor(Qt::green)); // never the wrong picture
     p.start(dos(b), Screen);
     ShowArea smaller = Screen;
     smaller.formWidth = 50 * 15;
-    EXPECT_EQ(p.take(dos(b), smaller).result().image.value().width(), 50);
+    EXPECT_EQ(p.take(dos(b), smaller).picture.result().image.value().width(), 50);
 }
 
 TEST_F(PrefetchTest, FailureIsKeptForTheTickOfTheBadEntry) {
     tmp.file("rotto.jpg", "not a picture");
-    Prefetch p{files, metafiles, pictures};
+    Prefetch p{files, sharedMetafiles, pictures};
     p.start(dos(tmp.path("rotto.jpg")), Screen);
-    const Decoded d = p.take(dos(tmp.path("rotto.jpg")), Screen).result();
+    const Decoded d = p.take(dos(tmp.path("rotto.jpg")), Screen).picture.result();
     ASSERT_FALSE(d.image.ok());
     EXPECT_EQ(d.image.error().number, rt::err::InvalidPicture);
     EXPECT_EQ(d.held, nullptr);
@@ -149,19 +153,19 @@ TEST_F(PrefetchTest, FailureIsKeptForTheTickOfTheBadEntry) {
 
 TEST_F(PrefetchTest, FileChangedOrRemovedSinceTheDecodeIsReadAgain) {
     const QString a = picture("a.bmp", {100, 100}, Qt::red);
-    Prefetch p{files, metafiles, pictures};
+    Prefetch p{files, sharedMetafiles, pictures};
     p.start(dos(a), Screen);
     // Wait until the worker has read the file, then replace it.
     ASSERT_TRUE(eventually([&] { return p.aheadReady(); }));
     picture("a.bmp", {120, 100}, Qt::blue);
-    const Decoded d = p.take(dos(a), Screen).result();
+    const Decoded d = p.take(dos(a), Screen).picture.result();
     EXPECT_EQ(d.image.value().pixelColor(5, 5), QColor(Qt::blue));
     EXPECT_EQ(p.decodes(), 2);
 
     p.start(dos(a), Screen);
     ASSERT_TRUE(eventually([&] { return p.aheadReady(); }));
     ASSERT_TRUE(QFile::remove(a));
-    EXPECT_FALSE(p.take(dos(a), Screen).result().image.ok());
+    EXPECT_FALSE(p.take(dos(a), Screen).picture.result().image.ok());
 }
 
 // Copies that keep the old times (cp -p, rsync -t, unzip) and permission changes leave size
@@ -174,12 +178,12 @@ TEST_F(PrefetchTest, AReplacementKeepingSizeAndTimesOrANewModeIsReadAgain) {
         const struct timespec times[2] = {before.st_atim, before.st_mtim};
         ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
     };
-    Prefetch p{files, metafiles, pictures};
+    Prefetch p{files, sharedMetafiles, pictures};
     const auto readAheadThen = [&](const std::function<void()>& change) -> Decoded {
         p.start(dos(a), Screen);
         EXPECT_TRUE(eventually([&] { return p.aheadReady(); }));
         change();
-        return p.take(dos(a), Screen).result();
+        return p.take(dos(a), Screen).picture.result();
     };
     // Overwritten in place, then given back its times.
     Decoded d = readAheadThen([&] {
@@ -275,14 +279,14 @@ TEST_F(PrefetchTest, TheScreensPixelRatioDecidesTheTwipsAndTheDecodedPixels) {
         {1.25, {1536, 864}, {1600, 1000}, {1600, 1000}},
         {1.5, {640, 360}, {1920, 1200}, {864, 540}}, // the height decides
     };
-    Prefetch p{files, metafiles, pictures};
+    Prefetch p{files, sharedMetafiles, pictures};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ratio);
         const QString a =
             picture(QStringLiteral("r%1.bmp").arg(c.picture.width()), c.picture, Qt::red);
         const ShowArea area{float(c.screen.width() * 15), float(c.screen.height() * 15), 0,
                             c.ratio};
-        const Decoded d = p.take(dos(a), area).result();
+        const Decoded d = p.take(dos(a), area).picture.result();
         ASSERT_TRUE(d.image.ok()) << qPrintable(d.image.error().description);
         EXPECT_EQ(d.image.value().size(), c.decoded);
         EXPECT_EQ(d.image.value().devicePixelRatio(), c.ratio);
@@ -292,11 +296,70 @@ TEST_F(PrefetchTest, TheScreensPixelRatioDecidesTheTwipsAndTheDecodedPixels) {
 
 TEST_F(PrefetchTest, ClearedWhenANewListIsBuilt) {
     const QString a = picture("a.bmp", {100, 100}, Qt::red);
-    Prefetch p{files, metafiles, pictures};
+    Prefetch p{files, sharedMetafiles, pictures};
     p.start(dos(a), Screen);
     p.clear();
-    (void)p.take(dos(a), Screen).result();
+    (void)p.take(dos(a), Screen).picture.result();
     EXPECT_EQ(p.decodes(), 2); // nothing was held ahead: decoded again for the tick
+}
+
+TEST_F(PrefetchTest, AFileThatDoesNotAnswerHoldsOnlyItsOwnThread) {
+    // Metafiles whose drawing never returns until let go: files on a share that stopped.
+    BlockingMetafiles stuck;
+    auto drawer = std::make_shared<HandedMetafiles>();
+    drawer->drawer = &stuck;
+    const QByteArray wmf("\x01\x00\x09\x00\x00\x03\x0c\x00\x00\x00\x00\x00"
+                         "\x00\x00\x00\x00\x00\x00\x03\x00\x00\x00\x00\x00",
+                         24);
+    QStringList away;
+    for (int i = 0; i < Prefetch::Lanes; ++i) {
+        tmp.file(QStringLiteral("away%1.wmf").arg(i), wmf);
+        away << dos(tmp.path(QStringLiteral("away%1.wmf").arg(i)));
+    }
+    const QString a = dos(picture("a.bmp", {100, 100}, Qt::red));
+    const QString b = dos(picture("b.bmp", {100, 100}, Qt::green));
+    auto p = std::make_unique<Prefetch>(files, drawer, pictures);
+
+    // Decoded ahead, the first file does not answer; its tick is left waiting.
+    p->start(away[0], Screen);
+    const Prefetch::Taken first = p->take(away[0], Screen);
+    ASSERT_TRUE(eventually([&] { return stuck.entered() == 1; }));
+    EXPECT_TRUE(first.tried());
+    // The next ticks' pictures, and the one decoded ahead, come on the other threads.
+    EXPECT_EQ(p->take(a, Screen).picture.result().image.value().pixelColor(5, 5), QColor(Qt::red));
+    p->start(b, Screen);
+    EXPECT_TRUE(eventually([&] { return p->aheadReady(); }));
+    EXPECT_EQ(p->take(b, Screen).picture.result().image.value().pixelColor(5, 5),
+              QColor(Qt::green));
+    // Coming to the same file again, ahead or at a tick, waits for the same decode.
+    p->start(away[0], Screen);
+    const Prefetch::Taken again = p->take(away[0], Screen);
+    EXPECT_TRUE(again.tried());
+    QThread::msleep(50);
+    EXPECT_EQ(stuck.entered(), 1);
+
+    // As many files not answering as threads: the next decode waits for a thread, and has
+    // not tried its file (no message may name it).
+    for (int i = 1; i < Prefetch::Lanes; ++i)
+        (void)p->take(away[i], Screen);
+    ASSERT_TRUE(eventually([&] { return stuck.entered() == Prefetch::Lanes; }));
+    const Prefetch::Taken waiting = p->take(a, Screen);
+    QThread::msleep(50);
+    EXPECT_FALSE(waiting.tried());
+    EXPECT_FALSE(waiting.picture.isFinished());
+
+    // The decode-ahead goes at once though its threads are blocked; the decodes end
+    // later with the drawer they share, gone everywhere else by then.
+    QElapsedTimer clock;
+    clock.start();
+    p.reset();
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_TRUE(waiting.picture.isCanceled());
+    drawer.reset();
+    stuck.letGo();
+    const Decoded refused = first.picture.result();
+    EXPECT_FALSE(refused.image.ok());
+    EXPECT_TRUE(eventually([&] { return stuck.inside() == 0; }));
 }
 
 TEST_F(PrefetchTest, StampFollowsSizeAndTime) {

@@ -198,3 +198,34 @@ TEST_F(SoundTest, MissingFolderMeansNoMusic) {
 }
 
 } // namespace
+
+// A share may hold a sound job until after the show and its platform are gone: the job
+// still reaches the media it was given, which it shares (AddressSanitizer would see a
+// job that kept a reference).
+TEST(SoundJobs, OutliveTheShowAndItsPlatform) {
+    TempDir tmp;
+    tmp.file("a.jpg");
+    tmp.file("a.wav");
+    tmp.file("tema.mid");
+    std::vector<std::function<void()>> held;
+    std::shared_ptr<RecordingMedia> media;
+    {
+        auto fake = std::make_unique<FakePlatform>(QStringLiteral("C:\\"));
+        media = fake->sharedMedia;
+        settings::Modulo1 s;
+        s.FolderPath = fake->files.toDos(tmp.path()).value() + QLatin1Char('\\');
+        s.SuonoWAV = settings::True;
+        s.MusicaFM = settings::True;
+        viewer::Sound sound(fake->platform, s, [&](viewer::SoundJob, std::function<void()> job) {
+            held.push_back(std::move(job));
+        });
+        sound.PlayComment(QStringLiteral(".\\a.jpg"));
+        sound.UpdateMusic(QStringLiteral(".\\a.jpg"));
+        sound.StopMusic();
+    }
+    ASSERT_EQ(held.size(), 3U);
+    for (const auto& job : held)
+        job();
+    EXPECT_EQ(media->sounds.size(), 1);
+    EXPECT_EQ(media->commands.size(), 4); // close, open, play; then close
+}

@@ -696,6 +696,52 @@ private slots:
         QCOMPARE(fake->programEnd.calls, 0);
     }
 
+    // A file that does not answer (a share that stopped) holds only itself: the next tick
+    // leaves it and the local pictures go on at their ticks; its message comes once, at
+    // its bound, and never for a picture that answered.
+    void aFileThatDoesNotAnswerHoldsOnlyItself() {
+        picture("f/a.jpg", {10, 10});
+        tmp->file("f/b.wmf", QByteArray("\x01\x00\x09\x00\x00\x03\x0c\x00\x00\x00\x00\x00"
+                                        "\x00\x00\x00\x00\x00\x00\x03\x00\x00\x00\x00\x00",
+                                        24));
+        picture("f/c.jpg", {10, 10});
+        BlockingMetafiles away;
+        fake->metafiles.drawer = &away;
+        auto form = startedShow("f");
+        form->setReadBound(1500);
+        const auto caption = [&] { return form->Label1->text(); };
+        tick(*form);
+        QCOMPARE(caption(), QStringLiteral(".\\a.jpg"));
+        form->Timer1_Timer(); // b: its file does not answer
+        QTest::qWait(100);
+        QVERIFY(form->tickUnderWay());
+        QCOMPARE(caption(), QStringLiteral(".\\a.jpg"));
+        tick(*form); // the next tick leaves b
+        QCOMPARE(caption(), QStringLiteral(".\\c.jpg"));
+        QCOMPARE(form->leftEntries(), QStringList{".\\b.wmf"});
+        tick(*form); // the end of the pass
+        tick(*form); // a, while b is asked for ahead again: the same decode
+        QCOMPARE(caption(), QStringLiteral(".\\a.jpg"));
+        form->Timer1_Timer();
+        tick(*form);
+        QCOMPARE(caption(), QStringLiteral(".\\c.jpg"));
+        QVERIFY(fake->messages.texts().isEmpty()); // not before its bound
+        QCOMPARE(away.entered(), 1);               // one thread on it, whatever the ticks
+        // Its bound passes: one message, naming it.
+        const QStringList once{"Il file: .\\b.wmf non e' un file di immagini valido."};
+        QTRY_COMPARE_WITH_TIMEOUT(fake->messages.texts(), once, 10'000);
+        // It answers at last, refused: no second message; it is tried again next time.
+        away.letGo();
+        QTRY_VERIFY_WITH_TIMEOUT(form->leftEntries().isEmpty(), 10'000);
+        QCOMPARE(fake->messages.texts(), once);
+        tick(*form); // the end of the pass
+        tick(*form);
+        QCOMPARE(caption(), QStringLiteral(".\\a.jpg"));
+        tick(*form);
+        QCOMPARE(fake->messages.texts().size(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(away.inside(), 0, 10'000);
+    }
+
     void failingMediaNeverStopTheShow() {
         // No audio device, no soundfont, an unreadable tune: every media call fails.
         picture("f/mare.jpg", {10, 10});
