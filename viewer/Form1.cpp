@@ -200,11 +200,9 @@ void Form1::Form_Load() {
     Timer1->setEnabled(true);
     Timer1->setInterval(s_.TempoAttesa);
 
-    // Over the whole screen. The show has it: no screen saver, no blanking until it ends.
-    width_ = screenW;
-    height_ = screenH;
-    setGeometry(0, 0, px(screenW), px(screenH));
-    setWindowState(windowState() | Qt::WindowFullScreen);
+    // Over the whole of the monitor the dialog was on. The show has it: no screen saver,
+    // no blanking until it ends.
+    coverScreen();
     platform_.screenAwake.hold();
 
     // The image list, walked on the workers while the show runs; its first picture is
@@ -214,6 +212,19 @@ void Form1::Form_Load() {
     prefetch_.clear();
     walkTaken_ = 0;
     walk_.setFuture(StreamImageList(platform_.files, s_.FolderPath, walker_, listers_));
+}
+
+void Form1::coverScreen() {
+    width_ = float(platform_.screen.widthTwips());
+    height_ = float(platform_.screen.heightTwips());
+    // Full screen is left first, so that the window manager takes the new place and
+    // monitor; then it is asked again, on that monitor. A window full screen from its
+    // first showing may be put on a monitor of the window manager's own choosing (the
+    // pointer's): the form is first shown where it stands, then made full screen.
+    setWindowState(windowState() & ~Qt::WindowFullScreen);
+    platform_.screen.cover(*this);
+    fullScreenWhenShown_ = !isVisible();
+    if (!fullScreenWhenShown_) setWindowState(windowState() | Qt::WindowFullScreen);
 }
 
 void Form1::walkGoesOn() {
@@ -255,6 +266,8 @@ void Form1::Form_Activate() {
 void Form1::Timer1_Timer() {
     // A tick still waiting for its picture holds the next ones back, as a message box does.
     if (tickUnderWay_) return;
+    // The show's monitor changed or went away: the show is laid out again on the primary.
+    if (platform_.screen.takeChange()) coverScreen();
     qCDebug(lcShow, "tick %lld index %d", monotonicNs(platform_.clock),
             int(slides_.position()) + 1);
     goOnWith(slides_.advance());
@@ -495,6 +508,13 @@ void Form1::Form_KeyPress() {
 
 bool Form1::event(QEvent* e) {
     if (e->type() == QEvent::WindowActivate) Form_Activate();
+    // Painted: the form is on the screen, where it was put.
+    if (e->type() == QEvent::Paint && fullScreenWhenShown_) {
+        fullScreenWhenShown_ = false;
+        QMetaObject::invokeMethod(
+            this, [this] { setWindowState(windowState() | Qt::WindowFullScreen); },
+            Qt::QueuedConnection);
+    }
     if (e->type() == QEvent::Resize) {
         width_ = twips(width());
         height_ = twips(height());

@@ -258,7 +258,8 @@ private slots:
         QCOMPARE(form.slides().images()[2], QStringLiteral("sub\\b.gif"));
         QCOMPARE(form.slides().pictureCount(), 2);
         QCOMPARE(form.geometry(), QRect(0, 0, 960, 720));
-        QVERIFY(form.windowState() & Qt::WindowFullScreen);
+        form.show(); // shown where it stands, then full screen
+        QTRY_VERIFY(form.windowState() & Qt::WindowFullScreen);
         QVERIFY(fake->screenAwake.held);
         form.Fine();
         QVERIFY(!fake->screenAwake.held);
@@ -368,6 +369,39 @@ private slots:
         QCOMPARE(form->Label1->text(), QStringLiteral(".\\solo.jpg"));
     }
 
+    // The show covers the monitor the dialog was on, and every figure reads that monitor;
+    // when a monitor changes it moves to the primary one at the next tick.
+    void theShowCoversItsMonitorAndMovesToThePrimaryWhenOneChanges() {
+        fake->screen.monitors = {{{0, 0, 1920, 1080}, 1}, {{1920, 120, 800, 600}, 1}};
+        picture("f/a.jpg", {600, 400});
+        const QString folder = rt::withBackslash(fake->files.toDos(tmp->path("f")).value());
+        viewer::Form1 form(fake->platform, s, [&] {
+            fake->screen.shown = 1; // the dialog's OK, with the dialog on the second one
+            s.GoFlag = settings::True;
+            s.FolderPath = folder;
+            s.TempoAttesa = 5000;
+        });
+        load(form); // not shown: the offscreen screen would size a full-screen form
+        const auto centred = [&](QRect monitor) {
+            QCOMPARE(form.geometry(), monitor);
+            QCOMPARE(form.widthTwips(), float(monitor.width() * 15));
+            QCOMPARE(form.heightTwips(), float(monitor.height() * 15));
+            const viewer::TwipRect img = form.image1Twips();
+            const viewer::TwipRect lbl = form.label1Twips();
+            QCOMPARE(img.width, 600.0f * 15);
+            QCOMPARE(img.left, (monitor.width() * 15 - img.width) / 2);
+            QCOMPARE(img.top, (monitor.height() * 15 - lbl.height - img.height) / 2 + lbl.height);
+            QCOMPARE(lbl.left, float(rt::halfOf(monitor.width() * 15 - lbl.width)));
+        };
+        tick(form);
+        centred({1920, 120, 800, 600});
+        tick(form); // the end of the pass
+        fake->screen.change();
+        tick(form);
+        centred({0, 0, 1920, 1080});
+        QVERIFY(!fake->screen.takeChange()); // taken once
+    }
+
     void pictureIsFittedCentredAndCaptionedAtTheTop() {
         // A 1920 x 480 picture on a 960 x 720 screen: narrowed to the form's width.
         picture("f/wide.jpg", {1920, 480});
@@ -408,9 +442,10 @@ private slots:
         picture("f/a.jpg", {2400, 1200});
         auto form = startedShow("f", 1);
         // Shown for real painting, over the whole 3840-pixel screen (the offscreen screen
-        // is smaller than a full-screen window would need).
-        form->setWindowState(Qt::WindowNoState);
+        // is smaller than a full-screen window would need), once shown full screen.
         form->show();
+        QTRY_VERIFY(form->windowState() & Qt::WindowFullScreen);
+        form->setWindowState(Qt::WindowNoState);
         form->setGeometry(0, 0, 3840, 2160);
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         QCOMPARE(form->widthTwips(), 3840.0f * 15);
