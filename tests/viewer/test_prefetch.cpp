@@ -255,9 +255,11 @@ TEST_F(PrefetchTest, TheProofReadsOnlyWhatTheDecoderRead) {
     EXPECT_FALSE(viewer::decodeForShow(loader, tmp.path("fifo.jpg"), Screen).image.ok());
 }
 
-// On a scaled screen a picture's pixels are device pixels: 15 / ratio twips each. It is
-// decoded at the device pixels it covers, so that it is drawn one to one.
-TEST_F(PrefetchTest, TheScreensPixelRatioDecidesTheTwipsAndTheDecodedPixels) {
+// A picture's natural size is 15 twips a pixel whatever the screen's pixel ratio: on a
+// screen scaled twice over it covers what it covers on an ordinary one, in twice the
+// device pixels. It is decoded at the device pixels it covers, so that it is drawn one to
+// one; one smaller than that is enlarged pixel for pixel by a whole factor.
+TEST_F(PrefetchTest, ThePictureCoversItsApparentSizeAtTheScreensDevicePixels) {
     struct Case {
         double ratio;
         QSize screen;  // logical pixels
@@ -267,17 +269,18 @@ TEST_F(PrefetchTest, TheScreensPixelRatioDecidesTheTwipsAndTheDecodedPixels) {
     const Case cases[] = {
         {1, {960, 720}, {800, 500}, {800, 500}},      // fits: its own pixels
         {1, {960, 720}, {1920, 1200}, {960, 600}},    // narrowed to the screen
-        {2, {1024, 768}, {1600, 1000}, {1600, 1000}}, // fits the 2048-pixel screen as it is
+        {2, {1024, 768}, {300, 200}, {600, 400}},     // each pixel two by two
+        {2, {1024, 768}, {1600, 1000}, {2048, 1280}}, // narrowed to the 1024-pixel screen
         {2, {512, 384}, {2000, 1250}, {1024, 640}},   // the screen's own device pixels
         // 341.3 logical pixels high: the form makes the picture 341, so 682 device pixels
         // (not 683, which would have Qt scale it again at every paint).
         {2, {512, 384}, {1500, 1000}, {1024, 682}},
-        {1.25, {1536, 864}, {1600, 1000}, {1600, 1000}},
+        {1.25, {1536, 864}, {1000, 600}, {1250, 750}},
         {1.5, {640, 360}, {1920, 1200}, {864, 540}}, // the height decides
     };
     Prefetch p{files, metafiles, pictures};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.ratio);
+        SCOPED_TRACE(testing::Message() << c.ratio << " " << c.picture.width());
         const QString a =
             picture(QStringLiteral("r%1.bmp").arg(c.picture.width()), c.picture, Qt::red);
         const ShowArea area{float(c.screen.width() * 15), float(c.screen.height() * 15), 0,
@@ -288,6 +291,20 @@ TEST_F(PrefetchTest, TheScreensPixelRatioDecidesTheTwipsAndTheDecodedPixels) {
         EXPECT_EQ(d.image.value().devicePixelRatio(), c.ratio);
         EXPECT_NEAR(d.fit.width, c.decoded.width() * 15 / c.ratio, 1); // twips
     }
+    // Enlarged twice over, each pixel stays itself: sharp, no colour between two.
+    QImage stripes(4, 2, QImage::Format_RGB32);
+    for (int x = 0; x < 4; ++x)
+        for (int y = 0; y < 2; ++y)
+            stripes.setPixel(x, y, (x + y) % 2 ? 0xff0000ffu : 0xffffff00u);
+    ASSERT_TRUE(stripes.save(tmp.path("stripes.bmp"), "BMP"));
+    const Decoded d =
+        p.take(dos(tmp.path("stripes.bmp")), ShowArea{1024 * 15, 768 * 15, 0, 2}).result();
+    ASSERT_TRUE(d.image.ok());
+    const QImage& shown = d.image.value();
+    ASSERT_EQ(shown.size(), QSize(8, 4));
+    for (int x = 0; x < 8; ++x)
+        for (int y = 0; y < 4; ++y)
+            EXPECT_EQ(shown.pixel(x, y), stripes.pixel(x / 2, y / 2)) << x << "," << y;
 }
 
 TEST_F(PrefetchTest, ClearedWhenANewListIsBuilt) {
