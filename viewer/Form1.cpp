@@ -508,11 +508,17 @@ void Form1::Form_KeyPress() {
 
 bool Form1::event(QEvent* e) {
     if (e->type() == QEvent::WindowActivate) Form_Activate();
-    // Painted: the form is on the screen, where it was put.
+    // Painted: the form is on the screen, where it was put. It asks for the keyboard too,
+    // which a Wayland compositor gives by activation (with the token the session started
+    // the program with, or one of the window that has the focus).
     if (e->type() == QEvent::Paint && fullScreenWhenShown_) {
         fullScreenWhenShown_ = false;
         QMetaObject::invokeMethod(
-            this, [this] { setWindowState(windowState() | Qt::WindowFullScreen); },
+            this,
+            [this] {
+                setWindowState(windowState() | Qt::WindowFullScreen);
+                activateWindow();
+            },
             Qt::QueuedConnection);
     }
     if (e->type() == QEvent::Resize) {
