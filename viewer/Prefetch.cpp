@@ -129,6 +129,8 @@ enum Job { Ahead, ForTick };
 // The picture copied to the display server as well, so that its tick costs no copy.
 Decoded held(Decoded d, rt::ScreenPictures& pictures) {
     if (d.image.ok()) d.held = pictures.hold(d.image.value());
+    // Held by the server: the program's own copy goes (read back should it be needed).
+    if (d.held) d.image = QImage();
     return d;
 }
 } // namespace

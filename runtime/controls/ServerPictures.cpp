@@ -62,6 +62,7 @@ public:
         xcb_flush(connection_->c);
     }
     [[nodiscard]] QSize size() const override { return size_; }
+    [[nodiscard]] QImage pixels() const override;
     [[nodiscard]] xcb_pixmap_t pixmap() const { return pixmap_; }
 
 private:
@@ -156,6 +157,32 @@ struct Segment {
         return !x.failed(xcb_shm_attach_fd_checked(x.c, seg, handed, 1));
     }
 };
+
+QImage ServerPicture::pixels() const {
+    // Into memory of the program's own, in one copy of the server's, which the picture
+    // then keeps (unmapped with it).
+    const Connection& x = *connection_;
+    const std::size_t line = std::size_t(size_.width()) * 4;
+    auto segment = std::make_unique<Segment>(line * std::size_t(size_.height()));
+    if (!segment->ok()) return {};
+    const xcb_shm_seg_t seg = xcb_generate_id(x.c);
+    const int handed = fcntl(segment->fd, F_DUPFD_CLOEXEC, 0);
+    if (handed < 0 || x.failed(xcb_shm_attach_fd_checked(x.c, seg, handed, 0))) return {};
+    xcb_shm_get_image_reply_t* reply = xcb_shm_get_image_reply(
+        x.c,
+        xcb_shm_get_image(x.c, pixmap_, 0, 0, std::uint16_t(size_.width()),
+                          std::uint16_t(size_.height()), ~0U, XCB_IMAGE_FORMAT_Z_PIXMAP, seg, 0),
+        nullptr);
+    const bool read = reply != nullptr;
+    std::free(reply);
+    xcb_shm_detach(x.c, seg);
+    x.sync();
+    if (!read) return {};
+    Segment* memory = segment.release();
+    return QImage(
+        static_cast<uchar*>(memory->memory), size_.width(), size_.height(), qsizetype(line),
+        QImage::Format_RGB32, [](void* m) { delete static_cast<Segment*>(m); }, memory);
+}
 
 class ServerPictures final : public ScreenPictures {
 public:

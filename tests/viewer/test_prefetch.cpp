@@ -39,14 +39,15 @@ template <class Pred> bool eventually(Pred pred) {
 class HoldingPictures final : public rt::ScreenPictures {
 public:
     struct Held final : rt::HeldPicture {
-        QSize pixels;
-        [[nodiscard]] QSize size() const override { return pixels; }
+        QImage image; // a copy, as the server's is
+        [[nodiscard]] QSize size() const override { return image.size(); }
+        [[nodiscard]] QImage pixels() const override { return image; }
     };
     std::shared_ptr<const rt::HeldPicture> hold(const QImage& image) override {
         const std::lock_guard<std::mutex> lock(mutex);
         threads.push_back(std::this_thread::get_id());
         auto held = std::make_shared<Held>();
-        held->pixels = image.size();
+        held->image = image.copy();
         return held;
     }
     std::unique_ptr<rt::PictureWindow> windowIn(quintptr) override { return nullptr; }
@@ -64,6 +65,8 @@ protected:
     HandedMetafiles metafiles;
     rt::PictureLoader loader{metafiles};
     std::shared_ptr<HoldingPictures> pictures = std::make_shared<HoldingPictures>();
+    // The picture decoded: what the display server holds (the program's copy went).
+    static QImage shown(const Decoded& d) { return d.held ? d.held->pixels() : d.image.value(); }
     // The decode-ahead is asked for DOS paths: C: is the host's root.
     QString dos(const QString& hostPath) const { return files.toDos(hostPath).value(); }
     QString picture(const QString& name, QSize size, QColor colour) {
@@ -80,12 +83,13 @@ TEST_F(PrefetchTest, ReadyPictureIsTakenWithoutASecondDecode) {
     p.start(dos(a), Screen);
     const Decoded d = p.take(dos(a), Screen).result(); // waits if the worker is not done yet
     ASSERT_TRUE(d.image.ok());
-    EXPECT_EQ(d.image.value().size(), QSize(960, 240)); // decoded at the fitted size
-    EXPECT_EQ(d.image.value().pixelColor(10, 10), QColor(Qt::red));
     EXPECT_EQ(p.decodes(), 1);
-    // Handed to the display server once, ahead and on the worker, at its shown size.
+    // Handed to the display server once, ahead and on the worker, decoded at the fitted
+    // size; the program's own copy then went.
     ASSERT_NE(d.held, nullptr);
     EXPECT_EQ(d.held->size(), QSize(960, 240));
+    EXPECT_EQ(d.held->pixels().pixelColor(10, 10), QColor(Qt::red));
+    EXPECT_TRUE(d.image.value().isNull());
     ASSERT_EQ(pictures->threads.size(), 1U);
     EXPECT_NE(pictures->threads.front(), std::this_thread::get_id());
 }
@@ -117,8 +121,8 @@ TEST_F(PrefetchTest, MetafilesAreMeasuredAndDrawnByTheDrawerItWasHanded) {
     Prefetch p{files, metafiles, pictures};
     const Decoded d = p.take(path, Screen).result();
     ASSERT_TRUE(d.image.ok()) << qPrintable(d.image.error().description);
-    EXPECT_EQ(d.image.value().size(), QSize(100, 50));
-    EXPECT_EQ(d.image.value().pixelColor(5, 5), QColor(Qt::green));
+    EXPECT_EQ(shown(d).size(), QSize(100, 50));
+    EXPECT_EQ(shown(d).pixelColor(5, 5), QColor(Qt::green));
     EXPECT_EQ(metafiles.sizes, 2);
     EXPECT_EQ(metafiles.renders, 1);
 }
@@ -129,11 +133,11 @@ TEST_F(PrefetchTest, AnotherEntryOrAnotherScreenIsDecodedAtTheTick) {
     Prefetch p{files, metafiles, pictures};
     p.start(dos(a), Screen);
     const Decoded d = p.take(dos(b), Screen).result();
-    EXPECT_EQ(d.image.value().pixelColor(5, 5), QColor(Qt::green)); // never the wrong picture
+    EXPECT_EQ(shown(d).pixelColor(5, 5), QColor(Qt::green)); // never the wrong picture
     p.start(dos(b), Screen);
     ShowArea smaller = Screen;
     smaller.formWidth = 50 * 15;
-    EXPECT_EQ(p.take(dos(b), smaller).result().image.value().width(), 50);
+    EXPECT_EQ(shown(p.take(dos(b), smaller).result()).width(), 50);
 }
 
 TEST_F(PrefetchTest, FailureIsKeptForTheTickOfTheBadEntry) {
@@ -155,7 +159,7 @@ TEST_F(PrefetchTest, FileChangedOrRemovedSinceTheDecodeIsReadAgain) {
     ASSERT_TRUE(eventually([&] { return p.aheadReady(); }));
     picture("a.bmp", {120, 100}, Qt::blue);
     const Decoded d = p.take(dos(a), Screen).result();
-    EXPECT_EQ(d.image.value().pixelColor(5, 5), QColor(Qt::blue));
+    EXPECT_EQ(shown(d).pixelColor(5, 5), QColor(Qt::blue));
     EXPECT_EQ(p.decodes(), 2);
 
     p.start(dos(a), Screen);
@@ -186,14 +190,14 @@ TEST_F(PrefetchTest, AReplacementKeepingSizeAndTimesOrANewModeIsReadAgain) {
         picture("a.bmp", {100, 100}, Qt::green);
         keepTimes(a);
     });
-    EXPECT_EQ(d.image.value().pixelColor(5, 5), QColor(Qt::green));
+    EXPECT_EQ(shown(d).pixelColor(5, 5), QColor(Qt::green));
     // Another file renamed over it, with the same size and times.
     d = readAheadThen([&] {
         const QString b = picture("b.bmp", {100, 100}, Qt::blue);
         keepTimes(b);
         ASSERT_EQ(::rename(QFile::encodeName(b).constData(), QFile::encodeName(a).constData()), 0);
     });
-    EXPECT_EQ(d.image.value().pixelColor(5, 5), QColor(Qt::blue));
+    EXPECT_EQ(shown(d).pixelColor(5, 5), QColor(Qt::blue));
     const int decodes = p.decodes();
     (void)readAheadThen([&] { ASSERT_EQ(::chmod(QFile::encodeName(a).constData(), 0400), 0); });
     EXPECT_EQ(p.decodes(), decodes + 2); // ahead, and again at the tick
@@ -287,8 +291,8 @@ TEST_F(PrefetchTest, ThePictureCoversItsApparentSizeAtTheScreensDevicePixels) {
                             c.ratio};
         const Decoded d = p.take(dos(a), area).result();
         ASSERT_TRUE(d.image.ok()) << qPrintable(d.image.error().description);
-        EXPECT_EQ(d.image.value().size(), c.decoded);
-        EXPECT_EQ(d.image.value().devicePixelRatio(), c.ratio);
+        EXPECT_EQ(shown(d).size(), c.decoded);
+        EXPECT_EQ(shown(d).devicePixelRatio(), c.ratio);
         EXPECT_NEAR(d.fit.width, c.decoded.width() * 15 / c.ratio, 1); // twips
     }
     // Enlarged twice over, each pixel stays itself: sharp, no colour between two.
@@ -300,11 +304,11 @@ TEST_F(PrefetchTest, ThePictureCoversItsApparentSizeAtTheScreensDevicePixels) {
     const Decoded d =
         p.take(dos(tmp.path("stripes.bmp")), ShowArea{1024 * 15, 768 * 15, 0, 2}).result();
     ASSERT_TRUE(d.image.ok());
-    const QImage& shown = d.image.value();
-    ASSERT_EQ(shown.size(), QSize(8, 4));
+    const QImage stretched = shown(d);
+    ASSERT_EQ(stretched.size(), QSize(8, 4));
     for (int x = 0; x < 8; ++x)
         for (int y = 0; y < 4; ++y)
-            EXPECT_EQ(shown.pixel(x, y), stripes.pixel(x / 2, y / 2)) << x << "," << y;
+            EXPECT_EQ(stretched.pixel(x, y), stripes.pixel(x / 2, y / 2)) << x << "," << y;
 }
 
 TEST_F(PrefetchTest, ClearedWhenANewListIsBuilt) {

@@ -30,9 +30,14 @@ namespace {
 // it is asked to show.
 struct ServerLog final : rt::ScreenPictures {
     struct Held final : rt::HeldPicture {
-        QSize pixels;
+        QImage image; // a copy, as the server's is
         QRgb first = 0;
-        [[nodiscard]] QSize size() const override { return pixels; }
+        [[nodiscard]] QSize size() const override { return image.size(); }
+        [[nodiscard]] QImage pixels() const override {
+            ++log->readBacks;
+            return image;
+        }
+        ServerLog* log = nullptr;
     };
     struct Window final : rt::PictureWindow {
         ServerLog& log;
@@ -51,8 +56,9 @@ struct ServerLog final : rt::ScreenPictures {
     std::shared_ptr<const rt::HeldPicture> hold(const QImage& image) override {
         ++holds; // on the decode worker
         auto held = std::make_shared<Held>();
-        held->pixels = image.size();
+        held->image = image.copy();
         held->first = image.pixel(0, 0);
+        held->log = this;
         return held;
     }
     std::unique_ptr<rt::PictureWindow> windowIn(quintptr) override {
@@ -60,6 +66,7 @@ struct ServerLog final : rt::ScreenPictures {
         return std::make_unique<Window>(*this);
     }
     std::atomic<int> holds = 0;
+    mutable std::atomic<int> readBacks = 0;
     int windows = 0;
     bool visible = false;
     QRect shown;
@@ -507,6 +514,8 @@ private slots:
         const auto reddish = [](QRgb c) { return qRed(c) > 200 && qBlue(c) < 50; }; // a JPEG's red
         QVERIFY(reddish(server->colour));
         QVERIFY(form->Image1->shownByServer());
+        QVERIFY(form->Image1->picture().isNull()); // the program's copy went
+        QCOMPARE(server->readBacks.load(), 0);
 
         int framesAtHide = -1;
         QImage paintedAtHide;
@@ -517,7 +526,8 @@ private slots:
         const int framesBefore = form->drawing().presentedFrames();
         tick(*form);
         QCOMPARE(framesAtHide, framesBefore);          // taken back before the wipe's first frame
-        QVERIFY(reddish(paintedAtHide.pixel(10, 10))); // by the form itself
+        QVERIFY(reddish(paintedAtHide.pixel(10, 10))); // by the form itself, read back
+        QCOMPARE(server->readBacks.load(), 1);
         QVERIFY(server->visible);
         QVERIFY(qBlue(server->colour) > 200 && qRed(server->colour) < 50);
         QCOMPARE(server->shown, form->Image1->geometry());
