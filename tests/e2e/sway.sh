@@ -29,13 +29,18 @@ if [ "$(id -u)" -eq 0 ]; then
     chown -R 65534:65534 "$PROG"
     user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
 fi
-# A command in the session, as the session's user.
+# The command that runs what follows it in the session, as the session's user, in
+# $in_session (started in the background straight from it, $! is the program's own).
+session_env() {
+    in_session=("${user[@]}" env -i HOME="$XDG" XDG_RUNTIME_DIR="$XDG" PATH=/usr/bin:/bin)
+    [ -n "${WAYLAND_DISPLAY:-}" ] && in_session+=(WAYLAND_DISPLAY="$WAYLAND_DISPLAY")
+    [ -n "${SWAYSOCK:-}" ] && in_session+=(SWAYSOCK="$SWAYSOCK")
+}
+# A command in the session.
 as() {
-    local session=()
-    [ -n "${WAYLAND_DISPLAY:-}" ] && session+=(WAYLAND_DISPLAY="$WAYLAND_DISPLAY")
-    [ -n "${SWAYSOCK:-}" ] && session+=(SWAYSOCK="$SWAYSOCK")
-    "${user[@]}" env -i HOME="$XDG" XDG_RUNTIME_DIR="$XDG" PATH=/usr/bin:/bin \
-        "${session[@]}" "$@"
+    local in_session
+    session_env
+    "${in_session[@]}" "$@"
 }
 # The windows sway shows, a line each: output, title, full screen, focused, x, y, w, h.
 windows() {
@@ -69,7 +74,9 @@ session() {
         echo "default_border none"
     } >"$RUNTIME/config"
     chmod 644 "$RUNTIME/config"
-    as env WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+    local in_session
+    session_env
+    "${in_session[@]}" WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
         sway -c "$RUNTIME/config" >"$RUNTIME/sway.log" 2>&1 &
     SWAY_PID=$!
     for i in $(seq 100); do
@@ -101,7 +108,9 @@ for setup in "1 1 1" "1 2 2" "2 1 1" "2 2 2" "2 1 2" "2 2 1"; do
     name="sway-$outputs-outputs-scales-$scale1-$scale2"
     session "$outputs" "$scale1" "$scale2"
     output="HEADLESS-$outputs"
-    (cd "$PROG" && as env QT_QPA_PLATFORM=wayland "$PROG/quadrello") >"$RUNTIME/app.log" 2>&1 &
+    cd "$PROG"
+    session_env
+    "${in_session[@]}" QT_QPA_PLATFORM=wayland "$PROG/quadrello" >"$RUNTIME/app.log" 2>&1 &
     APP_PID=$!
     for i in $(seq 100); do
         windows | grep -q "'Informazioni su Quadrello'" && break
