@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The program natively under Wayland, in a headless sway: with one output and with two,
-# at scale 1 and 2, OK given on the output that has the focus: the show goes full screen
+# at scale 1 and 2, and through XWayland with two, OK given on the output that has the
+# focus: the show goes full screen
 # on that output, its picture centred there (a screenshot with grim), and a key typed
 # with wtype ends it. sway will not run as root: then it and the program run as nobody.
 # Usage: sway.sh PROGRAM_FOLDER
@@ -60,18 +61,21 @@ walk(json.load(sys.stdin))'
 # Types KEY as a user would: the virtual keyboard is given a moment to be taken on first.
 type_key() { as wtype -s 300 -P "$1" -s 100 -p "$1"; }
 
-# session OUTPUTS SCALE1 SCALE2: sway with OUTPUTS headless outputs of 1280 x 720 side by
-# side, at those scales, the last one focused.
+# session OUTPUTS SCALE1 SCALE2 [xwayland]: sway with OUTPUTS headless outputs side by
+# side, 1280 x 720 (the second 1600 x 900 through XWayland), at those scales, the last
+# one focused; with XWayland, its display in $XDISPLAY.
 session() {
-    local outputs="$1" scale1="$2" scale2="$3" i
+    local outputs="$1" scale1="$2" scale2="$3" via="${4:-wayland}" i second=1280x720
+    [ "$via" = xwayland ] && second=1600x900
     # A runtime folder of its own for each session.
     XDG=$(mktemp -d -p "$RUNTIME")
     [ ${#user[@]} -gt 0 ] && chown 65534:65534 "$XDG"
     chmod 700 "$XDG"
     {
         echo "output HEADLESS-1 resolution 1280x720 position 0 0 scale $scale1"
-        echo "output HEADLESS-2 resolution 1280x720 position $((1280 / scale1)) 0 scale $scale2"
+        echo "output HEADLESS-2 resolution $second position $((1280 / scale1)) 0 scale $scale2"
         echo "default_border none"
+        [ "$via" = xwayland ] && echo "xwayland force"
     } >"$RUNTIME/config"
     chmod 644 "$RUNTIME/config"
     local in_session
@@ -92,6 +96,18 @@ session() {
         sleep 0.5
         as swaymsg focus output HEADLESS-2 >/dev/null
     fi
+    XDISPLAY=""
+    if [ "$via" = xwayland ]; then
+        # sway's own environment names its XWayland display.
+        # shellcheck disable=SC2016
+        as swaymsg exec 'echo "$DISPLAY" > "$XDG_RUNTIME_DIR/display"' >/dev/null
+        for i in $(seq 100); do
+            XDISPLAY=$(cat "$XDG/display" 2>/dev/null)
+            [ -n "$XDISPLAY" ] && break
+            sleep 0.1
+        done
+        [ -n "$XDISPLAY" ] || fail "no XWayland in sway"
+    fi
 }
 end_session() {
     kill "$SWAY_PID" 2>/dev/null
@@ -100,17 +116,19 @@ end_session() {
     unset WAYLAND_DISPLAY SWAYSOCK
 }
 
-# outputs, their scales; the show goes to the last one.
-for setup in "1 1 1" "1 2 2" "2 1 1" "2 2 2" "2 1 2" "2 2 1"; do
-    read -r outputs scale1 scale2 <<<"$setup"
+# outputs, their scales, natively or through XWayland; the show goes to the last one.
+for setup in "1 1 1" "1 2 2" "2 1 1" "2 2 2" "2 1 2" "2 2 1" "2 1 1 xwayland"; do
+    read -r outputs scale1 scale2 via <<<"$setup"
     scale=$scale1
     [ "$outputs" -eq 2 ] && scale=$scale2
-    name="sway-$outputs-outputs-scales-$scale1-$scale2"
-    session "$outputs" "$scale1" "$scale2"
+    name="sway-$outputs-outputs-scales-$scale1-$scale2${via:+-$via}"
+    session "$outputs" "$scale1" "$scale2" "$via"
     output="HEADLESS-$outputs"
     cd "$PROG"
     session_env
-    "${in_session[@]}" QT_QPA_PLATFORM=wayland "$PROG/quadrello" >"$RUNTIME/app.log" 2>&1 &
+    platform=(QT_QPA_PLATFORM=wayland)
+    [ -n "$XDISPLAY" ] && platform=(QT_QPA_PLATFORM=xcb DISPLAY="$XDISPLAY")
+    "${in_session[@]}" "${platform[@]}" "$PROG/quadrello" >"$RUNTIME/app.log" 2>&1 &
     APP_PID=$!
     for i in $(seq 100); do
         windows | grep -q "'Informazioni su Quadrello'" && break
@@ -133,16 +151,16 @@ for setup in "1 1 1" "1 2 2" "2 1 1" "2 2 2" "2 1 2" "2 2 1"; do
     for i in $(seq 100); do
         as grim -o "$output" - >"$out/$name.png" 2>/dev/null
         found=$(convert "$out/$name.png" -fuzz 12% -fill black +opaque 'rgb(0,0,255)' -trim \
-            -format '%w %h %X %Y' info: 2>/dev/null)
-        read -r w h x y <<<"$found"
+            -format '%w %h %X %Y %[fx:page.width]' info: 2>/dev/null)
+        read -r w h x y ow <<<"$found"
         [ "${w:-0}" -ge $((want_w - 2)) ] && [ "${w:-0}" -le $((want_w + 2)) ] && break
         sleep 0.1
     done
-    read -r w h x y <<<"$found"
+    read -r w h x y ow <<<"$found"
     [ "${w:-0}" -ge $((want_w - 2)) ] && [ "${w:-0}" -le $((want_w + 2)) ] &&
         [ "${h:-0}" -ge $((want_h - 2)) ] && [ "${h:-0}" -le $((want_h + 2)) ] ||
         fail "$name: the picture is not ${want_w}x$want_h on $output ($found)"
-    dx=$(( ${x#+} * 2 + w - 1280 ))  # the output's 1280 device pixels
+    dx=$(( ${x#+} * 2 + w - ow ))  # across the output's device pixels
     [ "${dx#-}" -le 2 ] || fail "$name: the picture is not centred on $output ($found)"
     type_key a
     wait_gone "$APP_PID" 10 || fail "$name: a key did not end the show: $(windows)"
