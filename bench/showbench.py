@@ -66,8 +66,12 @@ class Probe:
         self.display = display.Display()
         screen = self.display.screen()
         self.root = screen.root
-        self.x = screen.width_in_pixels // 2 - PROBE_SIZE // 2
-        self.y = screen.height_in_pixels // 2 - PROBE_SIZE // 2
+        # The centre of the screen, or of the monitor QUADRELLO_PROBE_AT ("X,Y") names.
+        at = os.environ.get("QUADRELLO_PROBE_AT")
+        cx, cy = (int(v) for v in at.split(",")) if at else (
+            screen.width_in_pixels // 2, screen.height_in_pixels // 2)
+        self.x = cx - PROBE_SIZE // 2
+        self.y = cy - PROBE_SIZE // 2
         self.palette = palette
         # Four corners and the middle of the area must all show the same colour.
         s = PROBE_SIZE

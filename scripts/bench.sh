@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Benchmarks: the walk and the picture decoding (Google Benchmark), then the real program
 # under Xvfb with jwm against feh and geeqie on the same generated corpus, at 1920 x 1080,
-# at 3840 x 2160, and at 3840 x 2160 scaled twice (QUADRELLO_BENCH_SCREENS to choose),
+# at 3840 x 2160, at 3840 x 2160 scaled twice, and on the 3840 x 2160 monitor of a pair
+# beside a 1920 x 1080 one (QUADRELLO_BENCH_SCREENS to choose),
 # measured by a pixel probe at the centre of the screen. Prints a table with the ratios
 # and the targets. Takes a few minutes; not a test, nothing passes or fails.
 #
@@ -44,8 +45,10 @@ echo "== Micro benchmarks (median of 3)"
 echo "== Corpus: $pictures pictures (in every five: 24 MP progressive, two 24 MP, 100 MP panorama, 2 MP)"
 QT_QPA_PLATFORM=offscreen "$QUADRELLO_BUILD/bench/quadrello_corpus" "$work/corpus" "$pictures" 2>/dev/null
 
-# Each screen: WIDTHxHEIGHT and the scale factor the programs are run at.
-screens="${QUADRELLO_BENCH_SCREENS:-1920x1080@1 3840x2160@1 3840x2160@2}"
+# Each screen: WIDTHxHEIGHT and the scale factor the programs are run at; "mixed" is a
+# 1920 x 1080 monitor beside a 3840 x 2160 primary one on its right, probed at the
+# primary's centre.
+screens="${QUADRELLO_BENCH_SCREENS:-1920x1080@1 3840x2160@1 3840x2160@2 mixed@1}"
 # Each run ends its viewer itself; the time limit only guards against a hang.
 show() { timeout 600 "$PYTHON" "$QUADRELLO_ROOT/bench/showbench.py" "$@" || true; }
 for screen in $screens; do
@@ -53,13 +56,22 @@ for screen in $screens; do
     runs="$work/runs/$size-x$scale"
     mkdir -p "$runs"
     echo "== End to end under Xvfb $size at scale $scale (each viewer about $((pictures * 2 + 10)) s)"
-    x_start "${size}x24"
+    if [ "$size" = mixed ]; then
+        # The monitors first, then the window manager, which reads them at its start.
+        X_NO_WM=1 XVFB_ARGS="-noreset" x_start 5760x2160x24
+        xrandr --setmonitor laptop 1920/508x1080/286+0+0 screen >/dev/null
+        xrandr --setmonitor '*uhd' 3840/600x2160/340+1920+0 none >/dev/null
+        wm_start
+        export QUADRELLO_PROBE_AT=3840,1080
+    else
+        x_start "${size}x24"
+    fi
     export QT_SCALE_FACTOR="$scale" GDK_SCALE="$scale"
     show run quadrello --corpus "$work/corpus" --program "$QUADRELLO_PROGRAM" --effects 0 --out "$runs/ours.json"
     show run quadrello --corpus "$work/corpus" --program "$QUADRELLO_PROGRAM" --effects 1 --out "$runs/ours-fx.json"
     show run feh --corpus "$work/corpus" --out "$runs/feh.json"
     show run geeqie --corpus "$work/corpus" --out "$runs/geeqie.json"
-    unset QT_SCALE_FACTOR GDK_SCALE
+    unset QT_SCALE_FACTOR GDK_SCALE QUADRELLO_PROBE_AT
     x_stop
     XVFB_PID="" WM_PID=""
 done

@@ -24,7 +24,7 @@ QUADRELLO_XVFB_PACKAGES=(xvfb xauth xdotool imagemagick jwm x11-utils)
 QUADRELLO_PACKAGES=(
     "${QUADRELLO_RUN_PACKAGES[@]}" "${QUADRELLO_XVFB_PACKAGES[@]}"
     libgtest-dev libgmock-dev x11-xserver-utils dbus-daemon desktop-file-utils appstream
-    weston xwayland clang-format libfuse3-dev fuse3
+    weston xwayland clang-format libfuse3-dev fuse3 sway wtype grim
 )
 
 # install_missing [PACKAGE...]: the given packages, or all of QUADRELLO_PACKAGES.

@@ -394,6 +394,8 @@ void frmAbout::cmdOK_Click() {
     // A settings file that cannot be written is passed over in silence: the show goes on
     // with the choices made, and the next start finds the file as it was.
     (void)SaveSettings(s_, platform_.files, platform_.programFolder, folder, seconds);
+    // The show goes to the monitor the dialog is on.
+    platform_.screen.settleOn(*this);
     done(QDialog::Accepted);
 }
 
@@ -543,12 +545,12 @@ void frmAbout::text1LosingFocus(Qt::FocusReason reason) {
 }
 
 void frmAbout::centreOnScreen() {
-    const QSize screen(int(rt::roundHalfEven(platform_.screen.widthTwips() / rt::TwipsPerPixel)),
-                       int(rt::roundHalfEven(platform_.screen.heightTwips() / rt::TwipsPerPixel)));
+    // On the primary monitor, wherever it stands on the desktop.
+    const QRect primary = platform_.screen.primaryArea();
     // The window as the user sees it, title bar and frame included, once they are known.
     const QMargins frame =
         isVisible() && windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    move(centredOn(screen, size().grownBy(frame)));
+    move(primary.topLeft() + centredOn(primary.size(), size().grownBy(frame)));
 }
 
 void frmAbout::focusText1() {

@@ -209,11 +209,9 @@ void Form1::Form_Load() {
     Timer1->setEnabled(true);
     Timer1->setInterval(s_.TempoAttesa);
 
-    // Over the whole screen. The show has it: no screen saver, no blanking until it ends.
-    width_ = screenW;
-    height_ = screenH;
-    setGeometry(0, 0, px(screenW), px(screenH));
-    setWindowState(windowState() | Qt::WindowFullScreen);
+    // Over the whole of the monitor the dialog was on. The show has it: no screen saver,
+    // no blanking until it ends.
+    coverScreen();
     platform_.screenAwake.hold();
 
     // The image list, walked on the workers while the show runs; its first picture is
@@ -223,6 +221,19 @@ void Form1::Form_Load() {
     prefetch_.clear();
     walkTaken_ = 0;
     walk_.setFuture(StreamImageList(platform_.files, s_.FolderPath, walker_, listers_));
+}
+
+void Form1::coverScreen() {
+    width_ = float(platform_.screen.widthTwips());
+    height_ = float(platform_.screen.heightTwips());
+    // Full screen is left first, so that the window manager takes the new place and
+    // monitor; then it is asked again, on that monitor. A window full screen from its
+    // first showing may be put on a monitor of the window manager's own choosing (the
+    // pointer's): the form is first shown where it stands, then made full screen.
+    setWindowState(windowState() & ~Qt::WindowFullScreen);
+    platform_.screen.cover(*this);
+    fullScreenWhenShown_ = !isVisible();
+    if (!fullScreenWhenShown_) setWindowState(windowState() | Qt::WindowFullScreen);
 }
 
 void Form1::walkGoesOn() {
@@ -272,6 +283,8 @@ void Form1::Timer1_Timer() {
     }
     // A message for a file left before is this tick's work.
     if (tellLeft()) return;
+    // The show's monitor changed or went away: the show is laid out again on the primary.
+    if (platform_.screen.takeChange()) coverScreen();
     qCDebug(lcShow, "tick %lld index %d", monotonicNs(platform_.clock),
             int(slides_.position()) + 1);
     goOnWith(slides_.advance());
@@ -597,6 +610,19 @@ void Form1::Form_KeyPress() {
 bool Form1::event(QEvent* e) {
     if (e->type() == QEvent::WindowActivate) Form_Activate();
     if (e->type() == QEvent::Show) qCDebug(lcShow, "window %lld", monotonicNs(platform_.clock));
+    // Painted: the form is on the screen, where it was put. It asks for the keyboard too,
+    // which a Wayland compositor gives by activation (with the token the session started
+    // the program with, or one of the window that has the focus).
+    if (e->type() == QEvent::Paint && fullScreenWhenShown_) {
+        fullScreenWhenShown_ = false;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                setWindowState(windowState() | Qt::WindowFullScreen);
+                activateWindow();
+            },
+            Qt::QueuedConnection);
+    }
     if (e->type() == QEvent::Resize) {
         width_ = twips(width());
         height_ = twips(height());

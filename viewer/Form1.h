@@ -101,6 +101,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
 
 private:
+    // The form over the whole of the show's monitor, full screen, its size in twips read
+    // from that monitor.
+    void coverScreen();
     void setImage1(const TwipRect& r);
     void setImage1Left(float left);
     // Moves the picture's left edge to `left` and returns what the move leaves to paint.
@@ -184,6 +187,7 @@ private:
     std::function<void()> letEventsRun_;
     rt::DrawingLayer* drawing_;
     float width_ = 0, height_ = 0;
+    bool fullScreenWhenShown_ = false; // made full screen once first painted
     TwipRect image1_;
     TwipRect label1_;
     bool pressedOnForm_ = false;

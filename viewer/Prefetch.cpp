@@ -25,10 +25,23 @@ int devicePixels(float twips, double ratio) {
     const long logical = std::max(1L, std::lround(twips / rt::TwipsPerPixel));
     return std::max(1, qRound(double(logical) * ratio));
 }
-// A raster picture's pixels are device pixels; a metafile's frame is a physical size.
-float naturalTwips(int pixels, rt::PictureFormat format, double ratio) {
-    const bool metafile = format == rt::PictureFormat::Wmf || format == rt::PictureFormat::Emf;
-    return float(pixels * rt::TwipsPerPixel / (metafile ? 1.0 : ratio));
+// A picture's natural size is in twips, 15 a pixel: on a screen scaled twice over it
+// covers what it covers on an ordinary one (a metafile's frame is a physical size too).
+float naturalTwips(int pixels) {
+    return float(pixels * rt::TwipsPerPixel);
+}
+bool isMetafile(rt::PictureFormat format) {
+    return format == rt::PictureFormat::Wmf || format == rt::PictureFormat::Emf;
+}
+// A raster picture that covers more device pixels than it has is decoded at its own and
+// enlarged afterwards: pixel for pixel by a whole factor (each pixel a square of them,
+// sharp), smoothly by any other.
+QImage enlarged(const QImage& image, QSize device) {
+    const bool whole = device.width() % image.width() == 0 &&
+                       device.height() % image.height() == 0 &&
+                       device.width() / image.width() == device.height() / image.height();
+    return image.scaled(device, Qt::IgnoreAspectRatio,
+                        whole ? Qt::FastTransformation : Qt::SmoothTransformation);
 }
 qint64 nowNs() {
     return QDateTime::currentMSecsSinceEpoch() * 1'000'000;
@@ -59,14 +72,18 @@ Decoded decodeForShow(const rt::PictureLoader& loader, const QString& hostPath,
     // decode reads of it is kept as a digest, to compare at the tick.
     const bool proofWanted = !stampProvesSame(d.stamp, d.readAtNs, d.stamp);
     rt::ContentRead read;
+    QSize device;
+    bool enlarge = false;
     rt::Result<QImage> image = loader.decode(
         hostPath,
         [&](const rt::PictureHeader& h) {
-            d.fit = fitPicture(naturalTwips(h.natural.width(), h.format, area.pixelRatio),
-                               naturalTwips(h.natural.height(), h.format, area.pixelRatio),
+            d.fit = fitPicture(naturalTwips(h.natural.width()), naturalTwips(h.natural.height()),
                                area.formWidth, area.formHeight, area.labelHeight);
-            return QSize(devicePixels(d.fit.width, area.pixelRatio),
-                         devicePixels(d.fit.height, area.pixelRatio));
+            device = QSize(devicePixels(d.fit.width, area.pixelRatio),
+                           devicePixels(d.fit.height, area.pixelRatio));
+            enlarge = !isMetafile(h.format) &&
+                      (device.width() > h.natural.width() || device.height() > h.natural.height());
+            return enlarge ? h.natural : device;
         },
         proofWanted ? &read : nullptr);
     d.digest = read.digest;
@@ -76,6 +93,13 @@ Decoded decodeForShow(const rt::PictureLoader& loader, const QString& hostPath,
         return d;
     }
     QImage shown = std::move(image).value();
+    if (enlarge && shown.size() != device) {
+        shown = enlarged(shown, device);
+        if (shown.isNull()) {
+            d.image = rt::refusedPicture(QStringLiteral("no memory to enlarge the picture"));
+            return d;
+        }
+    }
     shown.setDevicePixelRatio(area.pixelRatio);
     d.image = std::move(shown);
     return d;
@@ -129,6 +153,8 @@ namespace {
 // The picture copied to the display server as well, so that its tick costs no copy.
 Decoded held(Decoded d, rt::ScreenPictures& pictures) {
     if (d.image.ok()) d.held = pictures.hold(d.image.value());
+    // Held by the server: the program's own copy goes (read back should it be needed).
+    if (d.held) d.image = QImage();
     return d;
 }
 } // namespace

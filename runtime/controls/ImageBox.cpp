@@ -22,7 +22,11 @@ void ImageBox::setPicture(QImage image, std::shared_ptr<const HeldPicture> held)
         windowParent_ = window()->winId();
         window_ = pictures_.windowIn(windowParent_);
     }
-    if (!window_) held_.reset();
+    if (!window_ && held_) {
+        // Shown by no window of the server's after all: painted from its pixels.
+        if (image_.isNull()) image_ = pixelsOf(*held_);
+        held_.reset();
+    }
     // An opaque picture covers the control: the form's background is not painted under
     // it, which spares a screen's worth of pixels on a large screen.
     setAttribute(Qt::WA_OpaquePaintEvent, held_ || !image_.hasAlphaChannel());
@@ -35,8 +39,18 @@ void ImageBox::letPreviousGo() {
     previousHeld_.reset();
 }
 
+QImage ImageBox::pixelsOf(const HeldPicture& held) const {
+    QImage pixels = held.pixels();
+    pixels.setDevicePixelRatio(devicePixelRatio());
+    return pixels;
+}
+
 void ImageBox::dropServerCopy() {
     if (!held_) return;
+    // The program's copy went once the server held the picture: read back, or, should
+    // that fail, the server's window stays (the figures are then drawn around it).
+    if (image_.isNull()) image_ = pixelsOf(*held_);
+    if (image_.isNull()) return;
     held_.reset();
     // Painted under the window first, then uncovered: the same pixels throughout.
     repaint();

@@ -19,7 +19,9 @@ public:
     ~ImageBox() override;
 
     // `image` in device pixels with the screen's pixel ratio; `held` the server's copy of
-    // it, when there is one. The picture it replaces is kept until letPreviousGo().
+    // it, when there is one (then `image` may be null: the server's pixels are read back
+    // should the control have to paint the picture itself). The picture it replaces is kept until
+    // letPreviousGo().
     void setPicture(QImage image, std::shared_ptr<const HeldPicture> held = nullptr);
     // Lets the picture shown before go, once the new one is on the screen: giving 33 MB
     // back to the system takes milliseconds, which a transition's frames cannot spare.
@@ -37,6 +39,8 @@ protected:
 
 private:
     void placeWindow();
+    // A held picture's pixels read back, at the control's pixel ratio.
+    [[nodiscard]] QImage pixelsOf(const HeldPicture& held) const;
 
     ScreenPictures& pictures_;
     QImage image_, previous_;

@@ -9,6 +9,9 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
+#include <QWidget>
+
+#include <utility>
 
 #include <algorithm>
 #include <climits>
@@ -81,21 +84,87 @@ void ProcessEnd::end() {
 }
 
 namespace {
-QSize screenPixels() {
-    const QScreen* s = QGuiApplication::primaryScreen();
-    return s ? s->geometry().size() : QSize(640, 480);
+// Where windows stand is not told by a Wayland compositor: a window is on the output it
+// says the window entered.
+bool placesUnknown() {
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 } // namespace
 
+QtScreen::QtScreen() {
+    QObject::connect(qApp, &QGuiApplication::screenRemoved, context_.get(), [this](QScreen* gone) {
+        if (gone == shown()) changed();
+    });
+    QObject::connect(qApp, &QGuiApplication::primaryScreenChanged, context_.get(),
+                     [this] { changed(); });
+    watch();
+}
+
+QScreen* QtScreen::shown() const {
+    return chosen_ ? chosen_.data() : QGuiApplication::primaryScreen();
+}
+
+void QtScreen::watch() {
+    QObject::disconnect(watched_);
+    if (QScreen* s = shown())
+        watched_ =
+            QObject::connect(s, &QScreen::geometryChanged, context_.get(), [this] { changed(); });
+}
+
+void QtScreen::changed() {
+    chosen_ = nullptr;
+    changed_ = true;
+    // The primary one may be going itself: it is watched once Qt has a new one.
+    QMetaObject::invokeMethod(
+        context_.get(), [this] { watch(); }, Qt::QueuedConnection);
+    QObject::disconnect(watched_);
+}
+
 double QtScreen::widthTwips() const {
-    return double(screenPixels().width()) * TwipsPerPixel;
+    const QScreen* s = shown();
+    return double(s ? s->geometry().width() : 640) * TwipsPerPixel;
 }
 double QtScreen::heightTwips() const {
-    return double(screenPixels().height()) * TwipsPerPixel;
+    const QScreen* s = shown();
+    return double(s ? s->geometry().height() : 480) * TwipsPerPixel;
 }
 double QtScreen::pixelRatio() const {
-    const QScreen* s = QGuiApplication::primaryScreen();
+    const QScreen* s = shown();
     return s ? s->devicePixelRatio() : 1.0;
+}
+
+QRect QtScreen::primaryArea() const {
+    const QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->geometry() : QRect(0, 0, 640, 480);
+}
+
+void QtScreen::settleOn(const QWidget& window) {
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    QScreen* on = nullptr;
+    if (placesUnknown()) {
+        on = window.screen();
+    } else {
+        QList<QRect> areas;
+        for (const QScreen* s : screens)
+            areas << s->geometry();
+        const int i = monitorHolding(window.frameGeometry(), areas,
+                                     int(screens.indexOf(QGuiApplication::primaryScreen())));
+        if (i >= 0) on = screens[i];
+    }
+    chosen_ = on;
+    changed_ = false;
+    watch();
+}
+
+void QtScreen::cover(QWidget& form) const {
+    QScreen* s = shown();
+    if (!s) return;
+    form.setScreen(s);
+    form.setGeometry(s->geometry());
+}
+
+bool QtScreen::takeChange() {
+    return std::exchange(changed_, false);
 }
 
 void installFontSubstitutes() {

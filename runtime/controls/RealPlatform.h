@@ -4,6 +4,10 @@
 #include "Platform.h"
 
 #include <QPixmap>
+#include <QPointer>
+#include <QScreen>
+
+#include <memory>
 
 namespace rt {
 
@@ -31,11 +35,30 @@ public:
     [[noreturn]] void end() override;
 };
 
+// The desktop's monitors as Qt sees them. The show's monitor is the primary one until
+// settled; once it changes, goes away, or the primary one moves, it is the primary one
+// again and the change is told once.
 class QtScreen final : public Screen {
 public:
+    QtScreen(); // after the application
+
     [[nodiscard]] double widthTwips() const override;
     [[nodiscard]] double heightTwips() const override;
     [[nodiscard]] double pixelRatio() const override;
+    [[nodiscard]] QRect primaryArea() const override;
+    void settleOn(const QWidget& window) override;
+    void cover(QWidget& form) const override;
+    [[nodiscard]] bool takeChange() override;
+
+private:
+    [[nodiscard]] QScreen* shown() const; // the show's monitor, or null without any
+    void watch();
+    void changed();
+
+    QPointer<QScreen> chosen_; // null: the primary
+    bool changed_ = false;
+    QMetaObject::Connection watched_;
+    std::unique_ptr<QObject> context_ = std::make_unique<QObject>(); // of every connection
 };
 
 // Maps the fonts the forms name to metric-compatible ones found on Linux desktops.

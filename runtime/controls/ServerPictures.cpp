@@ -1,4 +1,4 @@
-// The X server's pictures: each a pixmap filled from a shared-memory segment, shown as
+// The X server's pictures: each a pixmap filled from memory shared by descriptor, shown as
 // the background of a child window of the program's window, which the server repaints
 // by itself.
 
@@ -12,8 +12,10 @@
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
-#include <sys/ipc.h>
-#include <sys/shm.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -60,6 +62,7 @@ public:
         xcb_flush(connection_->c);
     }
     [[nodiscard]] QSize size() const override { return size_; }
+    [[nodiscard]] QImage pixels() const override;
     [[nodiscard]] xcb_pixmap_t pixmap() const { return pixmap_; }
 
 private:
@@ -126,19 +129,60 @@ private:
     bool mapped_ = false;
 };
 
-// A shared-memory segment for one picture, removed once the server has attached it.
+// The memory one picture is handed over in: a file of its own in memory, known to no
+// other process and named by no id, which the server maps from the descriptor it is sent.
+// Nothing of it outlives the program and the server's attachment, however the program ends.
 struct Segment {
-    int id = -1;
-    void* memory = reinterpret_cast<void*>(-1);
-    explicit Segment(std::size_t bytes) : id(shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600)) {
-        if (id >= 0) memory = shmat(id, nullptr, 0);
+    int fd = -1;
+    void* memory = MAP_FAILED;
+    std::size_t bytes = 0;
+    explicit Segment(std::size_t size)
+        : fd(memfd_create("quadrello-picture", MFD_CLOEXEC)), bytes(size) {
+        if (fd < 0) return;
+        if (ftruncate(fd, off_t(bytes)) == 0)
+            memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     }
     ~Segment() {
-        if (memory != reinterpret_cast<void*>(-1)) shmdt(memory);
-        if (id >= 0) shmctl(id, IPC_RMID, nullptr);
+        if (memory != MAP_FAILED) munmap(memory, bytes);
+        if (fd >= 0) close(fd);
     }
-    [[nodiscard]] bool ok() const { return id >= 0 && memory != reinterpret_cast<void*>(-1); }
+    Segment(const Segment&) = delete;
+    Segment& operator=(const Segment&) = delete;
+    [[nodiscard]] bool ok() const { return fd >= 0 && memory != MAP_FAILED; }
+    // Attaches the memory to the server as `seg`, read only; false when it refused. xcb
+    // sends and closes a descriptor of its own.
+    [[nodiscard]] bool attach(const Connection& x, xcb_shm_seg_t seg) const {
+        const int handed = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        if (handed < 0) return false;
+        return !x.failed(xcb_shm_attach_fd_checked(x.c, seg, handed, 1));
+    }
 };
+
+QImage ServerPicture::pixels() const {
+    // Into memory of the program's own, in one copy of the server's, which the picture
+    // then keeps (unmapped with it).
+    const Connection& x = *connection_;
+    const std::size_t line = std::size_t(size_.width()) * 4;
+    auto segment = std::make_unique<Segment>(line * std::size_t(size_.height()));
+    if (!segment->ok()) return {};
+    const xcb_shm_seg_t seg = xcb_generate_id(x.c);
+    const int handed = fcntl(segment->fd, F_DUPFD_CLOEXEC, 0);
+    if (handed < 0 || x.failed(xcb_shm_attach_fd_checked(x.c, seg, handed, 0))) return {};
+    xcb_shm_get_image_reply_t* reply = xcb_shm_get_image_reply(
+        x.c,
+        xcb_shm_get_image(x.c, pixmap_, 0, 0, std::uint16_t(size_.width()),
+                          std::uint16_t(size_.height()), ~0U, XCB_IMAGE_FORMAT_Z_PIXMAP, seg, 0),
+        nullptr);
+    const bool read = reply != nullptr;
+    std::free(reply);
+    xcb_shm_detach(x.c, seg);
+    x.sync();
+    if (!read) return {};
+    Segment* memory = segment.release();
+    return QImage(
+        static_cast<uchar*>(memory->memory), size_.width(), size_.height(), qsizetype(line),
+        QImage::Format_RGB32, [](void* m) { delete static_cast<Segment*>(m); }, memory);
+}
 
 class ServerPictures final : public ScreenPictures {
 public:
@@ -165,8 +209,7 @@ public:
 
         const Connection& x = *connection_;
         const xcb_shm_seg_t seg = xcb_generate_id(x.c);
-        if (x.failed(xcb_shm_attach_checked(x.c, seg, std::uint32_t(segment.id), 1)))
-            return nullptr;
+        if (!segment.attach(x, seg)) return nullptr;
         const xcb_pixmap_t pixmap = xcb_generate_id(x.c);
         const bool made = !x.failed(xcb_create_pixmap_checked(x.c, Depth, pixmap, x.root,
                                                               std::uint16_t(w), std::uint16_t(h)));
@@ -180,7 +223,7 @@ public:
             x.sync();
             return nullptr;
         }
-        x.sync(); // detached before the segment goes
+        x.sync(); // detached before the memory goes
         return std::make_shared<ServerPicture>(connection_, pixmap, QSize(w, h));
     }
 
@@ -232,9 +275,55 @@ xcb_visualid_t rgb32Visual(const xcb_setup_t* setup, const xcb_screen_t* screen)
     return 0;
 }
 
+// Whether pictures can be handed to the server by descriptor: a local connection (a
+// descriptor crosses no network), MIT-SHM 1.2 or later, and the user's leave
+// (QT_X11_NO_MITSHM, which turns shared memory off for Qt too, turns it off here).
+bool handsDescriptors(const Connection& x) {
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    if (getsockname(xcb_get_file_descriptor(x.c), reinterpret_cast<sockaddr*>(&address), &length) !=
+            0 ||
+        address.ss_family != AF_UNIX)
+        return false;
+    const xcb_query_extension_reply_t* shm = xcb_get_extension_data(x.c, &xcb_shm_id);
+    if (!shm || !shm->present) return false;
+    xcb_shm_query_version_reply_t* version =
+        xcb_shm_query_version_reply(x.c, xcb_shm_query_version(x.c), nullptr);
+    const bool fds = version && (version->major_version > 1 ||
+                                 (version->major_version == 1 && version->minor_version >= 2));
+    std::free(version);
+    return fds;
+}
+
+// A one-pixel picture handed over and back: a server that says it takes descriptors and
+// then cannot map them (its own rules, a sandbox between) is not given the show's.
+bool takesPictures(const Connection& x) {
+    const Segment segment(4);
+    if (!segment.ok()) return false;
+    *static_cast<std::uint32_t*>(segment.memory) = 0x00123456;
+    const xcb_shm_seg_t seg = xcb_generate_id(x.c);
+    if (!segment.attach(x, seg)) return false;
+    const xcb_pixmap_t pixmap = xcb_generate_id(x.c);
+    xcb_create_pixmap(x.c, Depth, pixmap, x.root, 1, 1);
+    xcb_shm_put_image(x.c, pixmap, x.gc, 1, 1, 0, 0, 1, 1, 0, 0, Depth, XCB_IMAGE_FORMAT_Z_PIXMAP,
+                      0, seg, 0);
+    xcb_shm_detach(x.c, seg);
+    xcb_get_image_reply_t* back = xcb_get_image_reply(
+        x.c, xcb_get_image(x.c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, 0, 0, 1, 1, ~0U), nullptr);
+    std::uint32_t pixel = 0;
+    if (back && xcb_get_image_data_length(back) >= 4)
+        std::memcpy(&pixel, xcb_get_image_data(back), sizeof pixel);
+    const bool same = (pixel & 0xffffff) == 0x123456;
+    std::free(back);
+    xcb_free_pixmap(x.c, pixmap);
+    x.sync();
+    return same;
+}
+
 } // namespace
 
 std::unique_ptr<ScreenPictures> connectServerPictures() {
+    if (qEnvironmentVariableIsSet("QT_X11_NO_MITSHM")) return nullptr;
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (!x11 || !x11->display()) return nullptr;
     Display* display = x11->display();
@@ -243,8 +332,7 @@ std::unique_ptr<ScreenPictures> connectServerPictures() {
     connection->c = xcb_connect(DisplayString(display), &screenNumber);
     xcb_connection_t* c = connection->c;
     if (xcb_connection_has_error(c)) return nullptr;
-    const xcb_query_extension_reply_t* shm = xcb_get_extension_data(c, &xcb_shm_id);
-    if (!shm || !shm->present) return nullptr;
+    if (!handsDescriptors(*connection)) return nullptr;
     const xcb_setup_t* setup = xcb_get_setup(c);
     auto screens = xcb_setup_roots_iterator(setup);
     for (int k = 0; k < screenNumber && screens.rem; ++k)
@@ -260,6 +348,7 @@ std::unique_ptr<ScreenPictures> connectServerPictures() {
     if (connection->failed(xcb_create_gc_checked(c, connection->gc, scratch, 0, nullptr)))
         return nullptr;
     xcb_free_pixmap(c, scratch);
+    if (!takesPictures(*connection)) return nullptr;
     return std::make_unique<ServerPictures>(std::move(connection));
 }
 

@@ -12,13 +12,16 @@
 #include "ScreenAwake.h"
 #include "ScreenPictures.h"
 
+#include <QList>
 #include <QPoint>
+#include <QRect>
 #include <QString>
 
 #include <cstdint>
 #include <memory>
 
 class QPixmap;
+class QWidget;
 
 namespace rt {
 
@@ -58,8 +61,9 @@ public:
     virtual void end() = 0;
 };
 
-// The screen, in twips (1/1440 inch; 15 twips per logical pixel, so 15 / pixelRatio per
-// device pixel on a screen scaled for its density).
+// The show's screen: one monitor of the desktop, in twips (1/1440 inch; 15 twips per
+// logical pixel, so 15 / pixelRatio per device pixel on a monitor scaled for its density).
+// Until the dialog's OK settles it, the show's monitor is the primary one.
 class Screen {
 public:
     virtual ~Screen() = default;
@@ -67,7 +71,23 @@ public:
     [[nodiscard]] virtual double heightTwips() const = 0;
     // Device pixels per logical pixel: 1 on an ordinary screen, 2 on one scaled twice over.
     [[nodiscard]] virtual double pixelRatio() const = 0;
+    // Where the primary monitor stands on the desktop, in logical pixels.
+    [[nodiscard]] virtual QRect primaryArea() const = 0;
+    // The show's monitor becomes the one that holds most of `window`, a top-level window
+    // on the screen (where the display server does not tell where windows stand, the
+    // monitor it says the window is on).
+    virtual void settleOn(const QWidget& window) = 0;
+    // Puts the top-level `form` over the whole of the show's monitor: its place and size,
+    // and the monitor the display server is to show it on.
+    virtual void cover(QWidget& form) const = 0;
+    // Whether the show's monitor changed, went away or stopped being what was chosen since
+    // the last call (the show's monitor is then the primary one, as it is now); the
+    // show lays itself out again when it has.
+    [[nodiscard]] virtual bool takeChange() = 0;
 };
+// The monitor of `monitors` (places on the desktop) that holds most of `window`, or
+// `fallback` when none holds any of it; the first of equals.
+[[nodiscard]] int monitorHolding(const QRect& window, const QList<QRect>& monitors, int fallback);
 inline constexpr int TwipsPerPixel = 15;
 
 // A uniform pseudo-random generator in [0, 1), reseeded at will.

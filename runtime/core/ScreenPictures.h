@@ -17,6 +17,9 @@ class HeldPicture {
 public:
     virtual ~HeldPicture() = default;
     [[nodiscard]] virtual QSize size() const = 0; // in device pixels
+    // Its pixels, read back from the server, for the program to paint it after all
+    // (its own copy went once the server held it); null when they cannot be read.
+    [[nodiscard]] virtual QImage pixels() const = 0;
 };
 
 // A window of the display server's, inside one of the program's, that shows held pictures
@@ -36,7 +39,7 @@ public:
     virtual ~ScreenPictures() = default;
     // A copy of `image` in the display server, or null when the server cannot hold it: no
     // such server, a picture with transparency (the form's colour shows through it), or
-    // no room. Safe from any thread.
+    // no room. Safe from any thread. Once held, the program lets its own copy go.
     [[nodiscard]] virtual std::shared_ptr<const HeldPicture> hold(const QImage& image) = 0;
     // A picture window inside the program's window `parent` (a native window id), or null
     // when that window cannot show held pictures. On the GUI thread.

@@ -110,7 +110,8 @@ void becomeNobody() {
     }
     if (uid == 0) return; // a "nobody" that is root is no change
     if (::setgroups(1, &gid) != 0 || ::setresgid(gid, gid, gid) != 0) return;
-    ::setresuid(uid, uid, uid);
+    // Root's groups are gone by now: a helper still root after this draws nothing.
+    if (::setresuid(uid, uid, uid) != 0) ::_exit(EXIT_FAILURE);
 }
 
 // --- Landlock -----------------------------------------------------------------------------

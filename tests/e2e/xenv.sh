@@ -4,11 +4,14 @@
 # fail MESSAGE (ends a test script), show_settings FOLDER SECONDS, start_dialog, and for
 # test scripts e2e_open and e2e_at_exit.
 
+# XVFB_ARGS: further arguments of the X server (words); X_NO_WM=1: no window manager
+# (wm_start starts it later).
 x_start() {
     local geometry="${1:-1280x1024x24}"
     local fdfile
     fdfile=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp 3>"$fdfile" 2>/dev/null &
+    # shellcheck disable=SC2086
+    Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp ${XVFB_ARGS:-} 3>"$fdfile" 2>/dev/null &
     XVFB_PID=$!
     local i
     for i in $(seq 400); do
@@ -18,6 +21,13 @@ x_start() {
     export DISPLAY=":$(head -n1 "$fdfile")"
     rm -f "$fdfile"
     [ "$DISPLAY" != ":" ] || { echo "Xvfb did not start" >&2; return 1; }
+    [ -n "${X_NO_WM:-}" ] && return 0
+    wm_start
+}
+
+# The window manager on the X server of $DISPLAY (x_start starts it but with X_NO_WM).
+wm_start() {
+    local i
     jwm -f "$(dirname "${BASH_SOURCE[0]}")/jwmrc" >/dev/null 2>&1 &
     WM_PID=$!
     # The window manager is ready when it has announced itself on the root window. A busy
@@ -77,7 +87,15 @@ wait_gone() {
     return 1
 }
 
-shot() { import -window root "$1" 2>/dev/null; }
+# From the server's framebuffer when it writes one (XVFB_FBDIR, given to Xvfb as -fbdir):
+# what the monitors show, whatever the windows say of themselves.
+shot() {
+    if [ -n "${XVFB_FBDIR:-}" ]; then
+        convert "xwd:$XVFB_FBDIR/Xvfb_screen0" "$1" 2>/dev/null
+    else
+        import -window root "$1" 2>/dev/null
+    fi
+}
 
 # look_for SHOT TRIES WIDTH HEIGHT SLACK CONVERT_ARGUMENTS...: screenshots into SHOT, a
 # tenth of a second apart, up to TRIES, until the pixels that CONVERT_ARGUMENTS keep (they

@@ -1,4 +1,5 @@
-// Half-to-even rounding, 16-bit fields, the integer halving rule and the generator.
+// Half-to-even rounding, 16-bit fields, the integer halving rule, the generator, and the
+// monitor a window is on.
 
 #include "Numbers.h"
 #include "Platform.h"
@@ -58,6 +59,39 @@ TEST(Random, UniformInUnitIntervalAndSeeded) {
     c.seed(43200.30);
     a.seed(43200.25);
     EXPECT_GT(std::abs(a.next() - c.next()), 1e-6);
+}
+
+} // namespace
+
+namespace {
+
+// A window is on the monitor that holds most of it; one on none of them is on the primary.
+TEST(Monitors, TheOneHoldingMostOfTheWindow) {
+    const QList<QRect> laptopBeside4k{{0, 0, 1920, 1080}, {1920, 0, 3840, 2160}};
+    const QList<QRect> stacked{{0, 0, 1280, 1024}, {0, 1024, 1280, 1024}};
+    struct Case {
+        QList<QRect> monitors;
+        QRect window;
+        int primary, expected;
+    };
+    const Case cases[] = {
+        {laptopBeside4k, {3586, 882, 508, 396}, 1, 1},  // wholly on the 4K one
+        {laptopBeside4k, {1000, 300, 508, 396}, 1, 0},  // dragged to the laptop
+        {laptopBeside4k, {1663, 870, 514, 420}, 1, 1},  // across: 257 columns each, the
+        {laptopBeside4k, {1663, 870, 514, 420}, 0, 1},  // laptop's 210 rows fewer
+        {laptopBeside4k, {1663, 100, 514, 420}, 1, 0},  // 257 columns each, all rows: first
+        {laptopBeside4k, {1600, 100, 514, 420}, 1, 0},  // more on the laptop
+        {laptopBeside4k, {1700, 100, 514, 420}, 0, 1},  // more on the 4K one
+        {laptopBeside4k, {-900, -900, 300, 300}, 1, 1}, // on none: the primary
+        {laptopBeside4k, {1920, 2000, 300, 300}, 0, 1}, // below the laptop, on the 4K one
+        {stacked, {100, 900, 400, 300}, 0, 1},          // 124 rows above, 176 below
+        {stacked, {100, 900, 400, 248}, 1, 0},          // 124 rows each: the first
+        {{}, {0, 0, 10, 10}, -1, -1},                   // no monitor at all
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.window.x() << "," << c.window.y());
+        EXPECT_EQ(rt::monitorHolding(c.window, c.monitors, c.primary), c.expected);
+    }
 }
 
 } // namespace

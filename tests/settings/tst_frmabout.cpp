@@ -62,6 +62,8 @@ QString iconCall(const QLabel* picture, QPoint hot) {
 
 } // namespace
 
+Q_DECLARE_METATYPE(std::vector<FixedScreen::Monitor>)
+
 class TestFrmAbout : public QObject {
     Q_OBJECT
 
@@ -70,6 +72,9 @@ class TestFrmAbout : public QObject {
     std::unique_ptr<FakePlatform> fp;
     settings::Modulo1 s;
     std::unique_ptr<frmAbout> dlg;
+    // The monitors of the desktop, when not the one 1024 x 768 screen.
+    std::vector<FixedScreen::Monitor> monitors;
+    int primary = 0;
 
     // Lays out the settings file (when given), loads and shows the dialog.
     bool open(const QByteArray& ini = {}, std::vector<rt::Drive> drives = {}) {
@@ -77,6 +82,8 @@ class TestFrmAbout : public QObject {
         program = rt::DosFileSystem(table).toDos(tmp->path()).value();
         if (!ini.isEmpty()) tmp->file(QStringLiteral("QUADRO.INI"), ini);
         fp = std::make_unique<FakePlatform>(program, table);
+        if (!monitors.empty()) fp->screen.monitors = monitors;
+        fp->screen.primary = fp->screen.shown = primary;
         dlg = std::make_unique<frmAbout>(fp->platform, s);
         // The tests tick the animations themselves (timersRunWithTheDialog lets them run).
         dlg->Timer2->setEnabled(false);
@@ -109,6 +116,8 @@ private slots:
     void init() {
         tmp = std::make_unique<TempDir>();
         s = {};
+        monitors.clear();
+        primary = 0;
     }
     void cleanup() {
         dlg.reset();
@@ -358,6 +367,48 @@ private slots:
         QCOMPARE(s.MusicaFM, 0);
         QCOMPARE(s.SuonoWAV, 2);
         QCOMPARE(fp->files.curDir(), program); // the settings were written from there
+    }
+
+    // The dialog stands wholly on the primary monitor, wherever that is on the desktop;
+    // the show goes to the monitor that holds most of the dialog when OK is pressed.
+    void standsOnThePrimaryAndTheShowGoesWhereItIs_data() {
+        QTest::addColumn<std::vector<FixedScreen::Monitor>>("desktop");
+        QTest::addColumn<int>("primaryMonitor");
+        QTest::addColumn<QRect>("frame"); // the dialog's outer place, 2-pixel frame offscreen
+        QTest::addColumn<QPoint>("draggedTo");
+        QTest::addColumn<int>("show");
+        const std::vector<FixedScreen::Monitor> equal{{{0, 0, 1024, 768}, 1},
+                                                      {{1024, 0, 1024, 768}, 1}};
+        const std::vector<FixedScreen::Monitor> mixed{{{0, 0, 1920, 1080}, 1},
+                                                      {{1920, 0, 3840, 2160}, 1}};
+        const QPoint stays(-1, -1);
+        QTest::newRow("equal, left primary")
+            << equal << 0 << QRect(258, 186, 508, 396) << stays << 0;
+        QTest::newRow("equal, right primary")
+            << equal << 1 << QRect(1282, 186, 508, 396) << stays << 1;
+        QTest::newRow("4K primary on the right")
+            << mixed << 1 << QRect(3586, 882, 508, 396) << stays << 1;
+        QTest::newRow("dragged to the laptop")
+            << mixed << 1 << QRect(3586, 882, 508, 396) << QPoint(300, 200) << 0;
+        QTest::newRow("dragged mostly over to the 4K one")
+            << mixed << 0 << QRect(706, 342, 508, 396) << QPoint(1700, 200) << 1;
+        QTest::newRow("above another, primary below")
+            << std::vector<FixedScreen::Monitor>{{{0, -1024, 1280, 1024}, 1},
+                                                 {{0, 0, 1280, 1024}, 1}}
+            << 1 << QRect(386, 314, 508, 396) << QPoint(300, -700) << 0;
+    }
+    void standsOnThePrimaryAndTheShowGoesWhereItIs() {
+        QFETCH(std::vector<FixedScreen::Monitor>, desktop);
+        QFETCH(int, primaryMonitor);
+        monitors = desktop;
+        primary = primaryMonitor;
+        QVERIFY(open());
+        QTEST(dlg->frameGeometry(), "frame");
+        QFETCH(QPoint, draggedTo);
+        if (draggedTo != QPoint(-1, -1)) dlg->move(draggedTo);
+        dlg->cmdOK->click();
+        QCOMPARE(s.GoFlag, settings::True);
+        QTEST(fp->screen.shown, "show");
     }
 
     void rootFolderKeepsOneBackslash() {

@@ -7,8 +7,10 @@
 
 #include <QImage>
 #include <QPixmap>
+#include <QRect>
 #include <QString>
 #include <QStringList>
+#include <QWidget>
 
 #include <algorithm>
 #include <atomic>
@@ -17,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 struct ShownMessage {
@@ -63,16 +66,46 @@ public:
     int calls = 0;
 };
 
+// A desktop of monitors (places in logical pixels, each with its pixel ratio); by default
+// one of w x h twips at the origin. A window is on the monitor that holds most of it, as
+// on X. `change` moves the show to the primary monitor as a monitor change does.
 class FixedScreen final : public rt::Screen {
 public:
-    FixedScreen(double w, double h, double ratio = 1) : ratio_(ratio), w_(w), h_(h) {}
-    [[nodiscard]] double widthTwips() const override { return w_; }
-    [[nodiscard]] double heightTwips() const override { return h_; }
-    [[nodiscard]] double pixelRatio() const override { return ratio_; }
-    double ratio_ = 1;
+    struct Monitor {
+        QRect area;
+        double ratio = 1;
+    };
+    FixedScreen(double w, double h, double ratio = 1)
+        : monitors{{QRect(0, 0, int(w / rt::TwipsPerPixel), int(h / rt::TwipsPerPixel)), ratio}} {}
+    [[nodiscard]] double widthTwips() const override {
+        return monitors[std::size_t(shown)].area.width() * double(rt::TwipsPerPixel);
+    }
+    [[nodiscard]] double heightTwips() const override {
+        return monitors[std::size_t(shown)].area.height() * double(rt::TwipsPerPixel);
+    }
+    [[nodiscard]] double pixelRatio() const override { return monitors[std::size_t(shown)].ratio; }
+    [[nodiscard]] QRect primaryArea() const override { return monitors[std::size_t(primary)].area; }
+    void settleOn(const QWidget& window) override {
+        QList<QRect> areas;
+        for (const Monitor& m : monitors)
+            areas << m.area;
+        shown = rt::monitorHolding(window.frameGeometry(), areas, primary);
+        changed = false;
+    }
+    void cover(QWidget& form) const override {
+        form.setGeometry(monitors[std::size_t(shown)].area);
+    }
+    [[nodiscard]] bool takeChange() override { return std::exchange(changed, false); }
+    // The monitors changed: the show's monitor is the primary one again.
+    void change() {
+        shown = primary;
+        changed = true;
+    }
 
-private:
-    double w_, h_;
+    std::vector<Monitor> monitors;
+    int primary = 0;
+    int shown = 0;
+    bool changed = false;
 };
 
 // The time of day as set; a monotonic time that moves only when it is set or slept to

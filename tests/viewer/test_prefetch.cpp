@@ -41,14 +41,15 @@ template <class Pred> bool eventually(Pred pred) {
 class HoldingPictures final : public rt::ScreenPictures {
 public:
     struct Held final : rt::HeldPicture {
-        QSize pixels;
-        [[nodiscard]] QSize size() const override { return pixels; }
+        QImage image; // a copy, as the server's is
+        [[nodiscard]] QSize size() const override { return image.size(); }
+        [[nodiscard]] QImage pixels() const override { return image; }
     };
     std::shared_ptr<const rt::HeldPicture> hold(const QImage& image) override {
         const std::lock_guard<std::mutex> lock(mutex);
         threads.push_back(std::this_thread::get_id());
         auto held = std::make_shared<Held>();
-        held->pixels = image.size();
+        held->image = image.copy();
         return held;
     }
     std::unique_ptr<rt::PictureWindow> windowIn(quintptr) override { return nullptr; }
@@ -67,6 +68,8 @@ protected:
     HandedMetafiles& metafiles = *sharedMetafiles;
     rt::PictureLoader loader{metafiles};
     std::shared_ptr<HoldingPictures> pictures = std::make_shared<HoldingPictures>();
+    // The picture decoded: what the display server holds (the program's copy went).
+    static QImage shown(const Decoded& d) { return d.held ? d.held->pixels() : d.image.value(); }
     // The decode-ahead is asked for DOS paths: C: is the host's root.
     QString dos(const QString& hostPath) const { return files.toDos(hostPath).value(); }
     QString picture(const QString& name, QSize size, QColor colour) {
@@ -84,12 +87,13 @@ TEST_F(PrefetchTest, ReadyPictureIsTakenWithoutASecondDecode) {
     const Decoded d =
         p.take(dos(a), Screen).picture.result(); // waits if the worker is not done yet
     ASSERT_TRUE(d.image.ok());
-    EXPECT_EQ(d.image.value().size(), QSize(960, 240)); // decoded at the fitted size
-    EXPECT_EQ(d.image.value().pixelColor(10, 10), QColor(Qt::red));
     EXPECT_EQ(p.decodes(), 1);
-    // Handed to the display server once, ahead and on the worker, at its shown size.
+    // Handed to the display server once, ahead and on the worker, decoded at the fitted
+    // size; the program's own copy then went.
     ASSERT_NE(d.held, nullptr);
     EXPECT_EQ(d.held->size(), QSize(960, 240));
+    EXPECT_EQ(d.held->pixels().pixelColor(10, 10), QColor(Qt::red));
+    EXPECT_TRUE(d.image.value().isNull());
     ASSERT_EQ(pictures->threads.size(), 1U);
     EXPECT_NE(pictures->threads.front(), std::this_thread::get_id());
 }
@@ -121,8 +125,8 @@ TEST_F(PrefetchTest, MetafilesAreMeasuredAndDrawnByTheDrawerItWasHanded) {
     Prefetch p{files, sharedMetafiles, pictures};
     const Decoded d = p.take(path, Screen).picture.result();
     ASSERT_TRUE(d.image.ok()) << qPrintable(d.image.error().description);
-    EXPECT_EQ(d.image.value().size(), QSize(100, 50));
-    EXPECT_EQ(d.image.value().pixelColor(5, 5), QColor(Qt::green));
+    EXPECT_EQ(shown(d).size(), QSize(100, 50));
+    EXPECT_EQ(shown(d).pixelColor(5, 5), QColor(Qt::green));
     EXPECT_EQ(metafiles.sizes, 2);
     EXPECT_EQ(metafiles.renders, 1);
 }
@@ -133,11 +137,11 @@ TEST_F(PrefetchTest, AnotherEntryOrAnotherScreenIsDecodedAtTheTick) {
     Prefetch p{files, sharedMetafiles, pictures};
     p.start(dos(a), Screen);
     const Decoded d = p.take(dos(b), Screen).picture.result();
-    EXPECT_EQ(d.image.value().pixelColor(5, 5), QColor(Qt::green)); // never the wrong picture
+    EXPECT_EQ(shown(d).pixelColor(5, 5), QColor(Qt::green)); // never the wrong picture
     p.start(dos(b), Screen);
     ShowArea smaller = Screen;
     smaller.formWidth = 50 * 15;
-    EXPECT_EQ(p.take(dos(b), smaller).picture.result().image.value().width(), 50);
+    EXPECT_EQ(shown(p.take(dos(b), smaller).picture.result()).width(), 50);
 }
 
 TEST_F(PrefetchTest, FailureIsKeptForTheTickOfTheBadEntry) {
@@ -159,7 +163,7 @@ TEST_F(PrefetchTest, FileChangedOrRemovedSinceTheDecodeIsReadAgain) {
     ASSERT_TRUE(eventually([&] { return p.aheadReady(); }));
     picture("a.bmp", {120, 100}, Qt::blue);
     const Decoded d = p.take(dos(a), Screen).picture.result();
-    EXPECT_EQ(d.image.value().pixelColor(5, 5), QColor(Qt::blue));
+    EXPECT_EQ(shown(d).pixelColor(5, 5), QColor(Qt::blue));
     EXPECT_EQ(p.decodes(), 2);
 
     p.start(dos(a), Screen);
@@ -190,14 +194,14 @@ TEST_F(PrefetchTest, AReplacementKeepingSizeAndTimesOrANewModeIsReadAgain) {
         picture("a.bmp", {100, 100}, Qt::green);
         keepTimes(a);
     });
-    EXPECT_EQ(d.image.value().pixelColor(5, 5), QColor(Qt::green));
+    EXPECT_EQ(shown(d).pixelColor(5, 5), QColor(Qt::green));
     // Another file renamed over it, with the same size and times.
     d = readAheadThen([&] {
         const QString b = picture("b.bmp", {100, 100}, Qt::blue);
         keepTimes(b);
         ASSERT_EQ(::rename(QFile::encodeName(b).constData(), QFile::encodeName(a).constData()), 0);
     });
-    EXPECT_EQ(d.image.value().pixelColor(5, 5), QColor(Qt::blue));
+    EXPECT_EQ(shown(d).pixelColor(5, 5), QColor(Qt::blue));
     const int decodes = p.decodes();
     (void)readAheadThen([&] { ASSERT_EQ(::chmod(QFile::encodeName(a).constData(), 0400), 0); });
     EXPECT_EQ(p.decodes(), decodes + 2); // ahead, and again at the tick
@@ -259,9 +263,11 @@ TEST_F(PrefetchTest, TheProofReadsOnlyWhatTheDecoderRead) {
     EXPECT_FALSE(viewer::decodeForShow(loader, tmp.path("fifo.jpg"), Screen).image.ok());
 }
 
-// On a scaled screen a picture's pixels are device pixels: 15 / ratio twips each. It is
-// decoded at the device pixels it covers, so that it is drawn one to one.
-TEST_F(PrefetchTest, TheScreensPixelRatioDecidesTheTwipsAndTheDecodedPixels) {
+// A picture's natural size is 15 twips a pixel whatever the screen's pixel ratio: on a
+// screen scaled twice over it covers what it covers on an ordinary one, in twice the
+// device pixels. It is decoded at the device pixels it covers, so that it is drawn one to
+// one; one smaller than that is enlarged pixel for pixel by a whole factor.
+TEST_F(PrefetchTest, ThePictureCoversItsApparentSizeAtTheScreensDevicePixels) {
     struct Case {
         double ratio;
         QSize screen;  // logical pixels
@@ -271,27 +277,42 @@ TEST_F(PrefetchTest, TheScreensPixelRatioDecidesTheTwipsAndTheDecodedPixels) {
     const Case cases[] = {
         {1, {960, 720}, {800, 500}, {800, 500}},      // fits: its own pixels
         {1, {960, 720}, {1920, 1200}, {960, 600}},    // narrowed to the screen
-        {2, {1024, 768}, {1600, 1000}, {1600, 1000}}, // fits the 2048-pixel screen as it is
+        {2, {1024, 768}, {300, 200}, {600, 400}},     // each pixel two by two
+        {2, {1024, 768}, {1600, 1000}, {2048, 1280}}, // narrowed to the 1024-pixel screen
         {2, {512, 384}, {2000, 1250}, {1024, 640}},   // the screen's own device pixels
         // 341.3 logical pixels high: the form makes the picture 341, so 682 device pixels
         // (not 683, which would have Qt scale it again at every paint).
         {2, {512, 384}, {1500, 1000}, {1024, 682}},
-        {1.25, {1536, 864}, {1600, 1000}, {1600, 1000}},
+        {1.25, {1536, 864}, {1000, 600}, {1250, 750}},
         {1.5, {640, 360}, {1920, 1200}, {864, 540}}, // the height decides
     };
     Prefetch p{files, sharedMetafiles, pictures};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.ratio);
+        SCOPED_TRACE(testing::Message() << c.ratio << " " << c.picture.width());
         const QString a =
             picture(QStringLiteral("r%1.bmp").arg(c.picture.width()), c.picture, Qt::red);
         const ShowArea area{float(c.screen.width() * 15), float(c.screen.height() * 15), 0,
                             c.ratio};
         const Decoded d = p.take(dos(a), area).picture.result();
         ASSERT_TRUE(d.image.ok()) << qPrintable(d.image.error().description);
-        EXPECT_EQ(d.image.value().size(), c.decoded);
-        EXPECT_EQ(d.image.value().devicePixelRatio(), c.ratio);
+        EXPECT_EQ(shown(d).size(), c.decoded);
+        EXPECT_EQ(shown(d).devicePixelRatio(), c.ratio);
         EXPECT_NEAR(d.fit.width, c.decoded.width() * 15 / c.ratio, 1); // twips
     }
+    // Enlarged twice over, each pixel stays itself: sharp, no colour between two.
+    QImage stripes(4, 2, QImage::Format_RGB32);
+    for (int x = 0; x < 4; ++x)
+        for (int y = 0; y < 2; ++y)
+            stripes.setPixel(x, y, (x + y) % 2 ? 0xff0000ffu : 0xffffff00u);
+    ASSERT_TRUE(stripes.save(tmp.path("stripes.bmp"), "BMP"));
+    const Decoded d =
+        p.take(dos(tmp.path("stripes.bmp")), ShowArea{1024 * 15, 768 * 15, 0, 2}).picture.result();
+    ASSERT_TRUE(d.image.ok());
+    const QImage stretched = shown(d);
+    ASSERT_EQ(stretched.size(), QSize(8, 4));
+    for (int x = 0; x < 8; ++x)
+        for (int y = 0; y < 4; ++y)
+            EXPECT_EQ(stretched.pixel(x, y), stripes.pixel(x / 2, y / 2)) << x << "," << y;
 }
 
 TEST_F(PrefetchTest, ClearedWhenANewListIsBuilt) {

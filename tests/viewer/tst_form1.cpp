@@ -30,9 +30,14 @@ namespace {
 // it is asked to show.
 struct ServerLog final : rt::ScreenPictures {
     struct Held final : rt::HeldPicture {
-        QSize pixels;
+        QImage image; // a copy, as the server's is
         QRgb first = 0;
-        [[nodiscard]] QSize size() const override { return pixels; }
+        [[nodiscard]] QSize size() const override { return image.size(); }
+        [[nodiscard]] QImage pixels() const override {
+            ++log->readBacks;
+            return image;
+        }
+        ServerLog* log = nullptr;
     };
     struct Window final : rt::PictureWindow {
         ServerLog& log;
@@ -51,8 +56,9 @@ struct ServerLog final : rt::ScreenPictures {
     std::shared_ptr<const rt::HeldPicture> hold(const QImage& image) override {
         ++holds; // on the decode worker
         auto held = std::make_shared<Held>();
-        held->pixels = image.size();
+        held->image = image.copy();
         held->first = image.pixel(0, 0);
+        held->log = this;
         return held;
     }
     std::unique_ptr<rt::PictureWindow> windowIn(quintptr) override {
@@ -60,6 +66,7 @@ struct ServerLog final : rt::ScreenPictures {
         return std::make_unique<Window>(*this);
     }
     std::atomic<int> holds = 0;
+    mutable std::atomic<int> readBacks = 0;
     int windows = 0;
     bool visible = false;
     QRect shown;
@@ -258,7 +265,8 @@ private slots:
         QCOMPARE(form.slides().images()[2], QStringLiteral("sub\\b.gif"));
         QCOMPARE(form.slides().pictureCount(), 2);
         QCOMPARE(form.geometry(), QRect(0, 0, 960, 720));
-        QVERIFY(form.windowState() & Qt::WindowFullScreen);
+        form.show(); // shown where it stands, then full screen
+        QTRY_VERIFY(form.windowState() & Qt::WindowFullScreen);
         QVERIFY(fake->screenAwake.held);
         form.Fine();
         QVERIFY(!fake->screenAwake.held);
@@ -368,6 +376,39 @@ private slots:
         QCOMPARE(form->Label1->text(), QStringLiteral(".\\solo.jpg"));
     }
 
+    // The show covers the monitor the dialog was on, and every figure reads that monitor;
+    // when a monitor changes it moves to the primary one at the next tick.
+    void theShowCoversItsMonitorAndMovesToThePrimaryWhenOneChanges() {
+        fake->screen.monitors = {{{0, 0, 1920, 1080}, 1}, {{1920, 120, 800, 600}, 1}};
+        picture("f/a.jpg", {600, 400});
+        const QString folder = rt::withBackslash(fake->files.toDos(tmp->path("f")).value());
+        viewer::Form1 form(fake->platform, s, [&] {
+            fake->screen.shown = 1; // the dialog's OK, with the dialog on the second one
+            s.GoFlag = settings::True;
+            s.FolderPath = folder;
+            s.TempoAttesa = 5000;
+        });
+        load(form); // not shown: the offscreen screen would size a full-screen form
+        const auto centred = [&](QRect monitor) {
+            QCOMPARE(form.geometry(), monitor);
+            QCOMPARE(form.widthTwips(), float(monitor.width() * 15));
+            QCOMPARE(form.heightTwips(), float(monitor.height() * 15));
+            const viewer::TwipRect img = form.image1Twips();
+            const viewer::TwipRect lbl = form.label1Twips();
+            QCOMPARE(img.width, 600.0f * 15);
+            QCOMPARE(img.left, (monitor.width() * 15 - img.width) / 2);
+            QCOMPARE(img.top, (monitor.height() * 15 - lbl.height - img.height) / 2 + lbl.height);
+            QCOMPARE(lbl.left, float(rt::halfOf(monitor.width() * 15 - lbl.width)));
+        };
+        tick(form);
+        centred({1920, 120, 800, 600});
+        tick(form); // the end of the pass
+        fake->screen.change();
+        tick(form);
+        centred({0, 0, 1920, 1080});
+        QVERIFY(!fake->screen.takeChange()); // taken once
+    }
+
     void pictureIsFittedCentredAndCaptionedAtTheTop() {
         // A 1920 x 480 picture on a 960 x 720 screen: narrowed to the form's width.
         picture("f/wide.jpg", {1920, 480});
@@ -408,9 +449,10 @@ private slots:
         picture("f/a.jpg", {2400, 1200});
         auto form = startedShow("f", 1);
         // Shown for real painting, over the whole 3840-pixel screen (the offscreen screen
-        // is smaller than a full-screen window would need).
-        form->setWindowState(Qt::WindowNoState);
+        // is smaller than a full-screen window would need), once shown full screen.
         form->show();
+        QTRY_VERIFY(form->windowState() & Qt::WindowFullScreen);
+        form->setWindowState(Qt::WindowNoState);
         form->setGeometry(0, 0, 3840, 2160);
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         QCOMPARE(form->widthTwips(), 3840.0f * 15);
@@ -472,6 +514,8 @@ private slots:
         const auto reddish = [](QRgb c) { return qRed(c) > 200 && qBlue(c) < 50; }; // a JPEG's red
         QVERIFY(reddish(server->colour));
         QVERIFY(form->Image1->shownByServer());
+        QVERIFY(form->Image1->picture().isNull()); // the program's copy went
+        QCOMPARE(server->readBacks.load(), 0);
 
         int framesAtHide = -1;
         QImage paintedAtHide;
@@ -482,7 +526,8 @@ private slots:
         const int framesBefore = form->drawing().presentedFrames();
         tick(*form);
         QCOMPARE(framesAtHide, framesBefore);          // taken back before the wipe's first frame
-        QVERIFY(reddish(paintedAtHide.pixel(10, 10))); // by the form itself
+        QVERIFY(reddish(paintedAtHide.pixel(10, 10))); // by the form itself, read back
+        QCOMPARE(server->readBacks.load(), 1);
         QVERIFY(server->visible);
         QVERIFY(qBlue(server->colour) > 200 && qRed(server->colour) < 50);
         QCOMPARE(server->shown, form->Image1->geometry());
