@@ -25,6 +25,11 @@ for f in "$folder/quadrello" "$folder/QUADREL.htm" "$folder/TRV.txt" "$folder/re
     [ -e "$f" ] || fail "not installed: $f"
 done
 [ "$(readlink -f "$HOME/.local/bin/quadrello")" = "$folder/quadrello" ] || fail "no quadrello command"
+# The programs load only the system's libraries: no run path, where an empty entry would be
+# the current folder (built or installed).
+for b in "$folder/quadrello" "$folder/quadrello-metafile" "$2/program/quadrello"; do
+    ! readelf -d "$b" | grep -qE '\((RUN)?PATH\)' || fail "$b has a run path: $(readelf -d "$b" | grep PATH)"
+done
 [ "$(identify -format '%wx%h' "$share/icons/hicolor/128x128/apps/$id.png")" = 128x128 ] ||
     fail "the 128 px icon has another size"
 grep -qx "Exec=$folder/quadrello" "$share/applications/$id.desktop" || fail "the entry runs another program"

@@ -347,11 +347,10 @@ TEST_F(PrefetchTest, AFileThatDoesNotAnswerHoldsOnlyItsOwnThread) {
     ASSERT_TRUE(eventually([&] { return stuck.entered() == 1; }));
     EXPECT_TRUE(first.tried());
     // The next ticks' pictures, and the one decoded ahead, come on the other threads.
-    EXPECT_EQ(p->take(a, Screen).picture.result().image.value().pixelColor(5, 5), QColor(Qt::red));
+    EXPECT_EQ(shown(p->take(a, Screen).picture.result()).pixelColor(5, 5), QColor(Qt::red));
     p->start(b, Screen);
     EXPECT_TRUE(eventually([&] { return p->aheadReady(); }));
-    EXPECT_EQ(p->take(b, Screen).picture.result().image.value().pixelColor(5, 5),
-              QColor(Qt::green));
+    EXPECT_EQ(shown(p->take(b, Screen).picture.result()).pixelColor(5, 5), QColor(Qt::green));
     // Coming to the same file again, ahead or at a tick, waits for the same decode.
     p->start(away[0], Screen);
     const Prefetch::Taken again = p->take(away[0], Screen);
