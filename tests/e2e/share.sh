@@ -56,6 +56,17 @@ unmount_share() {
     SHARE_PID=""
     rmdir "$mnt" 2>/dev/null
 }
+# A key on the full-screen show ends the program at once (the argument says when), then
+# the share is let answer and goes.
+key_ends_show() {
+    local viewer
+    viewer=$(wait_viewer "$APP_PID" 1280) || fail "no full-screen viewer $1"
+    press "$viewer" x
+    wait_gone "$APP_PID" 2 || fail "a key did not end the show $1"
+    APP_PID=""
+    rm -f "$stall"
+    unmount_share
+}
 # Whether the program's window is still on the screen.
 window_shown() { xdotool search --onlyvisible --pid "$APP_PID" >/dev/null 2>&1; }
 mount_share
@@ -102,12 +113,7 @@ done
 # Away again: a key ends the program at once, though its workers wait in the kernel.
 touch "$stall"
 sleep 3
-viewer=$(wait_viewer "$APP_PID" 1280) || fail "no full-screen viewer while the share was away"
-press "$viewer" x
-wait_gone "$APP_PID" 2 || fail "a key did not end the show while the share was away"
-APP_PID=""
-rm -f "$stall"
-unmount_share
+key_ends_show "while the share was away"
 
 # A share that holds a request until it answers it, even for a killed caller (some FUSE
 # shares do): the window still goes at once; the process ends when the share answers.
@@ -173,12 +179,7 @@ press "$msg" Return
 count=$(events | awk '$1 == "shown"' | wc -l)
 for _ in $(seq 50); do [ "$(events | awk '$1 == "shown"' | wc -l)" -gt "$count" ] && break; sleep 0.1; done
 [ "$(events | awk '$1 == "shown"' | wc -l)" -gt "$count" ] || fail "the show did not go on after b.jpg's message"
-viewer=$(wait_viewer "$APP_PID" 1280) || fail "no full-screen viewer with b.jpg stuck"
-press "$viewer" x
-wait_gone "$APP_PID" 2 || fail "a key did not end the show with b.jpg stuck"
-APP_PID=""
-rm -f "$stall"
-unmount_share
+key_ends_show "with b.jpg stuck"
 
 # The settings dialog over a share that does not answer: it comes up all the same, its
 # drive list names the share, and Fine ends the program at once.

@@ -58,6 +58,15 @@ def walk(n, output=None):
         walk(c, output)
 walk(json.load(sys.stdin))'
 }
+# Whether a line of the windows' list matches PATTERN within ten seconds.
+window_listed() {
+    local i
+    for i in $(seq 100); do
+        windows | grep -q "$1" && return 0
+        sleep 0.1
+    done
+    return 1
+}
 # Types KEY as a user would: the virtual keyboard is given a moment to be taken on first.
 type_key() { as wtype -s 300 -P "$1" -s 100 -p "$1"; }
 
@@ -130,19 +139,12 @@ for setup in "1 1 1" "1 2 2" "2 1 1" "2 2 2" "2 1 2" "2 2 1" "2 1 1 xwayland"; d
     [ -n "$XDISPLAY" ] && platform=(QT_QPA_PLATFORM=xcb DISPLAY="$XDISPLAY")
     "${in_session[@]}" "${platform[@]}" "$PROG/quadrello" >"$RUNTIME/app.log" 2>&1 &
     APP_PID=$!
-    for i in $(seq 100); do
-        windows | grep -q "'Informazioni su Quadrello'" && break
-        sleep 0.1
-    done
+    window_listed "'Informazioni su Quadrello'"
     windows | grep -q "^$output 'Informazioni su Quadrello'" ||
         fail "$name: the dialog is not on $output: $(windows)"
     type_key Return
     # The show: full screen on the dialog's output, with the keyboard.
-    for i in $(seq 100); do
-        windows | grep -q "^$output 'Quadrello' 1 True" && break
-        sleep 0.1
-    done
-    windows | grep -q "^$output 'Quadrello' 1 True" ||
+    window_listed "^$output 'Quadrello' 1 True" ||
         fail "$name: the show is not full screen with the focus on $output: $(windows)"
     # Its picture centred on that output, at the size it has at scale 1: 300 x 200
     # device pixels at scale 1, 600 x 400 at scale 2.
