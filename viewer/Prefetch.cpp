@@ -157,6 +157,13 @@ Decoded held(Decoded d, rt::ScreenPictures& pictures) {
     if (d.held) d.image = QImage();
     return d;
 }
+// A decode on a decode-ahead thread, counted, its picture handed to the server to hold.
+Decoded decodeHeld(const rt::PictureLoader& loader, const rt::DosFileSystem& files,
+                   rt::ScreenPictures& pictures, std::atomic<int>& decodes, const QString& dosPath,
+                   const ShowArea& area) {
+    ++decodes;
+    return held(decodeEntry(loader, files, dosPath, area), pictures);
+}
 } // namespace
 
 Prefetch::Prefetch(const rt::DosFileSystem& files, std::shared_ptr<rt::MetafileDrawer> metafiles,
@@ -191,8 +198,7 @@ std::shared_ptr<Prefetch::Decode> Prefetch::post(const QString& dosPath, const S
     // The job owns all it uses: left waiting on a file, it may outlive the show.
     worker_->post([d, loader = loader_, files = files_, pictures = pictures_, decodes = decodes_] {
         const auto decode = [&] {
-            ++*decodes;
-            return held(decodeEntry(loader, files, d->dosPath, d->area), *pictures);
+            return decodeHeld(loader, files, *pictures, *decodes, d->dosPath, d->area);
         };
         d->begun->store(true);
         Decoded picture = decode();
@@ -249,10 +255,8 @@ Prefetch::Taken Prefetch::take(const QString& dosPath, const ShowArea& area) {
     lock.unlock();
     worker_->post([d, ready = std::move(ready), loader = loader_, files = files_,
                    pictures = pictures_, decodes = decodes_]() mutable {
-        if (!stillCurrent(ready)) {
-            ++*decodes;
-            ready = held(decodeEntry(loader, files, d->dosPath, d->area), *pictures);
-        }
+        if (!stillCurrent(ready))
+            ready = decodeHeld(loader, files, *pictures, *decodes, d->dosPath, d->area);
         d->promise.addResult(std::move(ready));
         d->promise.finish();
     });
