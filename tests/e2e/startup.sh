@@ -31,7 +31,8 @@ for i in $(seq 100); do
     sleep 0.1
 done
 [ "$WIDTH" -eq 504 ] && [ "$HEIGHT" -eq 392 ] || fail "dialog client area ${WIDTH}x${HEIGHT}, not 504x392"
-[ -n "$centred" ] || fail "dialog not centred by its frame: ${dx}, ${dy} pixels off (frame $L $R $T $B)"
+[ -n "$centred" ] ||
+    fail "dialog not centred by its frame: ${dx}, ${dy} pixels off (frame $L $R $T $B); $(wm_state_of "$dlg")"
 
 # "&Fine" ends the program without writing the settings file.
 press "$dlg" alt+f

@@ -60,6 +60,16 @@ wait_window() {
     return 1
 }
 
+# What the window manager made of window WIN, for a failure's message: whether it still
+# runs, the window's parent (its frame) and the properties it sets.
+wm_state_of() {
+    local win="$1" alive="not running"
+    [ -n "${WM_PID:-}" ] && kill -0 "$WM_PID" 2>/dev/null && alive="running"
+    echo "window manager $alive; $(xwininfo -children -id "$win" 2>&1 | grep -m1 -i 'parent window')" \
+        "$(xprop -id "$win" WM_STATE _NET_WM_STATE _NET_FRAME_EXTENTS 2>&1 | tr '\n' ' ')" \
+        "$(xprop -root _NET_CLIENT_LIST 2>&1)"
+}
+
 # Ends a test script with its reason.
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
