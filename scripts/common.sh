@@ -14,7 +14,7 @@ QUADRELLO_RUN_PACKAGES=(
     libwmf-dev libemf2svg-dev libuemf-dev libseccomp-dev librsvg2-dev
     libjpeg62-turbo-dev libexif-dev liblcms2-dev
     libsdl2-mixer-dev libfluidsynth3 timgm6mb-soundfont
-    libx11-dev libxss-dev libxcb1-dev libxcb-shm0-dev qt6-wayland
+    libx11-dev libxss-dev libxcb1-dev libxcb-shm0-dev qt6-wayland libwayland-dev wayland-protocols qt6-base-private-dev
     fonts-liberation python3
 )
 # A private X server with a window manager and screenshots: the run command's tour on a

@@ -43,7 +43,7 @@ install_missing
 fuzzdir="$QUADRELLO_ROOT/fuzz"
 build="${QUADRELLO_FUZZ_BUILD:-$QUADRELLO_ROOT/build-fuzz}"
 cmake -S "$QUADRELLO_ROOT" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_CXX_COMPILER=clang++ -DQUADRELLO_FUZZ=ON -DQUADRELLO_TESTS=OFF >/dev/null
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQUADRELLO_FUZZ=ON -DQUADRELLO_TESTS=OFF >/dev/null
 nice -n 10 cmake --build "$build" -j "$(( $(nproc) < 2 ? $(nproc) : 2 ))" \
     --target "${run[@]/#/fuzz_}"
 

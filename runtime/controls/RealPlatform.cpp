@@ -2,6 +2,8 @@
 
 #include "RealPlatform.h"
 
+#include "WaylandActivation.h"
+
 #include <QApplication>
 #include <QCursor>
 #include <QFile>
@@ -10,6 +12,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 #include <utility>
 
@@ -154,6 +157,11 @@ void QtScreen::settleOn(const QWidget& window) {
     chosen_ = on;
     changed_ = false;
     watch();
+    // Asked for now, while the window has the focus and the key or click that settles the
+    // show is the last input: the compositor issues tokens only for that.
+    if (QWindow* handle = window.windowHandle())
+        if (const std::optional<QString> token = activationTokenFor(*handle))
+            handActivationOn(*token);
 }
 
 void QtScreen::cover(QWidget& form) const {

@@ -75,7 +75,8 @@ public:
     [[nodiscard]] virtual QRect primaryArea() const = 0;
     // The show's monitor becomes the one that holds most of `window`, a top-level window
     // on the screen (where the display server does not tell where windows stand, the
-    // monitor it says the window is on).
+    // monitor it says the window is on). Under Wayland the focus `window` has is handed on
+    // too: the next window of the program to ask for it gets it.
     virtual void settleOn(const QWidget& window) = 0;
     // Puts the top-level `form` over the whole of the show's monitor: its place and size,
     // and the monitor the display server is to show it on.

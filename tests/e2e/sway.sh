@@ -67,6 +67,32 @@ window_listed() {
     done
     return 1
 }
+# From the program's Wayland log: whether a window other than the one the token was issued
+# for (with an input serial) presented it, the first token issued; what was seen.
+handed_on() {
+    python3 -c '
+import re, sys
+# A surface id is given again once its surface is destroyed: each is told by its lifetime.
+life, issued, token, surface, serial, used = {}, {}, None, None, False, None
+def named(s):
+    return "%s#%d" % (s, life.get(s, 0))
+for line in sys.stdin:
+    m = re.search(r"-> (wl_surface@\d+)\.destroy\(\)", line)
+    if m:
+        life[m[1]] = life.get(m[1], 0) + 1
+    m = re.search(r"xdg_activation_token_v1@(\d+)\.(set_surface|set_serial|done)\((.*)\)", line)
+    if m and token is None:
+        t = issued.setdefault(m[1], {})
+        t[m[2]] = named(m[3]) if m[2] == "set_surface" else m[3]
+        if m[2] == "done":
+            token, surface, serial = m[3], t.get("set_surface"), "set_serial" in t
+    m = re.search(r"xdg_activation_v1@\d+\.activate\((\"[^\"]*\"), (wl_surface@\d+)\)", line)
+    if m and token is not None and m[1] == token:
+        used = named(m[2])
+print("token", token, "for", surface, "with a serial" if serial else "without a serial",
+      "presented by", used)
+sys.exit(0 if token and serial and used and used != surface else 1)'
+}
 # Types KEY as a user would: the virtual keyboard is given a moment to be taken on first.
 type_key() { as wtype -s 300 -P "$1" -s 100 -p "$1"; }
 
@@ -135,7 +161,8 @@ for setup in "1 1 1" "1 2 2" "2 1 1" "2 2 2" "2 1 2" "2 2 1" "2 1 1 xwayland"; d
     output="HEADLESS-$outputs"
     cd "$PROG"
     session_env
-    platform=(QT_QPA_PLATFORM=wayland)
+    # Natively, what the program asks of the compositor is logged, to see the focus handed on.
+    platform=(QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=client)
     [ -n "$XDISPLAY" ] && platform=(QT_QPA_PLATFORM=xcb DISPLAY="$XDISPLAY")
     "${in_session[@]}" "${platform[@]}" "$PROG/quadrello" >"$RUNTIME/app.log" 2>&1 &
     APP_PID=$!
@@ -167,7 +194,13 @@ for setup in "1 1 1" "1 2 2" "2 1 1" "2 2 2" "2 1 2" "2 2 1" "2 1 1 xwayland"; d
     type_key a
     wait_gone "$APP_PID" 10 || fail "$name: a key did not end the show: $(windows)"
     APP_PID=""
+    # The show took the focus with the token the dialog was given for the key that pressed
+    # its OK: not one asked for anew, nor none.
+    handed=""
+    if [ -z "$XDISPLAY" ]; then
+        handed=$(handed_on <"$RUNTIME/app.log") || fail "$name: the focus was not handed on ($handed)"
+    fi
     end_session
-    echo "$name: dialog and show on $output, picture ${w}x$h at +${x#+}+${y#+}, a key ended it"
+    echo "$name: dialog and show on $output, picture ${w}x$h at +${x#+}+${y#+}, a key ended it${handed:+; $handed}"
 done
 echo "e2e sway: passed"
