@@ -371,6 +371,8 @@ def run(args):
     probe = Probe([p["rgb"] for p in corpus])
     result = run_quadrello(args, corpus, probe) if args.viewer == "quadrello" else run_peer(args, corpus, probe)
     result["probe_period_ms"] = PROBE_PERIOD_NS / 1e6
+    if args.tag:
+        result["tag"] = args.tag
     with open(args.out, "w") as f:
         json.dump(result, f, indent=1)
     lat = [p["latency_ms"] for p in result["pictures"] if p["latency_ms"] is not None]
@@ -428,7 +430,8 @@ def table(args):
     for path in args.results:
         with open(path) as f:
             r = json.load(f)
-        key = r["viewer"] + ("+fx" if r.get("effects") else "")
+        key = r["viewer"] + ("+fx" if r.get("effects") else "") + (
+            "@" + r["tag"] if r.get("tag") else "")
         runs[key] = r
     ours, fx = runs.get("quadrello"), runs.get("quadrello+fx")
     feh, geeqie = runs.get("feh"), runs.get("geeqie")
@@ -464,6 +467,10 @@ def table(args):
     rows.append(["peak memory (VmHWM), 20 pictures", *[fmt(v, " MiB", 0) for v in mem],
                  ratio(mem[0], mem[2]), ratio(mem[0], mem[3]), "<= 0.8 x feh",
                  verdict(mem[0] <= 0.8 * mem[2] if None not in (mem[0], mem[2]) else None)])
+    photos = get(runs.get("quadrello@photos"), "peak_mib")
+    if photos is not None:
+        rows.append(["  the same, 24 MP photos only (baseline, 2 MP)", fmt(photos, " MiB", 0),
+                     "", "", "", "", "", "<= 87 MiB", verdict(photos <= 87)])
     cpu = [get(r, "cpu_per_picture_s") for r in (ours, fx, feh, geeqie)]
     rows.append(["CPU per picture", *[fmt(v, " s", 3) for v in cpu],
                  ratio(cpu[0], cpu[2]), ratio(cpu[0], cpu[3]), "<= feh",
@@ -542,6 +549,7 @@ def main():
     r.add_argument("--effects", type=int, default=0, choices=[0, 1], help="transitions off or on")
     r.add_argument("--out", required=True, help="where the result (JSON) goes")
     r.add_argument("--log", help="where to keep Quadrello's timing log (for quadrello)")
+    r.add_argument("--tag", help="a name for a run on another corpus, kept in its result")
     t = sub.add_parser("table", help="print the comparison table")
     t.add_argument("--micro", help="the micro benchmarks' JSON output")
     t.add_argument("results", nargs="*")

@@ -69,6 +69,14 @@ for screen in $screens; do
     export QT_SCALE_FACTOR="$scale" GDK_SCALE="$scale"
     show run quadrello --corpus "$work/corpus" --program "$QUADRELLO_PROGRAM" --effects 0 --out "$runs/ours.json"
     show run quadrello --corpus "$work/corpus" --program "$QUADRELLO_PROGRAM" --effects 1 --out "$runs/ours-fx.json"
+    if [ "$screen" = 1920x1080@1 ]; then
+        # The memory of a show of camera photos alone: the 24 MP baseline and 2 MP ones.
+        mkdir -p "$work/photos"
+        grep -E ' (baseline|2mp)$' "$work/corpus/corpus.txt" >"$work/photos/corpus.txt"
+        while read -r name _; do ln -sf "$work/corpus/$name" "$work/photos/$name"; done <"$work/photos/corpus.txt"
+        show run quadrello --corpus "$work/photos" --program "$QUADRELLO_PROGRAM" --effects 0 \
+            --tag photos --out "$runs/ours-photos.json"
+    fi
     show run feh --corpus "$work/corpus" --out "$runs/feh.json"
     show run geeqie --corpus "$work/corpus" --out "$runs/geeqie.json"
     unset QT_SCALE_FACTOR GDK_SCALE QUADRELLO_PROBE_AT
