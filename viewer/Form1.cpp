@@ -337,8 +337,12 @@ void Form1::pictureArrived() {
     // The picture reaches the screen before the next one is decoded beside it: on two
     // cores the decode would otherwise slow down this frame and the display server's work.
     if (shown) {
-        // With transitions, the slide-in has painted every change already.
-        if (s_.Effetti == 0) repaint();
+        // With transitions, the slide-in has painted every change already. Without, the
+        // picture goes up first, and the server copies it while the form is painted.
+        if (s_.Effetti == 0) {
+            Image1->present();
+            repaint();
+        }
         rt::waitForDisplay(); // painted and sent is not yet on the screen
         Image1->letPreviousGo();
     }

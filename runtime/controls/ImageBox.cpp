@@ -39,6 +39,10 @@ void ImageBox::letPreviousGo() {
     previousHeld_.reset();
 }
 
+void ImageBox::present() {
+    if (held_ && window_ && isVisible()) placeWindow();
+}
+
 QImage ImageBox::pixelsOf(const HeldPicture& held) const {
     QImage pixels = held.pixels();
     pixels.setDevicePixelRatio(devicePixelRatio());

@@ -26,6 +26,9 @@ public:
     // Lets the picture shown before go, once the new one is on the screen: giving 33 MB
     // back to the system takes milliseconds, which a transition's frames cannot spare.
     void letPreviousGo();
+    // Puts a picture the server holds on the screen now, where the control stands, ahead
+    // of the form's next present: the server copies it while the program paints the rest.
+    void present();
     [[nodiscard]] const QImage& picture() const { return image_; }
     // Whether the server's copy is what the screen shows.
     [[nodiscard]] bool shownByServer() const { return held_ && window_ && isVisible(); }

@@ -88,6 +88,7 @@ public:
         }
         xcb_connection_t* c = connection_->c;
         const bool changed = picture != shown_;
+        if (!changed && area == area_ && mapped_) return; // on the screen as it is
         if (changed) {
             const std::uint32_t background = held->pixmap();
             xcb_change_window_attributes(c, window_, XCB_CW_BACK_PIXMAP, &background);
