@@ -49,6 +49,9 @@ QT_QPA_PLATFORM=offscreen "$QUADRELLO_BUILD/bench/quadrello_corpus" "$work/corpu
 # 1920 x 1080 monitor beside a 3840 x 2160 primary one on its right, probed at the
 # primary's centre.
 screens="${QUADRELLO_BENCH_SCREENS:-1920x1080@1 3840x2160@1 3840x2160@2 mixed@1}"
+# The machine's CPU time so far, all and stolen by the host of a virtual machine (which
+# slows every figure down, and the worst ticks most): "ALL STOLEN" in clock ticks.
+cpu_times() { awk '/^cpu / {print $2 + $3 + $4 + $5 + $6 + $7 + $8 + $9, $9}' /proc/stat; }
 # Each run ends its viewer itself; the time limit only guards against a hang.
 show() { timeout 600 "$PYTHON" "$QUADRELLO_ROOT/bench/showbench.py" "$@" || true; }
 for screen in $screens; do
@@ -67,6 +70,7 @@ for screen in $screens; do
         x_start "${size}x24"
     fi
     export QT_SCALE_FACTOR="$scale" GDK_SCALE="$scale"
+    read -r all0 stolen0 < <(cpu_times)
     show run quadrello --corpus "$work/corpus" --program "$QUADRELLO_PROGRAM" --effects 0 --out "$runs/ours.json"
     show run quadrello --corpus "$work/corpus" --program "$QUADRELLO_PROGRAM" --effects 1 --out "$runs/ours-fx.json"
     if [ "$screen" = 1920x1080@1 ]; then
@@ -79,6 +83,8 @@ for screen in $screens; do
     fi
     show run feh --corpus "$work/corpus" --out "$runs/feh.json"
     show run geeqie --corpus "$work/corpus" --out "$runs/geeqie.json"
+    read -r all1 stolen1 < <(cpu_times)
+    echo $(( (stolen1 - stolen0) * 100 / (all1 - all0 > 0 ? all1 - all0 : 1) )) >"$runs/stolen"
     unset QT_SCALE_FACTOR GDK_SCALE QUADRELLO_PROBE_AT
     x_stop
     XVFB_PID="" WM_PID=""
@@ -91,7 +97,7 @@ first=1
 for screen in $screens; do
     size=${screen%@*} scale=${screen#*@}
     echo
-    echo "=== $size at scale $scale"
+    echo "=== $size at scale $scale ($(cat "$work/runs/$size-x$scale/stolen" 2>/dev/null || echo "?") % of the CPU time stolen by the host over these runs)"
     micro=()
     [ -n "$first" ] && micro=(--micro "$work/micro.json")
     first=""

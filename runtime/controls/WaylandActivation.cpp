@@ -24,12 +24,14 @@ namespace {
 // What the compositor offers and answers, as the events of our queue come in.
 struct Exchange {
     xdg_activation_v1* activation = nullptr;
+    bool seat = false; // the compositor has one: Qt has taken it as its input device
     std::optional<QString> token;
 };
 
 void onGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface,
               uint32_t /*version*/) {
     auto* x = static_cast<Exchange*>(data);
+    if (std::strcmp(interface, wl_seat_interface.name) == 0) x->seat = true;
     if (!x->activation && std::strcmp(interface, xdg_activation_v1_interface.name) == 0)
         x->activation = static_cast<xdg_activation_v1*>(
             wl_registry_bind(registry, name, &xdg_activation_v1_interface, 1));
@@ -91,8 +93,6 @@ std::optional<QString> activationTokenFor(QWindow& window, int waitMs) {
     QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
     if (!native) return std::nullopt;
     auto* display = static_cast<wl_display*>(native->nativeResourceForIntegration("wl_display"));
-    auto* seat = static_cast<wl_seat*>(native->nativeResourceForIntegration("wl_seat"));
-    const auto serial = uint32_t(quintptr(native->nativeResourceForIntegration("serial")));
     auto* surface = static_cast<wl_surface*>(native->nativeResourceForWindow("surface", &window));
     if (!display || !surface) return std::nullopt;
 
@@ -108,7 +108,12 @@ std::optional<QString> activationTokenFor(QWindow& window, int waitMs) {
         token = xdg_activation_v1_get_activation_token(x.activation);
         xdg_activation_token_v1_add_listener(token, &TokenListener, &x);
         // The user's last input, on the window that has it: what the compositor checks.
-        if (seat && serial) xdg_activation_token_v1_set_serial(token, serial, seat);
+        // (Qt reads its input device for them, which it has only when there is a seat.)
+        if (x.seat) {
+            auto* seat = static_cast<wl_seat*>(native->nativeResourceForIntegration("wl_seat"));
+            const auto serial = uint32_t(quintptr(native->nativeResourceForIntegration("serial")));
+            if (seat && serial) xdg_activation_token_v1_set_serial(token, serial, seat);
+        }
         xdg_activation_token_v1_set_surface(token, surface);
         xdg_activation_token_v1_commit(token);
         dispatchUntil(display, queue, [&] { return x.token.has_value(); }, deadline);

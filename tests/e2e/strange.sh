@@ -32,8 +32,8 @@ hwm() { awk '/VmHWM/ {print $2}' "/proc/$1/status" 2>/dev/null || echo 0; }
 start=$SECONDS
 start_dialog SDL_AUDIODRIVER=dummy
 press "$dlg" Return
-look_for "$out/a.png" 80 200 100 0 -fuzz 12% -fill black +opaque 'rgb(0,0,255)' >/dev/null ||
-    fail "a.jpg did not appear"
+found=$(look_for "$out/a.png" 80 200 100 0 -fuzz 12% -fill black +opaque 'rgb(0,0,255)') ||
+    fail "a.jpg did not appear (the last screen's blue: $found)"
 # b.jpg was read ahead while a.jpg is on the screen: now it is a FIFO with no writer.
 rm "$f/b.jpg"
 mkfifo "$f/b.jpg"
@@ -54,8 +54,19 @@ done
 viewer=$(wait_viewer "$APP_PID" 1280) || fail "the show is gone"
 sleep 1.5 # the end of the pass
 m=$(hwm "$APP_PID"); [ "${m:-0}" -gt "$peak" ] && peak=$m
-press "$viewer" Escape
-wait_gone "$APP_PID" 10 || fail "a key did not end the show"
+# The next pass goes on meanwhile, and a slow machine may put its first message up just
+# before the key: then the key went to that box, as it would for a user, and the key is
+# pressed again once the box is answered.
+ended=""
+for try in 1 2 3; do
+    press "$viewer" Escape
+    wait_gone "$APP_PID" 3 && { ended=1; break; }
+    msg=$(xdotool search --onlyvisible --name "^Quadrello$" 2>/dev/null | head -n1)
+    [ -n "$msg" ] || break
+    press "$msg" Return
+    sleep 0.3
+done
+[ -n "$ended" ] || wait_gone "$APP_PID" 7 || fail "a key did not end the show"
 APP_PID=""
 echo "show over the strange files: $((SECONDS - start)) s, 3 messages, peak $((peak / 1024)) MiB"
 [ "$peak" -lt $((300 * 1024)) ] || fail "the show's peak memory was $((peak / 1024)) MiB"
