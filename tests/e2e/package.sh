@@ -32,6 +32,9 @@ deb=$(ls "$WORK"/dist/quadrello_*.deb 2>/dev/null | head -n1)
 [ -n "$deb" ] || fail "no quadrello_VERSION_ARCH.deb: $(tail -5 "$WORK/package.log")"
 grep -E '^[EW]: ' "$WORK/package.log" && fail "lintian reports errors or warnings"
 grep -q '^lintian: done' "$WORK/package.log" || fail "lintian did not run"
+# The program reaches into Qt's platform interface, which holds only within one Qt version.
+depends=$(dpkg-deb -f "$deb" Depends)
+[[ "$depends" == *"qt6-base-abi (= "* ]] || fail "the package does not ask for its Qt version: $depends"
 
 # Installed as people install a downloaded package; it puts Quadrello in the menu.
 # Where a package can leave files, less the package system's own records, the caches its
