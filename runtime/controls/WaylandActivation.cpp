@@ -81,7 +81,8 @@ bool roundTrip(wl_display* display, wl_display* onQueue, wl_event_queue* queue,
     bool synced = false;
     wl_callback* callback = wl_display_sync(onQueue);
     wl_callback_add_listener(callback, &SyncListener, &synced);
-    const bool ok = dispatchUntil(display, queue, [&] { return synced; }, deadline);
+    const bool ok = dispatchUntil(
+        display, queue, [&] { return synced; }, deadline);
     wl_callback_destroy(callback);
     return ok;
 }
@@ -116,7 +117,8 @@ std::optional<QString> activationTokenFor(QWindow& window, int waitMs) {
         }
         xdg_activation_token_v1_set_surface(token, surface);
         xdg_activation_token_v1_commit(token);
-        dispatchUntil(display, queue, [&] { return x.token.has_value(); }, deadline);
+        dispatchUntil(
+            display, queue, [&] { return x.token.has_value(); }, deadline);
     }
     if (token) xdg_activation_token_v1_destroy(token);
     if (x.activation) xdg_activation_v1_destroy(x.activation);
