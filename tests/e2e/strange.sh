@@ -27,6 +27,14 @@ with open(sys.argv[1], "wb") as w:
 EOF
 show_settings "$f" 1
 sed -i 's/SuonoWAV= 0/SuonoWAV= 1/' "$PROG/QUADRO.INI"
+# Answers the show's message box with Enter, when one is open; false when none is.
+answer_message() {
+    local msg
+    msg=$(xdotool search --onlyvisible --name "^Quadrello$" 2>/dev/null | head -n1)
+    [ -n "$msg" ] || return 1
+    press "$msg" Return
+    sleep 0.3
+}
 hwm() { awk '/VmHWM/ {print $2}' "/proc/$1/status" 2>/dev/null || echo 0; }
 
 start=$SECONDS
@@ -42,12 +50,7 @@ deadline=$((SECONDS + 60))
 while [ $messages -lt 3 ] && [ $SECONDS -lt $deadline ]; do
     kill -0 "$APP_PID" 2>/dev/null || fail "the show ended by itself"
     m=$(hwm "$APP_PID"); [ "${m:-0}" -gt "$peak" ] && peak=$m
-    msg=$(xdotool search --onlyvisible --name "^Quadrello$" 2>/dev/null | head -n1)
-    if [ -n "$msg" ]; then
-        messages=$((messages + 1))
-        press "$msg" Return
-        sleep 0.3
-    fi
+    answer_message && messages=$((messages + 1))
     sleep 0.1
 done
 [ $messages -eq 3 ] || fail "$messages messages for the three strange pictures"
@@ -58,13 +61,10 @@ m=$(hwm "$APP_PID"); [ "${m:-0}" -gt "$peak" ] && peak=$m
 # before the key: then the key went to that box, as it would for a user, and the key is
 # pressed again once the box is answered.
 ended=""
-for try in 1 2 3; do
+for _ in 1 2 3; do
     press "$viewer" Escape
     wait_gone "$APP_PID" 3 && { ended=1; break; }
-    msg=$(xdotool search --onlyvisible --name "^Quadrello$" 2>/dev/null | head -n1)
-    [ -n "$msg" ] || break
-    press "$msg" Return
-    sleep 0.3
+    answer_message || break
 done
 [ -n "$ended" ] || wait_gone "$APP_PID" 7 || fail "a key did not end the show"
 APP_PID=""
