@@ -18,6 +18,8 @@ USERS=""
 INSTALLED=""
 cleanup() {
     local u
+    # A program still running goes before the package it runs from.
+    [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null && wait "$APP_PID" 2>/dev/null
     [ -n "$INSTALLED" ] && apt-get purge -y -qq quadrello >/dev/null 2>&1
     for u in $USERS; do userdel -r "$u" >/dev/null 2>&1; done
     return 0
@@ -78,7 +80,7 @@ run_as() {
         env -i HOME="$WORK/$user" USER="$user" DISPLAY="$DISPLAY" PATH=/usr/bin:/bin quadrello) \
         >>"$WORK/$user.log" 2>&1 &
     APP_PID=$!
-    dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "$user sees no dialog"
+    dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "$user sees no dialog: $(program_state "$APP_PID" "$WORK/$user.log")"
     if [ -n "$seconds" ]; then
         eval "$(xwininfo -id "$dlg" | awk '/Absolute upper-left X/{print "x="$NF} /Absolute upper-left Y/{print "y="$NF}')"
         # The box of seconds stands at 392,96 in the dialog, 33 x 25.

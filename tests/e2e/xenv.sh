@@ -70,6 +70,25 @@ wm_state_of() {
         "$(xprop -root _NET_CLIENT_LIST 2>&1)"
 }
 
+# What process PID shows and does, for a failure's message: whether it runs, its windows
+# and their map state, the end of its LOG if given, and where a running one waits (its
+# main thread, then every thread in short).
+program_state() {
+    local pid="$1" log="${2:-}" alive="ended" wm="ended" w
+    kill -0 "$pid" 2>/dev/null && alive="running"
+    [ -n "${WM_PID:-}" ] && kill -0 "$WM_PID" 2>/dev/null && wm="running"
+    echo "the program is $alive, the window manager $wm; the program's windows:"
+    for w in $(xdotool search --pid "$pid" 2>/dev/null); do
+        xwininfo -id "$w" | awk -v w="$w" '/xwininfo:/{$1=$2=$3=""; n=$0} /Map State/{s=$NF}
+            END {print "  " w n " " s}'
+    done
+    [ -n "$log" ] && echo "its log: $(tail -20 "$log")"
+    [ "$alive" = running ] && command -v gdb >/dev/null &&
+        timeout 60 gdb -p "$pid" -batch -ex 'thread 1' -ex 'bt 20' -ex 'thread apply all bt 5' \
+            2>/dev/null | grep -E '^(Thread|#)' | cut -c1-160 | head -150
+    return 0
+}
+
 # Ends a test script with its reason.
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
@@ -200,7 +219,8 @@ start_dialog() {
     cd "$PROG"
     env "$@" "$PROG/quadrello" &
     APP_PID=$!
-    dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "the settings dialog did not appear"
+    dlg=$(wait_window "^Informazioni su Quadrello$" 30) ||
+        fail "the settings dialog did not appear: $(program_state "$APP_PID")"
 }
 
 # A settings file in the program copy: pictures from host FOLDER, SECONDS a picture, no
