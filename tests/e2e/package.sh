@@ -72,15 +72,25 @@ for u in quadrello-anna quadrello-bruno; do
 done
 x_start 1280x1024x24 || fail "no X server"
 
+# Where USER's program stopped, when it left a core dump in the folder it ran in.
+crash_of() {
+    local core
+    core=$(ls "$WORK/$1"/core* 2>/dev/null | head -n1)
+    [ -n "$core" ] && command -v gdb >/dev/null || return 0
+    echo "it dumped $core:"
+    timeout 60 gdb -batch -ex 'bt 30' -ex 'thread apply all bt 6' /usr/lib/quadrello/quadrello "$core" \
+        2>/dev/null | grep -E '^(Thread|#)' | cut -c1-160 | head -150
+}
+
 # Runs the installed command as USER; with SECONDS, types them in the dialog's box of
 # seconds; then OK, and the show ended by a click.
 run_as() {
     local user="$1" seconds="${2:-}" x y
-    (cd "$WORK/$user" && exec setpriv --reuid="$user" --regid="$user" --init-groups \
+    (cd "$WORK/$user" && ulimit -c unlimited && exec setpriv --reuid="$user" --regid="$user" --init-groups \
         env -i HOME="$WORK/$user" USER="$user" DISPLAY="$DISPLAY" PATH=/usr/bin:/bin quadrello) \
         >>"$WORK/$user.log" 2>&1 &
     APP_PID=$!
-    dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "$user sees no dialog: $(program_state "$APP_PID" "$WORK/$user.log")"
+    dlg=$(wait_window "^Informazioni su Quadrello$" 30) || fail "$user sees no dialog: $(program_state "$APP_PID" "$WORK/$user.log"; crash_of "$user")"
     if [ -n "$seconds" ]; then
         eval "$(xwininfo -id "$dlg" | awk '/Absolute upper-left X/{print "x="$NF} /Absolute upper-left Y/{print "y="$NF}')"
         # The box of seconds stands at 392,96 in the dialog, 33 x 25.
