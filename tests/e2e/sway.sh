@@ -68,12 +68,14 @@ window_listed() {
     return 1
 }
 # From the program's Wayland log: whether a window other than the one the token was issued
-# for (with an input serial) presented it, the first token issued; what was seen.
+# for (with an input serial) presented it, the first token issued; and whether that window,
+# the dialog, had presented the launcher's token LAUNCHED first. What was seen.
 handed_on() {
     python3 -c '
 import re, sys
 # A surface id is given again once its surface is destroyed: each is told by its lifetime.
-life, issued, token, surface, serial, used = {}, {}, None, None, False, None
+launcher = "\"%s\"" % sys.argv[1]
+life, issued, token, surface, serial, used, launched = {}, {}, None, None, False, None, None
 def named(s):
     return "%s#%d" % (s, life.get(s, 0))
 for line in sys.stdin:
@@ -89,9 +91,11 @@ for line in sys.stdin:
     m = re.search(r"xdg_activation_v1@\d+\.activate\((\"[^\"]*\"), (wl_surface@\d+)\)", line)
     if m and token is not None and m[1] == token:
         used = named(m[2])
-print("token", token, "for", surface, "with a serial" if serial else "without a serial",
-      "presented by", used)
-sys.exit(0 if token and serial and used and used != surface else 1)'
+    if m and m[1] == launcher and launched is None:
+        launched = named(m[2])
+print("the launcher token presented by", launched, "; token", token, "for", surface,
+      "with a serial" if serial else "without a serial", "presented by", used)
+sys.exit(0 if token and serial and used and used != surface and launched == surface else 1)' "$1"
 }
 # Types KEY as a user would: the virtual keyboard is given a moment to be taken on first.
 type_key() { as wtype -s 300 -P "$1" -s 100 -p "$1"; }
@@ -161,8 +165,9 @@ for setup in "1 1 1" "1 2 2" "2 1 1" "2 2 2" "2 1 2" "2 2 1" "2 1 1 xwayland"; d
     output="HEADLESS-$outputs"
     cd "$PROG"
     session_env
-    # Natively, what the program asks of the compositor is logged, to see the focus handed on.
-    platform=(QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=client)
+    # Natively, what the program asks of the compositor is logged, to see the focus handed on;
+    # it is started as a launcher starts it, with a token for its first window.
+    platform=(QT_QPA_PLATFORM=wayland WAYLAND_DEBUG=client XDG_ACTIVATION_TOKEN="launcher-$name")
     [ -n "$XDISPLAY" ] && platform=(QT_QPA_PLATFORM=xcb DISPLAY="$XDISPLAY")
     "${in_session[@]}" "${platform[@]}" "$PROG/quadrello" >"$RUNTIME/app.log" 2>&1 &
     APP_PID=$!
@@ -194,11 +199,12 @@ for setup in "1 1 1" "1 2 2" "2 1 1" "2 2 2" "2 1 2" "2 2 1" "2 1 1 xwayland"; d
     type_key a
     wait_gone "$APP_PID" 10 || fail "$name: a key did not end the show: $(windows)"
     APP_PID=""
-    # The show took the focus with the token the dialog was given for the key that pressed
-    # its OK: not one asked for anew, nor none.
+    # The dialog asked for the focus with the launcher's token, and the show took it with
+    # the token the dialog was given for the key that pressed its OK: not one asked for
+    # anew, nor none.
     handed=""
     if [ -z "$XDISPLAY" ]; then
-        handed=$(handed_on <"$RUNTIME/app.log") || fail "$name: the focus was not handed on ($handed)"
+        handed=$(handed_on "launcher-$name" <"$RUNTIME/app.log") || fail "$name: the focus was not handed on ($handed)"
     fi
     end_session
     echo "$name: dialog and show on $output, picture ${w}x$h at +${x#+}+${y#+}, a key ended it${handed:+; $handed}"
