@@ -21,7 +21,8 @@ cleanup() {
     # A program still running goes before the package it runs from.
     [ -n "${APP_PID:-}" ] && kill "$APP_PID" 2>/dev/null && wait "$APP_PID" 2>/dev/null
     [ -n "$INSTALLED" ] && apt-get purge -y -qq quadrello >/dev/null 2>&1
-    for u in $USERS; do userdel -r "$u" >/dev/null 2>&1; done
+    # Qt's runtime folder of a user without a session's own is theirs in /tmp.
+    for u in $USERS; do userdel -r "$u" >/dev/null 2>&1 && rm -rf "/tmp/runtime-$u"; done
     return 0
 }
 e2e_at_exit remove WORK
@@ -127,7 +128,7 @@ while read -r f; do
     [ -d "$f" ] && continue
     [ -e "$f" ] || [ -L "$f" ] && fail "purge left $f"
 done <"$WORK/files"
-for u in $USERS; do userdel -r "$u" >/dev/null 2>&1; done
+for u in $USERS; do userdel -r "$u" >/dev/null 2>&1 && rm -rf "/tmp/runtime-$u"; done
 USERS=""
 after=$(system_files)
 left=$(comm -13 <(echo "$before") <(echo "$after"))
