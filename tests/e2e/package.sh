@@ -77,10 +77,9 @@ x_start 1280x1024x24 || fail "no X server"
 crash_of() {
     local core
     core=$(ls "$WORK/$1"/core* 2>/dev/null | head -n1)
-    [ -n "$core" ] && command -v gdb >/dev/null || return 0
+    [ -n "$core" ] || return 0
     echo "it dumped $core:"
-    timeout 60 gdb -batch -ex 'bt 30' -ex 'thread apply all bt 6' /usr/lib/quadrello/quadrello "$core" \
-        2>/dev/null | grep -E '^(Thread|#)' | cut -c1-160 | head -150
+    stacks /usr/lib/quadrello/quadrello "$core"
 }
 
 # Runs the installed command as USER; with SECONDS, types them in the dialog's box of

@@ -71,8 +71,7 @@ wm_state_of() {
 }
 
 # What process PID shows and does, for a failure's message: whether it runs, its windows
-# and their map state, the end of its LOG if given, and where a running one waits (its
-# main thread, then every thread in short).
+# and their map state, the end of its LOG if given, and where a running one waits.
 program_state() {
     local pid="$1" log="${2:-}" alive="ended" wm="ended" w
     kill -0 "$pid" 2>/dev/null && alive="running"
@@ -83,10 +82,16 @@ program_state() {
             END {print "  " w n " " s}'
     done
     [ -n "$log" ] && echo "its log: $(tail -20 "$log")"
-    [ "$alive" = running ] && command -v gdb >/dev/null &&
-        timeout 60 gdb -p "$pid" -batch -ex 'thread 1' -ex 'bt 20' -ex 'thread apply all bt 5' \
-            2>/dev/null | grep -E '^(Thread|#)' | cut -c1-160 | head -150
+    [ "$alive" = running ] && stacks -p "$pid"
     return 0
+}
+
+# The stacks gdb gives of a running process (-p PID) or of a core dump (PROGRAM CORE): the
+# first thread, then every thread in short.
+stacks() {
+    command -v gdb >/dev/null || return 0
+    timeout 60 gdb -batch -ex 'thread 1' -ex 'bt 20' -ex 'thread apply all bt 5' "$@" 2>/dev/null |
+        grep -E '^(Thread|#)' | cut -c1-160 | head -150
 }
 
 # Ends a test script with its reason.
