@@ -47,5 +47,6 @@ start=$SECONDS
 deb="quadrello_${version}_${arch}.deb"
 cp "$work/$deb" "$out/"
 echo "Built $out/$deb in $((SECONDS - start)) s ($(du -k "$out/$deb" | cut -f1) KiB)."
-lintian --info --display-info "$out/$deb"
+# lintian's scratch files go with the build's.
+TMPDIR="$work" lintian --info --display-info "$out/$deb"
 echo "lintian: done"

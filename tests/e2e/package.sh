@@ -71,7 +71,9 @@ for u in quadrello-anna quadrello-bruno; do
     useradd --create-home --home-dir "$WORK/$u" --shell /bin/sh "$u" || fail "no user $u"
     USERS="$USERS $u"
 done
-x_start 1280x1024x24 || fail "no X server"
+# One display for both users' programs: it admits every local client, as a desktop's
+# display admits the users of its session, and keeps its state between them.
+XVFB_ARGS="-ac -noreset" x_start 1280x1024x24 || fail "no X server"
 
 # Where USER's program stopped, when it left a core dump in the folder it ran in.
 crash_of() {
@@ -82,10 +84,23 @@ crash_of() {
     stacks /usr/lib/quadrello/quadrello "$core"
 }
 
+# Whether the display answers USER as it answers their program.
+display_answers() {
+    setpriv --reuid="$1" --regid="$1" --init-groups env -i DISPLAY="$DISPLAY" xdpyinfo >/dev/null 2>&1
+}
+
 # Runs the installed command as USER; with SECONDS, types them in the dialog's box of
 # seconds; then OK, and the show ended by a click.
 run_as() {
     local user="$1" seconds="${2:-}" x y
+    # The test's own display, before the program: one that went away is started again,
+    # saying so; one that still does not answer the user ends the test.
+    if ! display_answers "$user"; then
+        echo "the display does not answer $user before the program starts: $(x_state)"
+        x_stop
+        XVFB_ARGS="-ac -noreset" x_start 1280x1024x24 || fail "no X server again"
+        display_answers "$user" || fail "the display does not answer $user: $(x_state)"
+    fi
     (cd "$WORK/$user" && ulimit -c unlimited && exec setpriv --reuid="$user" --regid="$user" --init-groups \
         env -i HOME="$WORK/$user" USER="$user" DISPLAY="$DISPLAY" PATH=/usr/bin:/bin quadrello) \
         >>"$WORK/$user.log" 2>&1 &

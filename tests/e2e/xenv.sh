@@ -1,17 +1,20 @@
 # A private X server with a small window manager, for the real binary.
-# Sourced. Provides: x_start, x_stop, wait_window NAME [SECONDS], wait_viewer PID WIDTH,
+# Sourced. Provides: x_start, x_stop, x_state, wait_window NAME [SECONDS], wait_viewer PID WIDTH,
 # shot FILE, program_copy DIR (a fresh copy of the program folder to run from), press,
 # fail MESSAGE (ends a test script), show_settings FOLDER SECONDS, start_dialog, and for
 # test scripts e2e_open and e2e_at_exit.
 
 # XVFB_ARGS: further arguments of the X server (words); X_NO_WM=1: no window manager
 # (wm_start starts it later).
+# What the X server and the window manager print goes to $X_LOGS, for x_state.
 x_start() {
     local geometry="${1:-1280x1024x24}"
     local fdfile
     fdfile=$(mktemp)
+    [ -d "${X_LOGS:-}" ] || X_LOGS=$(mktemp -d)
     # shellcheck disable=SC2086
-    Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp ${XVFB_ARGS:-} 3>"$fdfile" 2>/dev/null &
+    Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp ${XVFB_ARGS:-} 3>"$fdfile" \
+        2>"$X_LOGS/xvfb.log" &
     XVFB_PID=$!
     local i
     for i in $(seq 400); do
@@ -28,7 +31,8 @@ x_start() {
 # The window manager on the X server of $DISPLAY (x_start starts it but with X_NO_WM).
 wm_start() {
     local i
-    jwm -f "$(dirname "${BASH_SOURCE[0]}")/jwmrc" >/dev/null 2>&1 &
+    [ -d "${X_LOGS:-}" ] || X_LOGS=$(mktemp -d)
+    jwm -f "$(dirname "${BASH_SOURCE[0]}")/jwmrc" >"$X_LOGS/jwm.log" 2>&1 &
     WM_PID=$!
     # The window manager is ready when it has announced itself on the root window. A busy
     # machine can take seconds to start it; a window mapped before then is never framed.
@@ -46,6 +50,26 @@ x_stop() {
     if [ -n "${WM_PID:-}" ]; then kill "$WM_PID" 2>/dev/null || true; fi
     if [ -n "${XVFB_PID:-}" ]; then kill "$XVFB_PID" 2>/dev/null || true; fi
     wait 2>/dev/null || true
+    if [ -n "${X_LOGS:-}" ]; then rm -rf "$X_LOGS" || true; fi
+    X_LOGS=""
+}
+
+# Whether the X server of x_start and its window manager still run, and for one that
+# ended, what it printed last and what the kernel said of it.
+x_state() {
+    local name pid log
+    for name in "X server:XVFB_PID:xvfb" "window manager:WM_PID:jwm"; do
+        IFS=: read -r name pid log <<<"$name"
+        pid="${!pid:-}"
+        [ -n "$pid" ] || continue
+        if kill -0 "$pid" 2>/dev/null; then
+            echo "the $name ($pid) runs"
+        else
+            echo "the $name ($pid) ended; it printed: $(tail -15 "${X_LOGS:-/nonexistent}/$log.log" 2>/dev/null)"
+            dmesg 2>/dev/null | grep -E "\[$pid\]|process $pid |pid=$pid\b" | tail -5
+        fi
+    done
+    return 0
 }
 
 # Prints the id of the first visible window whose name matches, waiting at most SECONDS.
@@ -73,10 +97,10 @@ wm_state_of() {
 # What process PID shows and does, for a failure's message: whether it runs, its windows
 # and their map state, the end of its LOG if given, and where a running one waits.
 program_state() {
-    local pid="$1" log="${2:-}" alive="ended" wm="ended" w
+    local pid="$1" log="${2:-}" alive="ended" w
     kill -0 "$pid" 2>/dev/null && alive="running"
-    [ -n "${WM_PID:-}" ] && kill -0 "$WM_PID" 2>/dev/null && wm="running"
-    echo "the program is $alive, the window manager $wm; the program's windows:"
+    echo "the program is $alive; $(x_state)"
+    echo "the program's windows:"
     for w in $(xdotool search --pid "$pid" 2>/dev/null); do
         xwininfo -id "$w" | awk -v w="$w" '/xwininfo:/{$1=$2=$3=""; n=$0} /Map State/{s=$NF}
             END {print "  " w n " " s}'
