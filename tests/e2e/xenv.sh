@@ -6,16 +6,15 @@
 
 # XVFB_ARGS: further arguments of the X server (words); X_NO_WM=1: no window manager
 # (wm_start starts it later).
-# What the X server and the window manager print goes to $X_LOGS, for x_state.
+# What the X server and the window manager print, and how they end, go to $X_LOGS, for
+# x_state.
 x_start() {
     local geometry="${1:-1280x1024x24}"
     local fdfile
     fdfile=$(mktemp)
-    [ -d "${X_LOGS:-}" ] || X_LOGS=$(mktemp -d)
     # shellcheck disable=SC2086
-    Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp ${XVFB_ARGS:-} 3>"$fdfile" \
-        2>"$X_LOGS/xvfb.log" &
-    XVFB_PID=$!
+    x_spawn xvfb Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp ${XVFB_ARGS:-} 3>"$fdfile"
+    XVFB_PID=$STARTED
     local i
     for i in $(seq 400); do
         [ -s "$fdfile" ] && break
@@ -28,12 +27,32 @@ x_start() {
     wm_start
 }
 
+# Starts COMMAND... in the background, with what it prints in $X_LOGS/NAME.log and, once
+# it has ended, its exit status in $X_LOGS/NAME.status; its process id in $STARTED.
+# Usage: x_spawn NAME COMMAND...
+x_spawn() {
+    local name="$1" i
+    shift
+    [ -d "${X_LOGS:-}" ] || X_LOGS=$(mktemp -d)
+    rm -f "$X_LOGS/$name.pid" "$X_LOGS/$name.status"
+    (
+        "$@" >"$X_LOGS/$name.log" 2>&1 &
+        echo $! >"$X_LOGS/$name.pid"
+        wait $!
+        echo $? >"$X_LOGS/$name.status"
+    ) >/dev/null 2>&1 &
+    for i in $(seq 500); do
+        [ -s "$X_LOGS/$name.pid" ] && break
+        sleep 0.01
+    done
+    STARTED=$(cat "$X_LOGS/$name.pid")
+}
+
 # The window manager on the X server of $DISPLAY (x_start starts it but with X_NO_WM).
 wm_start() {
     local i
-    [ -d "${X_LOGS:-}" ] || X_LOGS=$(mktemp -d)
-    jwm -f "$(dirname "${BASH_SOURCE[0]}")/jwmrc" >"$X_LOGS/jwm.log" 2>&1 &
-    WM_PID=$!
+    x_spawn jwm jwm -f "$(dirname "${BASH_SOURCE[0]}")/jwmrc"
+    WM_PID=$STARTED
     # The window manager is ready when it has announced itself on the root window. A busy
     # machine can take seconds to start it; a window mapped before then is never framed.
     local ready=""
@@ -57,7 +76,7 @@ x_stop() {
 # Whether the X server of x_start and its window manager still run, and for one that
 # ended, what it printed last and what the kernel said of it.
 x_state() {
-    local name pid log
+    local name pid log status
     for name in "X server:XVFB_PID:xvfb" "window manager:WM_PID:jwm"; do
         IFS=: read -r name pid log <<<"$name"
         pid="${!pid:-}"
@@ -65,7 +84,13 @@ x_state() {
         if kill -0 "$pid" 2>/dev/null; then
             echo "the $name ($pid) runs"
         else
-            echo "the $name ($pid) ended; it printed: $(tail -15 "${X_LOGS:-/nonexistent}/$log.log" 2>/dev/null)"
+            status=$(cat "${X_LOGS:-/nonexistent}/$log.status" 2>/dev/null)
+            case "$status" in
+            "") status="" ;;
+            12[9]|1[3-9][0-9]) status=" (killed by SIG$(kill -l $((status - 128))))" ;;
+            *) status=" (exit status $status)" ;;
+            esac
+            echo "the $name ($pid) ended$status; it printed: $(tail -15 "${X_LOGS:-/nonexistent}/$log.log" 2>/dev/null)"
             dmesg 2>/dev/null | grep -E "\[$pid\]|process $pid |pid=$pid\b" | tail -5
         fi
     done
