@@ -61,7 +61,7 @@ for screen in $screens; do
     echo "== End to end under Xvfb $size at scale $scale (each viewer about $((pictures * 2 + 10)) s)"
     if [ "$size" = mixed ]; then
         # The monitors first, then the window manager, which reads them at its start.
-        X_NO_WM=1 XVFB_ARGS="-noreset" x_start 5760x2160x24
+        X_NO_WM=1 x_start 5760x2160x24
         xrandr --setmonitor laptop 1920/508x1080/286+0+0 screen >/dev/null
         xrandr --setmonitor '*uhd' 3840/600x2160/340+1920+0 none >/dev/null
         wm_start

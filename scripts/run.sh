@@ -31,7 +31,7 @@ cd "$QUADRELLO_PROGRAM"
 APP_PID=$!
 echo "Quadrello runs on the private display $DISPLAY (program folder: $QUADRELLO_PROGRAM)"
 
-dlg=$(wait_window "^Informazioni su Quadrello$" 30) || { echo "The settings dialog did not appear." >&2; exit 1; }
+dlg=$(wait_window "^Informazioni su Quadrello$" 30) || { echo "The settings dialog did not appear: $(x_state)" >&2; exit 1; }
 sleep 0.5
 shot "$shots/1-settings-dialog.png"
 echo "  the settings dialog is open: $shots/1-settings-dialog.png"

@@ -61,7 +61,7 @@ picture_centred_on() {
 desktop() {
     local screen="$1" left="$2" right="$3" primary="$4" lw lh lx ly rw rh rx ry
     XVFB_FBDIR=$(mktemp -d)
-    XVFB_ARGS="-noreset -fbdir $XVFB_FBDIR" X_NO_WM=1 x_start "$screen" || fail "no X server"
+    XVFB_ARGS="-fbdir $XVFB_FBDIR" X_NO_WM=1 x_start "$screen" || fail "no X server"
     read -r lw lh lx ly <<<"$left"
     read -r rw rh rx ry <<<"$right"
     local lstar="" rstar=""

@@ -47,7 +47,7 @@ start_show() {
 }
 
 # The server holds the pictures: each shown by a window of its own.
-XVFB_ARGS="-noreset" x_start 3840x2160x24 || fail "no X server"
+x_start 3840x2160x24 || fail "no X server"
 start_show 1
 for i in $(seq 100); do held_window 3000x1600 && break; sleep 0.1; done
 held_window 3000x1600 || fail "the server holds no picture: $(xwininfo -root -tree | grep 'no name')"

@@ -5,7 +5,9 @@
 # test scripts e2e_open and e2e_at_exit.
 
 # XVFB_ARGS: further arguments of the X server (words); X_NO_WM=1: no window manager
-# (wm_start starts it later).
+# (wm_start starts it later). The server never resets: left to itself it would reset
+# whenever its last client goes, dropping the connections that come meanwhile, such as
+# those of a window manager or a program that start as a short-lived client leaves.
 # What the X server and the window manager print, and how they end, go to $X_LOGS, for
 # x_state.
 x_start() {
@@ -13,7 +15,8 @@ x_start() {
     local fdfile
     fdfile=$(mktemp)
     # shellcheck disable=SC2086
-    x_spawn xvfb Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp ${XVFB_ARGS:-} 3>"$fdfile"
+    x_spawn xvfb Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp -noreset ${XVFB_ARGS:-} \
+        3>"$fdfile"
     XVFB_PID=$STARTED
     local i
     for i in $(seq 400); do
@@ -53,14 +56,17 @@ wm_start() {
     local i
     x_spawn jwm jwm -f "$(dirname "${BASH_SOURCE[0]}")/jwmrc"
     WM_PID=$STARTED
-    # The window manager is ready when it has announced itself on the root window. A busy
-    # machine can take seconds to start it; a window mapped before then is never framed.
+    # The window manager is ready when it has announced itself on the root window, with the
+    # id of its supporting window (before it has even named the property, xprop says there
+    # is "no such atom on any window"). A busy machine can take seconds to start it; a
+    # window mapped before then is never framed.
     local ready=""
     for i in $(seq 400); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && { ready=1; break; }
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id #' && { ready=1; break; }
+        kill -0 "$WM_PID" 2>/dev/null || break
         sleep 0.05
     done
-    [ -n "$ready" ] || { echo "the window manager did not start" >&2; return 1; }
+    [ -n "$ready" ] || { echo "the window manager did not start: $(x_state)" >&2; return 1; }
 }
 
 # Safe in an EXIT trap of a script that runs with set -e: nothing here may fail, or the
