@@ -41,17 +41,17 @@ picture_centred_on() {
         fail "$2: the picture is not centred below the caption (top $y)"
     # The caption: its band of the tooltip colour at the top, centred. The picture goes up
     # before the form around it is painted, so the caption may come a moment later.
-    local i
+    local i caption=""
     for i in $(seq 30); do
         box=$(convert "$out/$2.png" -crop "${mw}x60+${mx}+${my}" +repage -fuzz 4% -fill black \
             +opaque "$(convert "$out/$2.png" -format "%[pixel:p{$((mx + mw / 2)),$((my + 2))}]" info:)" \
             -trim -format '%w %h %X %Y' info: 2>/dev/null)
         read -r w h x y <<<"$box"
-        [ "${y#+}" -eq 0 ] 2>/dev/null && [ "$w" -gt 20 ] && break
+        [ "${y#+}" -eq 0 ] 2>/dev/null && [ "$w" -gt 20 ] && { caption=1; break; }
         sleep 0.1
         shot "$out/$2.png"
     done
-    [ "${y#+}" -eq 0 ] 2>/dev/null && [ "$w" -gt 20 ] || fail "$2: no caption at the monitor's top ($box)"
+    [ -n "$caption" ] || fail "$2: no caption at the monitor's top ($box)"
     local off=$(( ${x#+} * 2 + w - mw ))
     [ "${off#-}" -le 2 ] || fail "$2: the caption is not centred on the monitor ($box)"
 }

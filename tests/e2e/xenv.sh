@@ -93,7 +93,7 @@ x_state() {
             status=$(cat "${X_LOGS:-/nonexistent}/$log.status" 2>/dev/null)
             case "$status" in
             "") status="" ;;
-            12[9]|1[3-9][0-9]) status=" (killed by SIG$(kill -l $((status - 128))))" ;;
+            129 | 1[3-9][0-9]) status=" (killed by SIG$(kill -l $((status - 128))))" ;;
             *) status=" (exit status $status)" ;;
             esac
             echo "the $name ($pid) ended$status; it printed: $(tail -15 "${X_LOGS:-/nonexistent}/$log.log" 2>/dev/null)"
@@ -118,9 +118,8 @@ wait_window() {
 # What the window manager made of window WIN, for a failure's message: whether it still
 # runs, the window's parent (its frame) and the properties it sets.
 wm_state_of() {
-    local win="$1" alive="not running"
-    [ -n "${WM_PID:-}" ] && kill -0 "$WM_PID" 2>/dev/null && alive="running"
-    echo "window manager $alive; $(xwininfo -children -id "$win" 2>&1 | grep -m1 -i 'parent window')" \
+    local win="$1"
+    echo "$(x_state); $(xwininfo -children -id "$win" 2>&1 | grep -m1 -i 'parent window')" \
         "$(xprop -id "$win" WM_STATE _NET_WM_STATE _NET_FRAME_EXTENTS 2>&1 | tr '\n' ' ')" \
         "$(xprop -root _NET_CLIENT_LIST 2>&1)"
 }
